@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# The test command: installs what is missing, builds into build/, runs every test.
+set -euo pipefail
+cd "$(dirname "$0")"
+
+./scripts/setup.sh
+
+jobs=$(nproc 2>/dev/null || echo 2)
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build -j "$jobs"
+ctest --test-dir build --output-on-failure -j "$jobs"
