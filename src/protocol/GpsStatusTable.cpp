@@ -1,6 +1,7 @@
 #include "protocol/GpsStatusTable.h"
 
 #include "protocol/MeasurementRecord.h"
+#include "protocol/ModelTable.h"
 
 #include <array>
 
@@ -13,7 +14,7 @@ using namespace std::string_view_literals;
 constexpr std::array kValidity{"Invalid"sv, "Valid"sv};
 constexpr std::array kVk100Solution{"STD"sv, "DGPS"sv, "FRTK"sv, "RTK"sv};
 constexpr std::array kVk100Fix{"No fix"sv, "Time"sv, "2D fix"sv, "3D fix"sv};
-// "RTK fixed " and "Simulator " end in a space, as the device's manual names them.
+// "RTK fixed " and "Simulator " end in a space; the texts are shown and recorded as they are.
 constexpr std::array kVn300Quality{
     "No fix"sv,     "Single point"sv, "Differential"sv, "No Support"sv,
     "RTK fixed "sv, "RTK floating"sv, "D-reckoning"sv,  "Manual input"sv,
@@ -36,9 +37,9 @@ constexpr GpsStatusField kVn300[] = {
 
 std::span<const GpsStatusField> GpsStatusTable(int modelIndex) {
     switch (modelIndex) {
-    case 0:
+    case model::kVk100:
         return kVk100;
-    case 2:
+    case model::kVn300:
         return kVn300;
     default:
         return {};

@@ -37,8 +37,8 @@ std::uint16_t ReadU16(const std::uint8_t* p) {
     return static_cast<std::uint16_t>(p[0] | p[1] << 8);
 }
 
-// The device's own conversion, kept bit for bit: the product in single precision, the
-// division by a truncated pi in double.
+// The product in single precision, the division by a truncated pi in double: the shown
+// texts depend on both, so they stay exactly so.
 float ToDegrees(float radians) {
     const float product = radians * 180.0f;
     return static_cast<float>(static_cast<double>(product) / 3.14159265);

@@ -6,8 +6,11 @@
 
 namespace orvanta::protocol {
 
-// Row of the model table; values outside 0..2 count as 0 wherever a model is chosen.
-enum class ModelIndex : int { Vk100 = 0, Vk200_210 = 1, Vn300 = 2 };
+// ModelIndex values, the rows of the model table; an index outside 0..2 counts as 0
+// wherever a model is chosen.
+namespace model {
+inline constexpr int kVk100 = 0, kVk200_210 = 1, kVn300 = 2;
+} // namespace model
 inline constexpr int kModelCount = 3;
 
 // Output frequencies (frames per second) behind the frequency selector.
