@@ -1,0 +1,34 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+namespace orvanta::app {
+
+inline constexpr int kChineseBackgroundBitmap = 140;
+inline constexpr int kEnglishBackgroundBitmap = 139;
+
+struct LanguageChoice {
+    int LanguageFlag;     // 0 Chinese, 1 English
+    int BackgroundBitmap; // 140 Chinese, 139 English
+};
+
+// The start-up language: with the file present, Chinese when LANGUAGE (default "CH", three
+// characters read) begins with "CH" in upper case; without it, the system language decides.
+// Main thread, before any window.
+LanguageChoice ChooseLanguage(const std::filesystem::path& configPath,
+                              bool systemLocaleIsChineseChina);
+
+struct UserMessage {
+    std::string caption;
+    std::string text;
+};
+
+// The file side of a click on a language button: when the file exists, stores EN (flag 1)
+// or CH (flag 0) and returns the restart notice in the chosen language, or, if the file
+// could not be written, a notice saying so. Without the file nothing is written or shown.
+std::optional<UserMessage> StoreLanguageChoice(const std::filesystem::path& configPath,
+                                               int languageFlag);
+
+} // namespace orvanta::app
