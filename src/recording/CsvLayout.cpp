@@ -1,0 +1,145 @@
+#include "recording/CsvLayout.h"
+
+#include <cstdio>
+
+namespace orvanta::recording {
+namespace {
+
+// Field order per model; see RowSlots.
+constexpr int kVk100Slots[] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 30, 15,
+                               16, 18, 19, 20, 21, 31, 32, 22, 23, 24, 25, 26, 28, 27, 29, 17};
+constexpr int kVk200Slots[] = {0, 1, 2, 3, 4, 5, 6, 7, 8};
+constexpr int kVn300Slots[] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  12, 13, 14, 15,
+                               16, 18, 19, 20, 21, 22, 24, 26, 23, 28, 27, 29};
+
+constexpr std::string_view kDegree = "\xA1\xE3"; // "°" in code page 936
+
+// Length of the code page 936 character at text[i]: a lead byte (0x81-0xFE) starts a
+// two-byte character.
+std::size_t CharLength(std::string_view text, std::size_t i) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    return (byte >= 0x81 && byte <= 0xFE && i + 1 < text.size()) ? 2 : 1;
+}
+
+bool Contains(std::string_view text, std::string_view part) {
+    for (std::size_t i = 0; i < text.size(); i += CharLength(text, i)) {
+        if (text.compare(i, part.size(), part) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+std::span<const int> RowSlots(int modelIndex) {
+    switch (modelIndex) {
+    case 1:
+        return kVk200Slots;
+    case 2:
+        return kVn300Slots;
+    default:
+        return kVk100Slots;
+    }
+}
+
+std::string FormatRowTimestamp(const LocalTime& time) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%d:%d:%d'%d ", time.hour, time.minute, time.second,
+                  time.millisecond);
+    return text;
+}
+
+std::string FormatFileTime(const LocalTime& time) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%04d%02d%02d%02d%02d%02d", time.year, time.month, time.day,
+                  time.hour, time.minute, time.second);
+    return text;
+}
+
+std::string BuildRow(const ItemTexts& items, int modelIndex, const LocalTime& time) {
+    const auto slots = RowSlots(modelIndex);
+    std::size_t size = 24;
+    for (int slot : slots) {
+        size += items[slot].size() + 1;
+    }
+    std::string row;
+    row.reserve(size);
+    for (int slot : slots) {
+        row += items[slot];
+        row += ',';
+    }
+    row += FormatRowTimestamp(time);
+    row += '\n';
+    return row;
+}
+
+std::string SanitizeFileNamePart(std::string_view modelName) {
+    std::string name(modelName);
+    if (name == "." || name == "..") {
+        return std::string(name.size(), '_');
+    }
+    for (char& c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '/' || byte < 0x20 || byte == 0x7F) {
+            c = '_';
+        }
+    }
+    return name;
+}
+
+std::filesystem::path BuildCsvPath(const std::filesystem::path& directory,
+                                   std::string_view modelName, const LocalTime& time) {
+    return directory / (SanitizeFileNamePart(modelName) + "_" + FormatFileTime(time) + ".csv");
+}
+
+std::filesystem::path DefaultDataDirectory(const std::filesystem::path& programFile) {
+    return programFile.parent_path().parent_path() / "data";
+}
+
+std::string ReplaceAllCp936(std::string_view text, std::string_view from, std::string_view to) {
+    std::string out;
+    out.reserve(text.size() + 16);
+    std::size_t i = 0;
+    while (i < text.size()) {
+        if (!from.empty() && text.compare(i, from.size(), from) == 0) {
+            out += to;
+            i += from.size();
+            continue;
+        }
+        const std::size_t step = CharLength(text, i);
+        out.append(text.substr(i, step));
+        i += step;
+    }
+    return out;
+}
+
+std::string RewriteAngleUnit(std::string_view header, int angleUnit) {
+    const std::string degreeColumn = "(" + std::string(kDegree) + ")";
+    if (angleUnit == 1) {
+        if (Contains(header, degreeColumn)) {
+            return ReplaceAllCp936(header, kDegree, "rad");
+        }
+    } else if (angleUnit == 0) {
+        if (Contains(header, "(rad)")) {
+            const std::string once = ReplaceAllCp936(header, "(rad)", degreeColumn);
+            return ReplaceAllCp936(once, "(rad/s)", "(" + std::string(kDegree) + "/s)");
+        }
+    }
+    return std::string(header);
+}
+
+std::string RewriteAccelUnit(std::string_view header, int accelUnit) {
+    if (accelUnit == 1) {
+        if (Contains(header, "(g)")) {
+            return ReplaceAllCp936(header, "(g)", "(m/s2)");
+        }
+    } else if (accelUnit == 0) {
+        if (Contains(header, "(m/s2)")) {
+            return ReplaceAllCp936(header, "(m/s2)", "(g)");
+        }
+    }
+    return std::string(header);
+}
+
+} // namespace orvanta::recording

@@ -1,0 +1,112 @@
+#pragma once
+
+#include "recording/CsvLayout.h"
+#include "recording/LocalClock.h"
+#include "recording/RecorderMessages.h"
+#include "recording/Sleeper.h"
+
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace orvanta::recording {
+
+struct RecorderLimits {
+    // A file larger than this is continued in a new file (exactly this size is not yet larger).
+    std::uint64_t rollOverBytes = 41943040;
+    // Rows that could not be written are kept up to this many bytes; beyond it the oldest go.
+    std::uint64_t heldBytes = 41943040;
+};
+
+// Records decoded frames as CSV rows: the main thread appends rows to the active one of two
+// buffers, a writer thread takes the other buffer over every 4 s (after a 1200 ms hand-over
+// pause) and appends it to the file.
+//
+// Threads: every public method except RecordingState() and CsvPath() belongs to the main
+// thread; those two may be called from any thread. The writer thread reports file trouble
+// through RecorderMessages.
+class CsvRecorder {
+public:
+    CsvRecorder(const LocalClock& clock, Sleeper& sleeper, RecorderMessages& messages,
+                RecorderLimits limits = {});
+    ~CsvRecorder(); // Shutdown()
+
+    CsvRecorder(const CsvRecorder&) = delete;
+    CsvRecorder& operator=(const CsvRecorder&) = delete;
+
+    void SetDataDirectory(const std::filesystem::path& directory);
+    std::filesystem::path DataDirectory() const;
+    // The model name as configured; only the file names see it sanitised.
+    void SetModelName(const std::string& modelName);
+    std::string ModelName() const;
+    // The header line with its line feed, in code page 936 bytes.
+    void SetCsvHeader(const std::string& header);
+    const std::string& CsvHeader() const { return csvHeader_; }
+    // 0 Chinese, 1 English: the language of the messages.
+    void SetLanguageFlag(int languageFlag) { languageFlag_ = languageFlag; }
+
+    // CsvPath = BuildCsvPath(DataDirectory, model name, now); returns it for the path box.
+    std::filesystem::path RebuildCsvPath();
+    std::filesystem::path CsvPath() const;
+
+    // Start: new CsvPath, buffer A = the header, writer thread started. Waits first for the
+    // writer of an earlier recording. Returns false when no thread could be started.
+    bool Start();
+    // Stop: no more rows; the writer writes what is gathered and ends.
+    void Stop();
+    // Stop and wait until everything gathered has been written (or given up); program end.
+    void Shutdown();
+    bool Recording() const { return recording_; }
+    // 0 idle, 1 rows go to buffer A, 2 rows go to buffer B.
+    std::uint8_t RecordingState() const { return recordingState_.load(); }
+
+    // One row for a decoded data frame; nothing happens while idle.
+    void AppendRow(const ItemTexts& items, int modelIndex);
+    void AppendRow(const ItemTexts& items, int modelIndex, const LocalTime& time);
+
+    // Unit clicks: rewrite the header, then during a recording append it as a row.
+    void RewriteHeaderForAngleUnit(int angleUnit);
+    void RewriteHeaderForAccelUnit(int accelUnit);
+
+    // Bytes of rows kept because they could not be written yet.
+    std::uint64_t HeldBytes() const { return heldSize_.load(); }
+
+private:
+    void AppendToActive(const std::string& text);
+    void WriterLoop();
+    void AppendToCsvFile(std::string text);
+    void DropOldestHeldRows();
+    void JoinWriter();
+    std::filesystem::path NewPathLocked() const;
+
+    const LocalClock& clock_;
+    Sleeper& sleeper_;
+    RecorderMessages& messages_;
+    const RecorderLimits limits_;
+
+    // Guards the buffers, the state switch, CsvPath, the directory and the model name.
+    mutable std::mutex mutex_;
+    std::filesystem::path dataDirectory_;
+    std::string modelName_;
+    std::filesystem::path csvPath_;
+    std::string rowBufferA_;
+    std::string rowBufferB_;
+    std::atomic<std::uint8_t> recordingState_{0};
+    std::uint8_t lastActive_ = 1; // the state before Stop, so the final flush keeps row order
+
+    std::string csvHeader_; // main thread only
+    bool recording_ = false;
+    std::atomic<int> languageFlag_{0};
+    std::thread writer_;
+
+    // Writer thread only (writers never overlap: Start joins the previous one).
+    std::string held_;
+    bool failureReported_ = false;
+    bool dropReported_ = false;
+    std::atomic<std::uint64_t> heldSize_{0};
+};
+
+} // namespace orvanta::recording

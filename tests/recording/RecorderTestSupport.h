@@ -1,0 +1,125 @@
+#pragma once
+
+#include "recording/LocalClock.h"
+#include "recording/RecorderMessages.h"
+#include "recording/Sleeper.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace orvanta::recording::testing {
+
+class FakeClock final : public LocalClock {
+public:
+    explicit FakeClock(LocalTime time) : time_(time) {}
+    LocalTime Now() const override {
+        std::lock_guard lock(mutex_);
+        return time_;
+    }
+    void Set(LocalTime time) {
+        std::lock_guard lock(mutex_);
+        time_ = time;
+    }
+
+private:
+    mutable std::mutex mutex_;
+    LocalTime time_;
+};
+
+// Every wait blocks until the test releases it, so a test walks the writer step by step.
+class StepSleeper final : public Sleeper {
+public:
+    bool SleepFor(std::chrono::milliseconds duration) override {
+        std::unique_lock lock(mutex_);
+        requests_.push_back(duration);
+        changed_.notify_all();
+        changed_.wait(lock, [this] { return releases_ > 0 || interrupted_; });
+        if (interrupted_) {
+            return false;
+        }
+        --releases_;
+        return true;
+    }
+    void Interrupt() override {
+        std::lock_guard lock(mutex_);
+        interrupted_ = true;
+        changed_.notify_all();
+    }
+    void Rearm() override {
+        std::lock_guard lock(mutex_);
+        interrupted_ = false;
+    }
+    // The duration of the next wait the writer enters (0 ms if none comes within 5 s).
+    std::chrono::milliseconds NextSleep() {
+        std::unique_lock lock(mutex_);
+        if (!changed_.wait_for(lock, std::chrono::seconds(5),
+                               [this] { return requests_.size() > seen_; })) {
+            return std::chrono::milliseconds(0);
+        }
+        return requests_[seen_++];
+    }
+    void Release() {
+        std::lock_guard lock(mutex_);
+        ++releases_;
+        changed_.notify_all();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<std::chrono::milliseconds> requests_;
+    std::size_t seen_ = 0;
+    int releases_ = 0;
+    bool interrupted_ = false;
+};
+
+class MessageLog final : public RecorderMessages {
+public:
+    void ShowMessage(const std::string& caption, const std::string& text) override {
+        std::lock_guard lock(mutex_);
+        messages_.emplace_back(caption, text);
+    }
+    std::vector<std::pair<std::string, std::string>> Messages() const {
+        std::lock_guard lock(mutex_);
+        return messages_;
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<std::pair<std::string, std::string>> messages_;
+};
+
+class TempDir {
+public:
+    TempDir() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "orvanta-XXXXXX").string();
+        path_ = ::mkdtemp(pattern.data());
+    }
+    ~TempDir() {
+        std::error_code ec;
+        std::filesystem::remove_all(path_, ec);
+    }
+    const std::filesystem::path& path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
+
+inline std::string ReadFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+inline void WriteFile(const std::filesystem::path& path, const std::string& data) {
+    std::ofstream(path, std::ios::binary) << data;
+}
+
+} // namespace orvanta::recording::testing
