@@ -1,5 +1,7 @@
 #include "recording/CsvLayout.h"
 
+#include "protocol/ModelTable.h"
+
 #include <cstdio>
 
 namespace orvanta::recording {
@@ -34,9 +36,9 @@ bool Contains(std::string_view text, std::string_view part) {
 
 std::span<const int> RowSlots(int modelIndex) {
     switch (modelIndex) {
-    case 1:
+    case protocol::model::kVk200_210:
         return kVk200Slots;
-    case 2:
+    case protocol::model::kVn300:
         return kVn300Slots;
     default:
         return kVk100Slots;

@@ -1,5 +1,8 @@
 #include "recording/CsvLayout.h"
 
+#include "protocol/ModelTable.h"
+
+#include <algorithm>
 #include <gtest/gtest.h>
 
 namespace orvanta::recording {
@@ -46,6 +49,24 @@ TEST(CsvLayoutTest, AbsentItemsGiveEmptyFields) {
     const std::string row = BuildRow(items, 2, At(23, 59, 59, 999));
     EXPECT_EQ(row, "+1.5" + std::string(25, ',') + "23:59:59'999 \n");
     EXPECT_EQ(BuildRow(ItemTexts{}, 0, At(0, 0, 0, 0)), std::string(33, ',') + "0:0:0'0 \n");
+}
+
+TEST(CsvLayoutTest, ModelHeadersMatchTheRows) {
+    const auto columns = [](std::string_view header) {
+        return static_cast<std::size_t>(std::count(header.begin(), header.end(), ',')) + 1;
+    };
+    // Every model's header names each field of its rows, the time stamp included.
+    for (int model = 0; model < protocol::kModelCount; ++model) {
+        EXPECT_EQ(columns(protocol::ModelRow(model).csvHeader), RowSlots(model).size() + 1)
+            << model;
+    }
+
+    const std::string vk100(protocol::ModelRow(0).csvHeader);
+    const std::string radians = RewriteAngleUnit(vk100, 1);
+    EXPECT_NE(radians.find("Mag.Heading(rad),Temperatures0(" + kCelsius + ")"), std::string::npos);
+    EXPECT_EQ(radians.find(kDeg), std::string::npos);
+    EXPECT_EQ(RewriteAngleUnit(radians, 0), vk100);
+    EXPECT_EQ(RewriteAccelUnit(RewriteAccelUnit(vk100, 1), 0), vk100);
 }
 
 TEST(CsvLayoutTest, FileTimeAndPath) {
