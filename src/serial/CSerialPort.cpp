@@ -1,0 +1,464 @@
+#include "serial/CSerialPort.h"
+
+#include "serial/Tty.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <poll.h>
+#include <vector>
+
+namespace orvanta::serial {
+
+namespace {
+
+constexpr std::string_view kWaitCaption = "COM WaitCommEvent Error";
+constexpr std::string_view kReadCaption = "COM ReadFile Error";
+constexpr std::string_view kWriteCaption = "COM WriteFile Error";
+constexpr std::string_view kApiFailureCaption = "Application Error";
+
+// Drops a UTF-8 sequence that the cut left incomplete.
+void TrimPartialCharacter(std::string& text) {
+    std::size_t end = text.size();
+    std::size_t start = end;
+    while (start > 0 && (static_cast<unsigned char>(text[start - 1]) & 0xC0) == 0x80) {
+        --start;
+    }
+    if (start == 0) {
+        return;
+    }
+    const unsigned char lead = static_cast<unsigned char>(text[start - 1]);
+    std::size_t needed = 1;
+    if ((lead & 0xE0) == 0xC0) {
+        needed = 2;
+    } else if ((lead & 0xF0) == 0xE0) {
+        needed = 3;
+    } else if ((lead & 0xF8) == 0xF0) {
+        needed = 4;
+    }
+    if (lead >= 0x80 && end - (start - 1) < needed) {
+        text.resize(start - 1);
+    }
+}
+
+} // namespace
+
+std::string ComposeApiFailureText(std::string_view call, std::string_view errorText,
+                                  std::string_view devicePath) {
+    char buffer[200];
+    std::snprintf(buffer, sizeof buffer,
+                  "WARNING:  %.*s Failed with the following error: \n%.*s\nPort: %.*s\n",
+                  static_cast<int>(call.size()), call.data(), static_cast<int>(errorText.size()),
+                  errorText.data(), static_cast<int>(devicePath.size()), devicePath.data());
+    std::string text(buffer);
+    TrimPartialCharacter(text);
+    return text;
+}
+
+std::string ComposeDeviceErrorText(std::string_view devicePath, std::string_view errorName,
+                                   std::string_view call, int code) {
+    std::string text;
+    text.append(devicePath).append(" ").append(errorName).append("\xEF\xBC\x8C"); // U+FF0C
+    text.append(call).append(" Error Code:").append(std::to_string(code));
+    return text;
+}
+
+CSerialPort::CSerialPort(SerialErrorReporter* reporter) : m_pReporter(reporter) {
+    m_bEventsReady = m_hStopEvent.Create() && m_hSendEvent.Create();
+}
+
+CSerialPort::~CSerialPort() {
+    CloseLink();
+    // A broken port's monitor is still waiting on its events.
+    StopMonitor();
+}
+
+bool CSerialPort::OpenLink(SerialPortOwner* owner, const std::string& devicePath,
+                           std::uint32_t baud, char parity) {
+    if (owner == nullptr || devicePath.empty() || baud == 0) {
+        return false;
+    }
+    if (m_bMonitorRunning || m_hMonitorThread.joinable()) {
+        const bool wasRunning = m_bMonitorRunning;
+        StopMonitor();
+        if (wasRunning) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+    }
+    if (!m_bEventsReady) {
+        m_bEventsReady = m_hStopEvent.Create() && m_hSendEvent.Create();
+        if (!m_bEventsReady) {
+            return false;
+        }
+    }
+    m_hSendEvent.Reset();
+    m_hStopEvent.Reset();
+
+    tty::ConfigureResult configured;
+    {
+        std::lock_guard lock(m_csLink);
+        m_hOwnerWnd = owner;
+        m_pSendBuffer = std::make_unique<std::uint8_t[]>(kSendBufferSize);
+        m_devicePath = devicePath;
+        m_nSendBufferSize = kSendBufferSize;
+
+        const int previous = m_hComm;
+        if (previous >= 0) {
+            tty::Close(previous);
+        }
+        int fd = -1;
+        if (tty::Open(devicePath, fd)) {
+            m_hComm = kBrokenPort;
+            return false;
+        }
+        m_hComm = fd;
+        configured = tty::Configure(fd, baud, ParityFromLetter(parity));
+        m_lineSettings = configured.computed;
+        tty::Flush(fd, true, true);
+    }
+    if (configured.error) {
+        ReportApiFailure(configured.failedCall, configured.error);
+    }
+    return true;
+}
+
+bool CSerialPort::StartMonitor() {
+    if (m_hComm < 0) {
+        return false;
+    }
+    if (m_hMonitorThread.joinable()) {
+        if (m_bMonitorRunning) {
+            return true;
+        }
+        m_hMonitorThread.join();
+    }
+    // Set before the thread runs, so a CloseLink right after this call still stops it.
+    m_bMonitorRunning = true;
+    m_hMonitorThread = std::thread([this] { MonitorLoop(); });
+    return true;
+}
+
+bool CSerialPort::QueueSend(const std::uint8_t* bytes, std::size_t length) {
+    if (bytes == nullptr || length == 0) {
+        return false;
+    }
+    {
+        std::lock_guard lock(m_csLink);
+        if (m_hComm == kNoPort || !m_pSendBuffer || length > m_nSendBufferSize) {
+            return false;
+        }
+        std::memcpy(m_pSendBuffer.get(), bytes, length);
+        m_nSendLength = static_cast<std::uint32_t>(length);
+    }
+    m_hSendEvent.Signal();
+    return true;
+}
+
+void CSerialPort::CloseLink() {
+    if (m_hComm == kBrokenPort) {
+        m_hComm = kNoPort;
+        return;
+    }
+    StopMonitor();
+    {
+        std::lock_guard lock(m_csLink);
+        const int fd = m_hComm;
+        if (fd >= 0) {
+            tty::Close(fd);
+        }
+        m_hComm = kNoPort;
+        m_pSendBuffer.reset();
+    }
+    m_hStopEvent.Reset();
+    m_hSendEvent.Reset();
+}
+
+PortState CSerialPort::State() const {
+    const int fd = m_hComm;
+    if (fd == kNoPort) {
+        return PortState::Closed;
+    }
+    if (fd == kBrokenPort) {
+        return PortState::Broken;
+    }
+    return m_bMonitorRunning ? PortState::Monitoring : PortState::Open;
+}
+
+LineParameters CSerialPort::LineSettingsInForce() const {
+    std::lock_guard lock(m_csLink);
+    return m_lineSettings;
+}
+
+std::string CSerialPort::DevicePath() const {
+    std::lock_guard lock(m_csLink);
+    return m_devicePath;
+}
+
+void CSerialPort::StopMonitor() {
+    if (!m_hMonitorThread.joinable()) {
+        m_bMonitorRunning = false;
+        return;
+    }
+    if (std::this_thread::get_id() == m_hMonitorThread.get_id()) {
+        // Called from inside a delivery handled on the monitor thread: the loop ends when
+        // the call returns; the thread is joined later.
+        m_hStopEvent.Signal();
+        return;
+    }
+    // The monitor may be blocked in a delivery that only the owner's thread can complete.
+    while (m_bMonitorRunning) {
+        m_hStopEvent.Signal();
+        if (m_hOwnerWnd != nullptr) {
+            m_hOwnerWnd->DispatchPendingDelivery();
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    m_hMonitorThread.join();
+}
+
+void CSerialPort::MonitorLoop() {
+    m_bMonitorRunning = true;
+    {
+        std::lock_guard lock(m_csLink);
+        const int fd = m_hComm;
+        if (fd >= 0) {
+            tty::Flush(fd, true, true);
+        }
+    }
+    for (;;) {
+        const int fd = m_hComm;
+        pollfd waitSet[3] = {{m_hStopEvent.fd(), POLLIN, 0},
+                             {m_hSendEvent.fd(), POLLIN, 0},
+                             {fd >= 0 ? fd : -1, POLLIN, 0}};
+        const int r = ::poll(waitSet, 3, -1);
+        if (r < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            Report(SerialErrorReporter::kApplicationCaption, "Receive Error!");
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            continue;
+        }
+        if (waitSet[0].revents != 0) {
+            {
+                std::lock_guard lock(m_csLink);
+                const int open = m_hComm;
+                if (open >= 0) {
+                    tty::Close(open);
+                }
+                m_hComm = kNoPort;
+            }
+            m_bMonitorRunning = false;
+            return;
+        }
+        if (waitSet[1].revents != 0) {
+            SendQueued();
+            continue;
+        }
+        const short events = waitSet[2].revents;
+        if (events == 0) {
+            continue;
+        }
+        if (events & POLLNVAL) {
+            HandleIoFailure(SerialError::FromErrno(EBADF), FailedStep::Wait);
+            continue;
+        }
+        std::size_t delivered = 0;
+        if (events & POLLIN) {
+            delivered = DrainInput();
+        }
+        if (m_hComm < 0) {
+            continue;
+        }
+        if (events & (POLLHUP | POLLERR)) {
+            HandleIoFailure(SerialError::FromErrno(EIO), FailedStep::Wait);
+            continue;
+        }
+        if (delivered > 0 && m_hOwnerWnd != nullptr) {
+            std::string path = DevicePath();
+            m_hOwnerWnd->OnSerialEventChar(path);
+        }
+    }
+}
+
+std::size_t CSerialPort::DrainInput() {
+    std::size_t delivered = 0;
+    while (!m_hStopEvent.IsSignalled()) {
+        std::size_t queued = 0;
+        SerialError error;
+        {
+            std::lock_guard lock(m_csLink);
+            const int fd = m_hComm;
+            if (fd < 0) {
+                return delivered;
+            }
+            error = tty::BytesQueued(fd, queued);
+        }
+        if (error) {
+            HandleIoFailure(error, FailedStep::Read);
+            return delivered;
+        }
+        if (queued == 0) {
+            return delivered;
+        }
+        std::vector<std::uint8_t> block(queued + 1, 0);
+        std::size_t got = 0;
+        std::string path;
+        {
+            std::lock_guard lock(m_csLink);
+            const int fd = m_hComm;
+            if (fd < 0) {
+                return delivered;
+            }
+            error = tty::Read(fd, block.data(), queued, got);
+            path = m_devicePath;
+        }
+        if (got > 0) {
+            block[got] = 0;
+            m_hOwnerWnd->OnSerialBytes(block.data(),
+                                       SerialBlockInfo{path, static_cast<std::uint32_t>(got)});
+            ++delivered;
+        }
+        if (error) {
+            HandleIoFailure(error, FailedStep::Read);
+            return delivered;
+        }
+        if (got == 0) {
+            return delivered;
+        }
+    }
+    return delivered;
+}
+
+bool CSerialPort::WaitWritable(int fd) {
+    for (;;) {
+        pollfd waitSet[2] = {{m_hStopEvent.fd(), POLLIN, 0}, {fd, POLLOUT, 0}};
+        const int r = ::poll(waitSet, 2, -1);
+        if (r < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        if (waitSet[0].revents != 0) {
+            return false;
+        }
+        if (waitSet[1].revents & (POLLHUP | POLLERR | POLLNVAL)) {
+            HandleIoFailure(SerialError::FromErrno(waitSet[1].revents & POLLNVAL ? EBADF : EIO),
+                            FailedStep::Write);
+            return false;
+        }
+        if (waitSet[1].revents & POLLOUT) {
+            return true;
+        }
+    }
+}
+
+void CSerialPort::SendQueued() {
+    // The frame is copied out so that a QueueSend during a long write cannot mix two frames.
+    std::uint8_t frame[kSendBufferSize];
+    std::size_t length;
+    m_hSendEvent.Reset();
+    {
+        std::lock_guard lock(m_csLink);
+        if (m_hComm < 0 || !m_pSendBuffer) {
+            return;
+        }
+        length = std::min<std::size_t>(m_nSendLength, kSendBufferSize);
+        std::memcpy(frame, m_pSendBuffer.get(), length);
+    }
+    std::size_t done = 0;
+    while (done < length) {
+        std::size_t written = 0;
+        SerialError error;
+        int fd;
+        {
+            std::lock_guard lock(m_csLink);
+            fd = m_hComm;
+            if (fd < 0) {
+                return;
+            }
+            error = tty::Write(fd, frame + done, length - done, written);
+        }
+        if (error) {
+            HandleIoFailure(error, FailedStep::Write);
+            return;
+        }
+        done += written;
+        if (done < length && written == 0 && !WaitWritable(fd)) {
+            return;
+        }
+    }
+}
+
+void CSerialPort::MarkBroken() {
+    std::lock_guard lock(m_csLink);
+    const int fd = m_hComm;
+    if (fd >= 0) {
+        tty::Close(fd);
+        m_hComm = kBrokenPort;
+    }
+}
+
+void CSerialPort::HandleIoFailure(const SerialError& error, FailedStep step) {
+    std::string_view caption;
+    const char* call;
+    const char* apiCall;
+    switch (step) {
+    case FailedStep::Wait:
+        caption = kWaitCaption;
+        call = "WaitCommEvent()";
+        apiCall = "WaitCommEvent()";
+        break;
+    case FailedStep::Read:
+        caption = kReadCaption;
+        call = "ReadFile()";
+        apiCall = "ReadFile()";
+        break;
+    default:
+        caption = kWriteCaption;
+        call = "WriteFile()";
+        apiCall = "WriteFile()";
+        break;
+    }
+    const std::string path = DevicePath();
+    switch (error.kind) {
+    case SerialErrorKind::None:
+        return;
+    case SerialErrorKind::InvalidHandle:
+        MarkBroken();
+        return;
+    case SerialErrorKind::AccessDenied:
+        MarkBroken();
+        Report(caption,
+               ComposeDeviceErrorText(path, "ERROR_ACCESS_DENIED", call, error.errnoValue));
+        return;
+    case SerialErrorKind::DeviceGone:
+        MarkBroken();
+        Report(caption, ComposeDeviceErrorText(path, "ERROR_BAD_COMMAND", call, error.errnoValue));
+        return;
+    default:
+        // A failed wait leaves nothing to wait on; a failed read or write keeps the port.
+        if (step == FailedStep::Wait) {
+            MarkBroken();
+        }
+        ReportApiFailure(apiCall, error);
+        return;
+    }
+}
+
+void CSerialPort::ReportApiFailure(const char* call, const SerialError& error) {
+    Report(kApiFailureCaption, ComposeApiFailureText(call, error.text, DevicePath()));
+}
+
+void CSerialPort::Report(std::string_view caption, const std::string& text) {
+    if (m_pReporter != nullptr) {
+        m_pReporter->Report(caption, text);
+        return;
+    }
+    std::fprintf(stderr, "%.*s: %s\n", static_cast<int>(caption.size()), caption.data(),
+                 text.c_str());
+}
+
+} // namespace orvanta::serial

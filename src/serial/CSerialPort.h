@@ -1,0 +1,101 @@
+#pragma once
+
+#include "serial/EventFd.h"
+#include "serial/LineSettings.h"
+#include "serial/SerialError.h"
+#include "serial/SerialErrorReporter.h"
+#include "serial/SerialPortOwner.h"
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <thread>
+
+namespace orvanta::serial {
+
+// Where a port stands; see State().
+enum class PortState { Closed, Open, Monitoring, Broken };
+
+// The program's serial port: opens a terminal device, runs a monitor thread that waits
+// for input, a send request or a stop request, hands every received block to the owner and
+// writes queued bytes. OpenLink, StartMonitor, QueueSend, CloseLink and the destructor
+// belong to the owner's thread (never the monitor thread); State and LineSettingsInForce
+// may be called from any thread.
+class CSerialPort {
+public:
+    static constexpr std::uint32_t kSendBufferSize = 512;
+
+    // reporter shows the failure messages; null writes them to stderr.
+    explicit CSerialPort(SerialErrorReporter* reporter = nullptr);
+    virtual ~CSerialPort();
+    CSerialPort(const CSerialPort&) = delete;
+    CSerialPort& operator=(const CSerialPort&) = delete;
+
+    // Opens and configures the device; true when the device was opened (a failed
+    // configuration step is reported but still gives true). False without an owner, with
+    // an empty path or baud 0 (nothing changes then), or when the device cannot be opened
+    // (missing, held by someone else, no rights). The owner must outlive the open port.
+    bool OpenLink(SerialPortOwner* owner, const std::string& devicePath, std::uint32_t baud,
+                  char parity);
+    // Starts the monitor thread after a successful OpenLink; false when no port is open.
+    bool StartMonitor();
+    // Copies the bytes for the monitor thread to write; false when no port is open or the
+    // length is 0 or above the send buffer. Whether the write succeeds is not reported.
+    bool QueueSend(const std::uint8_t* bytes, std::size_t length);
+    // Stops the monitor and closes the port. After a fatal error it only forgets the port;
+    // the idle monitor then ends at the next OpenLink or at destruction.
+    void CloseLink();
+
+    PortState State() const;
+    // The line settings the port computed for the driver at the last OpenLink.
+    LineParameters LineSettingsInForce() const;
+    std::string DevicePath() const;
+
+private:
+    static constexpr int kNoPort = -1;     // closed
+    static constexpr int kBrokenPort = -2; // the counterpart of the invalid-handle value
+
+    void StopMonitor();
+    void MonitorLoop();
+    // Returns the number of blocks delivered.
+    std::size_t DrainInput();
+    void SendQueued();
+    bool WaitWritable(int fd);
+
+    // Marks the port broken: closes the descriptor so the device node is released.
+    void MarkBroken();
+    enum class FailedStep { Wait, Read, Write };
+    void HandleIoFailure(const SerialError& error, FailedStep step);
+    void ReportApiFailure(const char* call, const SerialError& error);
+    void Report(std::string_view caption, const std::string& text);
+
+    std::thread m_hMonitorThread;
+    mutable std::mutex m_csLink; // serialises the port calls, the send buffer and the path
+    std::atomic<bool> m_bMonitorRunning{false};
+    EventFd m_hStopEvent;
+    std::atomic<int> m_hComm{kNoPort};
+    EventFd m_hSendEvent;
+    LineParameters m_lineSettings;
+    SerialPortOwner* m_hOwnerWnd = nullptr;
+    std::string m_devicePath;
+    std::unique_ptr<std::uint8_t[]> m_pSendBuffer;
+    std::uint32_t m_nSendBufferSize = 0;
+    std::uint32_t m_nSendLength = 1;
+    SerialErrorReporter* m_pReporter;
+    bool m_bEventsReady = false;
+};
+
+// "WARNING:  %s Failed with the following error: \n%s\nPort: %s\n" cut to the 200-character
+// buffer of the message (199 bytes and no split character).
+std::string ComposeApiFailureText(std::string_view call, std::string_view errorText,
+                                  std::string_view devicePath);
+
+// "%s ERROR_ACCESS_DENIED，%s Error Code:%d" and its ERROR_BAD_COMMAND twin.
+std::string ComposeDeviceErrorText(std::string_view devicePath, std::string_view errorName,
+                                   std::string_view call, int code);
+
+} // namespace orvanta::serial

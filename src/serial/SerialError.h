@@ -1,0 +1,34 @@
+#pragma once
+
+#include <string>
+
+namespace orvanta::serial {
+
+// What the caller does next after a failed system call on a port.
+enum class SerialErrorKind {
+    None,          // success
+    BadArgument,   // the caller's input was wrong; nothing was attempted
+    AccessDenied,  // EACCES, EBUSY, EPERM: someone else holds the port or no rights
+    DeviceGone,    // ENXIO, EIO, ENODEV, hang-up: the device has vanished
+    InvalidHandle, // EBADF: the descriptor is not (or no longer) usable
+    OsFailure,     // anything else; the text says what
+};
+
+// The result of one system call at the serial boundary, with errno and its text captured
+// at the failure. A plain value; any thread.
+struct SerialError {
+    SerialErrorKind kind = SerialErrorKind::None;
+    int errnoValue = 0;
+    std::string text; // strerror text of errnoValue, or a description
+
+    bool ok() const { return kind == SerialErrorKind::None; }
+    explicit operator bool() const { return !ok(); }
+
+    static SerialError FromErrno(int errnoValue);
+    static SerialError Bad(std::string text);
+};
+
+// Sorts an errno value into the kinds above.
+SerialErrorKind ClassifyErrno(int errnoValue);
+
+} // namespace orvanta::serial

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+namespace orvanta::serial {
+
+// One received block as the monitor thread hands it over: the device path stands where a
+// port number would, then the number of bytes read. Valid only during the call.
+struct SerialBlockInfo {
+    std::string_view devicePath;
+    std::uint32_t byteCount = 0;
+};
+
+// Receives what the port's monitor thread reads. OnSerialBytes and OnSerialEventChar are
+// called on the monitor thread and must return only after the owner's thread has handled
+// them (the owner marshals synchronously), so blocks arrive in order and never overlap.
+// DispatchPendingDelivery is called on the owner's thread while it waits for the monitor to
+// end: it runs one marshalled call that is waiting, if any, so the wait never deadlocks.
+class SerialPortOwner {
+public:
+    virtual ~SerialPortOwner() = default;
+
+    // bytes holds info.byteCount bytes followed by one zero byte; copy what you keep.
+    virtual void OnSerialBytes(const std::uint8_t* bytes, const SerialBlockInfo& info) = 0;
+    // After the bytes of each wake-up; the host leaves it unhandled.
+    virtual void OnSerialEventChar(std::string_view devicePath) = 0;
+    virtual void DispatchPendingDelivery() = 0;
+};
+
+} // namespace orvanta::serial

@@ -1,0 +1,281 @@
+#include "serial/Tty.h"
+
+#include <asm/termbits.h>
+#include <cerrno>
+#include <fcntl.h>
+#include <linux/serial.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace orvanta::serial::tty {
+
+namespace {
+
+int RetryIoctl(int fd, unsigned long request, void* arg) {
+    int r;
+    while ((r = ::ioctl(fd, request, arg)) < 0 && errno == EINTR) {
+    }
+    return r;
+}
+
+int RetryIoctl(int fd, unsigned long request, unsigned long arg) {
+    int r;
+    while ((r = ::ioctl(fd, request, arg)) < 0 && errno == EINTR) {
+    }
+    return r;
+}
+
+void ApplyFixedSettings(termios2& t, std::uint32_t baud, Parity parity) {
+    t.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL |
+                                        IXON | IXOFF | IXANY | INPCK | IUCLC | IMAXBEL);
+    t.c_oflag &= ~static_cast<tcflag_t>(OPOST);
+    t.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
+    t.c_cflag &= ~static_cast<tcflag_t>(CSIZE | CSTOPB | PARENB | PARODD | CMSPAR | CRTSCTS |
+                                        CBAUD | (CBAUD << IBSHIFT));
+    t.c_cflag |= CS8 | CREAD | CLOCAL | BOTHER | (BOTHER << IBSHIFT);
+    switch (parity) {
+    case Parity::None:
+        break;
+    case Parity::Odd:
+        t.c_cflag |= PARENB | PARODD;
+        break;
+    case Parity::Even:
+        t.c_cflag |= PARENB;
+        break;
+    case Parity::Mark:
+        t.c_cflag |= PARENB | PARODD | CMSPAR;
+        break;
+    case Parity::Space:
+        t.c_cflag |= PARENB | CMSPAR;
+        break;
+    }
+    t.c_ispeed = baud;
+    t.c_ospeed = baud;
+    t.c_cc[VMIN] = 0;
+    t.c_cc[VTIME] = 0;
+}
+
+LineParameters Decode(const termios2& t) {
+    LineParameters p;
+    p.baud = t.c_ospeed;
+    switch (t.c_cflag & CSIZE) {
+    case CS5:
+        p.dataBits = 5;
+        break;
+    case CS6:
+        p.dataBits = 6;
+        break;
+    case CS7:
+        p.dataBits = 7;
+        break;
+    default:
+        p.dataBits = 8;
+        break;
+    }
+    if (t.c_cflag & PARENB) {
+        const bool odd = (t.c_cflag & PARODD) != 0;
+        if (t.c_cflag & CMSPAR) {
+            p.parity = odd ? Parity::Mark : Parity::Space;
+        } else {
+            p.parity = odd ? Parity::Odd : Parity::Even;
+        }
+    }
+    p.stopBits = (t.c_cflag & CSTOPB) ? 2 : 1;
+    p.raw = (t.c_lflag & (ECHO | ICANON | ISIG | IEXTEN)) == 0 && (t.c_oflag & OPOST) == 0 &&
+            (t.c_iflag & (ICRNL | IXON | ISTRIP | INLCR | IGNCR)) == 0 && t.c_cc[VMIN] == 0 &&
+            t.c_cc[VTIME] == 0;
+    p.hardwareFlow = (t.c_cflag & CRTSCTS) != 0;
+    p.receiverOn = (t.c_cflag & (CREAD | CLOCAL)) == (CREAD | CLOCAL);
+    return p;
+}
+
+} // namespace
+
+SerialError Open(const std::string& path, int& fd) {
+    fd = -1;
+    int handle;
+    while ((handle = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC)) < 0 &&
+           errno == EINTR) {
+    }
+    if (handle < 0) {
+        return SerialError::FromErrno(errno);
+    }
+    int r;
+    while ((r = ::flock(handle, LOCK_EX | LOCK_NB)) < 0 && errno == EINTR) {
+    }
+    if (r < 0) {
+        const int saved = errno;
+        ::close(handle);
+        SerialError error = SerialError::FromErrno(saved == EWOULDBLOCK ? EBUSY : saved);
+        return error;
+    }
+    if (RetryIoctl(handle, TIOCEXCL, 0UL) < 0 && errno != ENOTTY && errno != EINVAL) {
+        const int saved = errno;
+        ::close(handle);
+        return SerialError::FromErrno(saved);
+    }
+    fd = handle;
+    return {};
+}
+
+void Close(int fd) {
+    if (fd < 0) {
+        return;
+    }
+    // The exclusive flag lives on the terminal, not the descriptor; another opener of a
+    // pty that stays open elsewhere would otherwise be refused.
+    RetryIoctl(fd, TIOCNXCL, 0UL);
+    ::close(fd);
+}
+
+ConfigureResult Configure(int fd, std::uint32_t baud, Parity parity) {
+    ConfigureResult result;
+    if (baud == 0) {
+        result.error = SerialError::Bad("baud rate 0");
+        result.failedCall = "SetCommState()";
+        return result;
+    }
+    termios2 t{};
+    if (RetryIoctl(fd, TCGETS2, &t) < 0) {
+        result.error = SerialError::FromErrno(errno);
+        result.failedCall = "GetCommState()";
+        return result;
+    }
+    ApplyFixedSettings(t, baud, parity);
+    result.computed = Decode(t);
+    if (RetryIoctl(fd, TCSETS2, &t) < 0) {
+        result.error = SerialError::FromErrno(errno);
+        result.failedCall = "SetCommState()";
+        return result;
+    }
+    int rts = TIOCM_RTS;
+    if (RetryIoctl(fd, TIOCMBIS, &rts) < 0 && errno != ENOTTY && errno != EINVAL) {
+        result.error = SerialError::FromErrno(errno);
+        result.failedCall = "SetCommState()";
+    }
+    return result;
+}
+
+SerialError Flush(int fd, bool input, bool output) {
+    if (!input && !output) {
+        return {};
+    }
+    const unsigned long which = input && output ? TCIOFLUSH : (input ? TCIFLUSH : TCOFLUSH);
+    if (RetryIoctl(fd, TCFLSH, which) < 0) {
+        return SerialError::FromErrno(errno);
+    }
+    return {};
+}
+
+SerialError BytesQueued(int fd, std::size_t& count) {
+    count = 0;
+    int waiting = 0;
+    if (RetryIoctl(fd, FIONREAD, &waiting) < 0) {
+        return SerialError::FromErrno(errno);
+    }
+    count = waiting > 0 ? static_cast<std::size_t>(waiting) : 0;
+    return {};
+}
+
+SerialError Read(int fd, std::uint8_t* buffer, std::size_t length, std::size_t& got) {
+    got = 0;
+    if (length == 0) {
+        return {};
+    }
+    ssize_t r;
+    while ((r = ::read(fd, buffer, length)) < 0 && errno == EINTR) {
+    }
+    if (r < 0) {
+        if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            return {};
+        }
+        return SerialError::FromErrno(errno);
+    }
+    if (r == 0) {
+        // A terminal reads end of file only after a hang-up.
+        return SerialError::FromErrno(EIO);
+    }
+    got = static_cast<std::size_t>(r);
+    return {};
+}
+
+SerialError Write(int fd, const std::uint8_t* bytes, std::size_t length, std::size_t& written) {
+    written = 0;
+    if (length == 0) {
+        return {};
+    }
+    ssize_t r;
+    while ((r = ::write(fd, bytes, length)) < 0 && errno == EINTR) {
+    }
+    if (r < 0) {
+        if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            return {};
+        }
+        return SerialError::FromErrno(errno);
+    }
+    written = static_cast<std::size_t>(r);
+    return {};
+}
+
+SerialError ReadLineParameters(int fd, LineParameters& out) {
+    termios2 t{};
+    if (RetryIoctl(fd, TCGETS2, &t) < 0) {
+        return SerialError::FromErrno(errno);
+    }
+    out = Decode(t);
+    return {};
+}
+
+bool ProbeRealUart(const std::string& path) {
+    int fd;
+    while ((fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC)) < 0 &&
+           errno == EINTR) {
+    }
+    if (fd < 0) {
+        return false;
+    }
+    serial_struct info{};
+    const bool real = RetryIoctl(fd, TIOCGSERIAL, &info) == 0 && info.type != PORT_UNKNOWN;
+    ::close(fd);
+    return real;
+}
+
+} // namespace orvanta::serial::tty
+
+namespace orvanta::serial {
+
+Parity ParityFromLetter(char letter) {
+    switch (letter) {
+    case 'E':
+    case 'e':
+        return Parity::Even;
+    case 'M':
+    case 'm':
+        return Parity::Mark;
+    case 'O':
+    case 'o':
+        return Parity::Odd;
+    case 'S':
+    case 's':
+        return Parity::Space;
+    default:
+        return Parity::None;
+    }
+}
+
+LineParameters PreviewLineSettings(std::uint32_t baud, char parityLetter) {
+    // Leftovers a driver may hand over: 7 bits, two stop bits, odd parity, cooked mode,
+    // hardware handshake, a standard baud code.
+    termios2 t{};
+    t.c_iflag = ICRNL | IXON | ISTRIP | INPCK;
+    t.c_oflag = OPOST | ONLCR;
+    t.c_lflag = ECHO | ICANON | ISIG | IEXTEN;
+    t.c_cflag = CS7 | CSTOPB | PARENB | PARODD | CRTSCTS | B9600 | HUPCL;
+    t.c_cc[VMIN] = 1;
+    t.c_cc[VTIME] = 5;
+    tty::ApplyFixedSettings(t, baud, ParityFromLetter(parityLetter));
+    return tty::Decode(t);
+}
+
+} // namespace orvanta::serial
