@@ -1,0 +1,380 @@
+#include "devsim/DeviceSimulator.h"
+#include "devsim/PtyDevice.h"
+#include "protocol/CommandFrame.h"
+#include "serial/BlockingCallQueue.h"
+#include "serial/CSerialPort.h"
+#include "serial/Tty.h"
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <mutex>
+#include <poll.h>
+#include <string>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace orvanta::serial {
+namespace {
+
+using namespace std::chrono_literals;
+using Bytes = std::vector<std::uint8_t>;
+
+class RecordingReporter : public SerialErrorReporter {
+public:
+    void Report(std::string_view caption, std::string_view text) override {
+        std::lock_guard lock(m_mutex);
+        m_messages.emplace_back(std::string(caption), std::string(text));
+    }
+    std::vector<std::pair<std::string, std::string>> messages() const {
+        std::lock_guard lock(m_mutex);
+        return m_messages;
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    std::vector<std::pair<std::string, std::string>> m_messages;
+};
+
+// An owner whose thread is the test's: deliveries wait until the test dispatches.
+class QueueOwner : public SerialPortOwner {
+public:
+    void OnSerialBytes(const std::uint8_t* bytes, const SerialBlockInfo& info) override {
+        queue.CallBlocking([&] {
+            received.insert(received.end(), bytes, bytes + info.byteCount);
+            terminated = terminated && bytes[info.byteCount] == 0;
+            path = std::string(info.devicePath);
+            ++blocks;
+        });
+    }
+    void OnSerialEventChar(std::string_view) override {
+        queue.CallBlocking([&] { ++eventChars; });
+    }
+    void DispatchPendingDelivery() override { queue.DispatchOne(); }
+
+    // Dispatches until done() holds; the deadline only keeps a fault from hanging the run.
+    template <typename Done> bool PumpUntil(Done done, std::chrono::seconds limit = 20s) {
+        const auto deadline = std::chrono::steady_clock::now() + limit;
+        while (!done()) {
+            if (std::chrono::steady_clock::now() > deadline) {
+                return false;
+            }
+            if (!queue.DispatchOne()) {
+                std::this_thread::sleep_for(1ms);
+            }
+        }
+        return true;
+    }
+    // Keeps dispatching for a while, for checks that nothing more arrives.
+    void PumpFor(std::chrono::milliseconds span) {
+        const auto end = std::chrono::steady_clock::now() + span;
+        while (std::chrono::steady_clock::now() < end) {
+            if (!queue.DispatchOne()) {
+                std::this_thread::sleep_for(1ms);
+            }
+        }
+    }
+
+    BlockingCallQueue queue;
+    Bytes received;
+    bool terminated = true;
+    std::string path;
+    int blocks = 0;
+    int eventChars = 0;
+};
+
+// Reads from a pty master until count bytes have come or the deadline passes.
+Bytes ReadFrom(int fd, std::size_t count, std::chrono::seconds limit = 20s) {
+    Bytes out;
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (out.size() < count && std::chrono::steady_clock::now() < deadline) {
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, 50) > 0 && (p.revents & POLLIN)) {
+            std::uint8_t buffer[4096];
+            const ssize_t n = ::read(fd, buffer, sizeof buffer);
+            if (n > 0) {
+                out.insert(out.end(), buffer, buffer + n);
+            }
+        }
+    }
+    return out;
+}
+
+void WriteAll(int fd, const Bytes& bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n > 0) {
+            done += static_cast<std::size_t>(n);
+        } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
+            FAIL() << "write to the pty master: " << errno;
+        } else {
+            std::this_thread::sleep_for(1ms);
+        }
+    }
+}
+
+class SerialPortOnPty : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string error;
+        if (!m_pty.Open(115200, "", error)) {
+            GTEST_SKIP() << "no pseudo-terminals here: " << error;
+        }
+    }
+    const std::string& slave() const { return m_pty.slavePath(); }
+    int master() const { return m_pty.master(); }
+
+    devsim::PtyDevice m_pty;
+    RecordingReporter m_reporter;
+    QueueOwner m_owner;
+};
+
+TEST_F(SerialPortOnPty, EveryHostAndDeviceRateReachesTheDriver) {
+    CSerialPort port(&m_reporter);
+    for (std::uint32_t baud : {9600u, 19200u, 38400u, 57600u, 115200u, 230400u, 256000u}) {
+        ASSERT_TRUE(port.OpenLink(&m_owner, slave(), baud, 'N')) << baud;
+        LineParameters seen;
+        ASSERT_TRUE(tty::ReadLineParameters(master(), seen).ok());
+        EXPECT_EQ(seen.baud, baud);
+        EXPECT_TRUE(seen.raw);
+        port.CloseLink();
+    }
+    // A pty refuses the RTS ioctl; that refusal is no failure.
+    EXPECT_TRUE(m_reporter.messages().empty());
+}
+
+TEST_F(SerialPortOnPty, ParityDataAndStopBitsAreWhatThePortAskedFor) {
+    CSerialPort port(&m_reporter);
+    const std::pair<char, Parity> cases[] = {{'N', Parity::None},
+                                             {'O', Parity::Odd},
+                                             {'e', Parity::Even},
+                                             {'M', Parity::Mark},
+                                             {'S', Parity::Space}};
+    for (const auto& [letter, parity] : cases) {
+        ASSERT_TRUE(port.OpenLink(&m_owner, slave(), 57600, letter));
+        const LineParameters asked = port.LineSettingsInForce();
+        EXPECT_EQ(asked.parity, parity) << letter;
+        EXPECT_EQ(asked.dataBits, 8);
+        EXPECT_EQ(asked.stopBits, 1);
+        EXPECT_EQ(asked.baud, 57600u);
+        port.CloseLink();
+    }
+    EXPECT_TRUE(m_reporter.messages().empty());
+}
+
+TEST_F(SerialPortOnPty, StatesFollowTheCallingOrder) {
+    CSerialPort port(&m_reporter);
+    EXPECT_EQ(port.State(), PortState::Closed);
+    EXPECT_FALSE(port.StartMonitor());
+    ASSERT_TRUE(port.OpenLink(&m_owner, slave(), 115200, 'N'));
+    EXPECT_EQ(port.State(), PortState::Open);
+    ASSERT_TRUE(port.StartMonitor());
+    EXPECT_EQ(port.State(), PortState::Monitoring);
+    port.CloseLink();
+    EXPECT_EQ(port.State(), PortState::Closed);
+}
+
+TEST_F(SerialPortOnPty, BytesArriveCompleteAndInOrder) {
+    CSerialPort port(&m_reporter);
+    ASSERT_TRUE(port.OpenLink(&m_owner, slave(), 115200, 'N'));
+    ASSERT_TRUE(port.StartMonitor());
+    // Give the monitor its start-up purge before anything is sent.
+    m_owner.PumpFor(50ms);
+
+    Bytes expected = {0x71, 0xFF, 0x00, 0x71, 0x03, 0x71, 0x71};
+    for (int i = 0; i < 6000; ++i) {
+        expected.push_back(static_cast<std::uint8_t>(i * 7 + i / 256));
+    }
+    expected.push_back(0x71);
+    WriteAll(master(), Bytes(expected.begin(), expected.begin() + 7));
+    ASSERT_TRUE(m_owner.PumpUntil([&] { return m_owner.received.size() >= 7; }));
+    WriteAll(master(), Bytes(expected.begin() + 7, expected.end()));
+    ASSERT_TRUE(m_owner.PumpUntil([&] { return m_owner.received.size() >= expected.size(); }));
+    m_owner.PumpFor(50ms);
+    EXPECT_EQ(m_owner.received, expected);
+    EXPECT_TRUE(m_owner.terminated);
+    EXPECT_EQ(m_owner.path, slave());
+    EXPECT_GE(m_owner.eventChars, 1);
+    port.CloseLink();
+}
+
+TEST_F(SerialPortOnPty, QueuedBytesReachTheDevice) {
+    CSerialPort port(&m_reporter);
+    ASSERT_TRUE(port.OpenLink(&m_owner, slave(), 115200, 'N'));
+    ASSERT_TRUE(port.StartMonitor());
+    for (auto code : {protocol::CommandCode::QueryItemMask, protocol::CommandCode::QueryGravity}) {
+        const auto frame = protocol::BuildBareCommand(code);
+        ASSERT_TRUE(port.QueueSend(frame.bytes.data(), frame.length));
+        const Bytes seen = ReadFrom(master(), frame.length);
+        EXPECT_EQ(seen, Bytes(frame.view().begin(), frame.view().end()));
+    }
+    port.CloseLink();
+}
+
+TEST_F(SerialPortOnPty, TheSendBufferHoldsOneFrame) {
+    CSerialPort port(&m_reporter);
+    const std::uint8_t none[1] = {0};
+    EXPECT_FALSE(port.QueueSend(none, 1)); // no port
+    ASSERT_TRUE(port.OpenLink(&m_owner, slave(), 115200, 'N'));
+    const std::uint8_t baud[4] = {0x00, 0xC2, 0x01, 0x00};
+    const std::uint8_t gravity[4] = {0xCD, 0xCC, 0x1C, 0x41};
+    const auto first = protocol::BuildWriteCommand(protocol::CommandCode::SetDeviceBaud, baud);
+    const auto second = protocol::BuildWriteCommand(protocol::CommandCode::SetGravity, gravity);
+    // Both queued before the monitor runs: one write, with the second frame's bytes.
+    ASSERT_TRUE(port.QueueSend(first.bytes.data(), first.length));
+    ASSERT_TRUE(port.QueueSend(second.bytes.data(), second.length));
+    EXPECT_FALSE(port.QueueSend(first.bytes.data(), 0));
+    Bytes tooLong(CSerialPort::kSendBufferSize + 1, 0x55);
+    EXPECT_FALSE(port.QueueSend(tooLong.data(), tooLong.size()));
+    ASSERT_TRUE(port.StartMonitor());
+    const Bytes seen = ReadFrom(master(), second.length);
+    EXPECT_EQ(seen, Bytes(second.view().begin(), second.view().end()));
+    EXPECT_TRUE(ReadFrom(master(), 1, std::chrono::seconds(0)).empty());
+    m_owner.PumpFor(100ms);
+    EXPECT_TRUE(ReadFrom(master(), 1, std::chrono::seconds(0)).empty());
+    port.CloseLink();
+}
+
+TEST_F(SerialPortOnPty, ClosingDuringADeliveryDoesNotDeadlock) {
+    CSerialPort port(&m_reporter);
+    ASSERT_TRUE(port.OpenLink(&m_owner, slave(), 115200, 'N'));
+    ASSERT_TRUE(port.StartMonitor());
+    m_owner.PumpFor(50ms);
+    WriteAll(master(), Bytes{0xFF, 0x00, 0x52});
+    // Without dispatching, the monitor is now blocked inside its delivery.
+    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    while (m_owner.queue.Pending() == 0 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(1ms);
+    }
+    ASSERT_EQ(m_owner.queue.Pending(), 1u);
+
+    std::atomic<bool> closed{false};
+    std::thread watchdog([&] {
+        for (int i = 0; i < 3000 && !closed; ++i) {
+            std::this_thread::sleep_for(10ms);
+        }
+        if (!closed) {
+            std::fprintf(stderr, "CloseLink deadlocked\n");
+            std::abort();
+        }
+    });
+    port.CloseLink();
+    closed = true;
+    watchdog.join();
+    EXPECT_EQ(port.State(), PortState::Closed);
+    EXPECT_EQ(m_owner.received, (Bytes{0xFF, 0x00, 0x52}));
+}
+
+TEST_F(SerialPortOnPty, ReopeningTheSamePathWorks) {
+    CSerialPort port(&m_reporter);
+    ASSERT_TRUE(port.OpenLink(&m_owner, slave(), 115200, 'N'));
+    ASSERT_TRUE(port.StartMonitor());
+    port.CloseLink();
+    ASSERT_TRUE(port.OpenLink(&m_owner, slave(), 9600, 'E'));
+    ASSERT_TRUE(port.StartMonitor());
+    // A reopen without a close in between stops the old monitor itself.
+    ASSERT_TRUE(port.OpenLink(&m_owner, slave(), 256000, 'O'));
+    ASSERT_TRUE(port.StartMonitor());
+    m_owner.PumpFor(50ms);
+    WriteAll(master(), Bytes{1, 2, 3});
+    ASSERT_TRUE(m_owner.PumpUntil([&] { return m_owner.received.size() >= 3; }));
+    EXPECT_EQ(m_owner.received, (Bytes{1, 2, 3}));
+    port.CloseLink();
+    EXPECT_TRUE(m_reporter.messages().empty());
+}
+
+TEST_F(SerialPortOnPty, ASecondOpenOfAnOpenPortFails) {
+    CSerialPort first(&m_reporter);
+    CSerialPort second(&m_reporter);
+    ASSERT_TRUE(first.OpenLink(&m_owner, slave(), 115200, 'N'));
+    ASSERT_TRUE(first.StartMonitor());
+    EXPECT_FALSE(second.OpenLink(&m_owner, slave(), 115200, 'N'));
+    EXPECT_EQ(second.State(), PortState::Broken); // the invalid-handle value of a failed open
+    second.CloseLink();
+    EXPECT_EQ(second.State(), PortState::Closed);
+    first.CloseLink();
+    EXPECT_TRUE(second.OpenLink(&m_owner, slave(), 115200, 'N'));
+    second.CloseLink();
+}
+
+TEST_F(SerialPortOnPty, BadArgumentsAndMissingDevicesAreOpenFailures) {
+    CSerialPort port(&m_reporter);
+    EXPECT_FALSE(port.OpenLink(nullptr, slave(), 115200, 'N'));
+    EXPECT_FALSE(port.OpenLink(&m_owner, "", 115200, 'N'));
+    EXPECT_FALSE(port.OpenLink(&m_owner, slave(), 0, 'N'));
+    EXPECT_EQ(port.State(), PortState::Closed);
+    EXPECT_FALSE(port.OpenLink(&m_owner, "/dev/orvanta-no-such-port", 115200, 'N'));
+    EXPECT_FALSE(port.StartMonitor());
+    port.CloseLink();
+    EXPECT_EQ(port.State(), PortState::Closed);
+    EXPECT_TRUE(m_reporter.messages().empty()); // open failures are the caller's to report
+}
+
+TEST(SerialPortUnplugTest, AVanishedDeviceBreaksThePortUntilReopened) {
+    char pattern[] = "/tmp/orvanta-unplug-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    const std::string dir = pattern;
+    const std::string link = dir + "/sensor";
+    devsim::SimulatorOptions options;
+    options.linkPath = link;
+    devsim::DeviceSimulator device(options);
+    std::string error;
+    if (!device.Start(error)) {
+        std::filesystem::remove_all(dir);
+        GTEST_SKIP() << "no pseudo-terminals here: " << error;
+    }
+    RecordingReporter reporter;
+    QueueOwner owner;
+    CSerialPort port(&reporter);
+    const auto query = protocol::BuildBareCommand(protocol::CommandCode::QueryItemMask);
+    const Bytes maskReply = {0xFF, 0x00, 0x52, 0x00, 0x04, 0x7A,
+                             0x08, 0x1F, 0x0A, 0x91, 0x4E, 0x03};
+
+    ASSERT_TRUE(port.OpenLink(&owner, link, 115200, 'N'));
+    ASSERT_TRUE(port.StartMonitor());
+    owner.PumpFor(50ms);
+    ASSERT_TRUE(port.QueueSend(query.bytes.data(), query.length));
+    ASSERT_TRUE(owner.PumpUntil([&] { return owner.received.size() >= maskReply.size(); }));
+    EXPECT_EQ(owner.received, maskReply);
+
+    const std::string oldSlave = device.SlavePath();
+    device.Unplug();
+    EXPECT_FALSE(std::filesystem::exists(oldSlave));
+    ASSERT_TRUE(owner.PumpUntil([&] { return port.State() == PortState::Broken; }));
+    const auto messages = reporter.messages();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].second.rfind(link + " ERROR_BAD_COMMAND\xEF\xBC\x8C", 0), 0u)
+        << messages[0].second;
+
+    // Broken: sends go nowhere, nothing more arrives.
+    const std::size_t before = owner.received.size();
+    EXPECT_TRUE(port.QueueSend(query.bytes.data(), query.length));
+    owner.PumpFor(100ms);
+    EXPECT_EQ(owner.received.size(), before);
+    EXPECT_EQ(port.State(), PortState::Broken);
+
+    ASSERT_TRUE(device.Plug());
+    // The number may come back, now that the old pty is released by everyone.
+    EXPECT_EQ(std::filesystem::read_symlink(link).string(), device.SlavePath());
+    port.CloseLink();
+    EXPECT_EQ(port.State(), PortState::Closed);
+    owner.received.clear();
+    ASSERT_TRUE(port.OpenLink(&owner, link, 115200, 'N'));
+    ASSERT_TRUE(port.StartMonitor());
+    owner.PumpFor(50ms);
+    ASSERT_TRUE(port.QueueSend(query.bytes.data(), query.length));
+    ASSERT_TRUE(owner.PumpUntil([&] { return owner.received.size() >= maskReply.size(); }));
+    EXPECT_EQ(owner.received, maskReply);
+    EXPECT_EQ(reporter.messages().size(), 1u);
+    port.CloseLink();
+    device.Stop();
+    std::filesystem::remove_all(dir);
+}
+
+} // namespace
+} // namespace orvanta::serial
