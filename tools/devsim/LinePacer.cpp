@@ -11,7 +11,8 @@ void LinePacer::SetBaud(std::uint32_t baud) {
 }
 
 std::size_t LinePacer::ChunkLimit() const {
-    return std::max<std::size_t>(1, m_baud / 10 / 500);
+    // Rounded up, so slow lines are not written a byte at a time.
+    return std::max<std::size_t>(1, (m_baud / 10 + 499) / 500);
 }
 
 std::size_t LinePacer::Allowance(Clock::time_point now, std::size_t want) const {
