@@ -1,0 +1,10 @@
+// Chart tests need fonts and widgets but no display: Qt's offscreen platform.
+#include <QApplication>
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    ::testing::InitGoogleTest(&argc, argv);
+    QApplication app(argc, argv);
+    return RUN_ALL_TESTS();
+}
