@@ -1,0 +1,100 @@
+#include "app/HeadlessOptions.h"
+
+#include "protocol/ModelTable.h"
+
+#include <charconv>
+#include <cmath>
+
+namespace orvanta::app {
+
+const char* const kHeadlessUsage =
+    "usage: orvanta --headless [--port PATH] [--baud RATE] [--parity N|O|E]\n"
+    "                          [--model VK100|VK200-210|VN300] [--mode 0|1|2]\n"
+    "                          [--freq-index I] [--record] [--duration SECONDS] [--monitor]\n";
+
+namespace {
+
+template <typename Int> std::optional<Int> ParseInt(const std::string& text, Int low, Int high) {
+    Int value{};
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    if (ec != std::errc() || ptr != end || value < low || value > high) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+} // namespace
+
+HeadlessParse ParseHeadlessArgs(const std::vector<std::string>& args) {
+    HeadlessOptions options;
+    bool headless = false;
+    const auto fail = [](std::string why) { return HeadlessParse{std::nullopt, std::move(why)}; };
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        const bool takesValue = arg == "--port" || arg == "--baud" || arg == "--parity" ||
+                                arg == "--model" || arg == "--mode" || arg == "--freq-index" ||
+                                arg == "--duration";
+        if (takesValue && i + 1 >= args.size()) {
+            return fail(arg + " needs a value");
+        }
+        const std::string value = takesValue ? args[++i] : std::string();
+        if (arg == "--headless") {
+            headless = true;
+        } else if (arg == "--record") {
+            options.record = true;
+        } else if (arg == "--monitor") {
+            options.monitor = true;
+        } else if (arg == "--port") {
+            if (value.empty()) {
+                return fail("--port needs a device path");
+            }
+            options.port = value;
+        } else if (arg == "--baud") {
+            options.baud = ParseInt<unsigned>(value, 1, 4000000);
+            if (!options.baud) {
+                return fail("--baud takes a baud rate");
+            }
+        } else if (arg == "--parity") {
+            if (value != "N" && value != "O" && value != "E") {
+                return fail("--parity takes N, O or E");
+            }
+            options.parity = value[0];
+        } else if (arg == "--model") {
+            for (int row = 0; row < protocol::kModelCount; ++row) {
+                if (value == protocol::ModelTable[static_cast<std::size_t>(row)].name) {
+                    options.model = row;
+                }
+            }
+            if (!options.model) {
+                return fail("--model takes VK100, VK200-210 or VN300");
+            }
+        } else if (arg == "--mode") {
+            options.mode = ParseInt<int>(value, 0, 2);
+            if (!options.mode) {
+                return fail("--mode takes 0, 1 or 2");
+            }
+        } else if (arg == "--freq-index") {
+            options.frequencyIndex = ParseInt<int>(value, 0, 9);
+            if (!options.frequencyIndex) {
+                return fail("--freq-index takes 0 to 9");
+            }
+        } else if (arg == "--duration") {
+            char* end = nullptr;
+            const double seconds = std::strtod(value.c_str(), &end);
+            if (value.empty() || *end != '\0' || !std::isfinite(seconds) || seconds < 0 ||
+                seconds > 1e9) {
+                return fail("--duration takes a number of seconds");
+            }
+            options.durationSeconds = seconds;
+        } else {
+            return fail("unknown argument: " + arg);
+        }
+    }
+    if (!headless) {
+        return fail("--headless is missing");
+    }
+    return HeadlessParse{options, {}};
+}
+
+} // namespace orvanta::app

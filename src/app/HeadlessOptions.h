@@ -1,0 +1,35 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace orvanta::app {
+
+// The command line of the headless mode:
+// orvanta --headless [--port PATH] [--baud RATE] [--parity N|O|E]
+//         [--model VK100|VK200-210|VN300] [--mode 0|1|2] [--freq-index I] [--record]
+//         [--duration SECONDS] [--monitor]
+struct HeadlessOptions {
+    std::optional<std::string> port;
+    std::optional<unsigned> baud;
+    std::optional<char> parity;
+    std::optional<int> model; // model table row
+    std::optional<int> mode;
+    std::optional<int> frequencyIndex;
+    bool record = false;
+    std::optional<double> durationSeconds;
+    bool monitor = false;
+};
+
+struct HeadlessParse {
+    std::optional<HeadlessOptions> options; // empty when the arguments are unusable
+    std::string error;                      // why, for the usage text
+};
+
+// args excludes the program name and includes "--headless". Pure; any thread.
+HeadlessParse ParseHeadlessArgs(const std::vector<std::string>& args);
+
+extern const char* const kHeadlessUsage;
+
+} // namespace orvanta::app

@@ -1,0 +1,197 @@
+#include "app/HeadlessRun.h"
+
+#include "app/ControlModel.h"
+#include "app/Host.h"
+#include "app/LanguageChoice.h"
+#include "app/MainLoop.h"
+
+#include <atomic>
+#include <csignal>
+#include <cstdlib>
+#include <iostream>
+#include <mutex>
+
+namespace orvanta::app {
+
+namespace {
+
+std::atomic<bool> g_stopSignal{false};
+
+extern "C" void OnStopSignal(int) {
+    g_stopSignal = true;
+}
+
+class StopSignals {
+public:
+    StopSignals() {
+        g_stopSignal = false;
+        struct sigaction action {};
+        action.sa_handler = OnStopSignal;
+        sigemptyset(&action.sa_mask);
+        sigaction(SIGINT, &action, &oldInt_);
+        sigaction(SIGTERM, &action, &oldTerm_);
+    }
+    ~StopSignals() {
+        sigaction(SIGINT, &oldInt_, nullptr);
+        sigaction(SIGTERM, &oldTerm_, nullptr);
+    }
+
+private:
+    struct sigaction oldInt_ {};
+    struct sigaction oldTerm_ {};
+};
+
+} // namespace
+
+std::filesystem::path DefaultDataDirectory() {
+    std::error_code error;
+    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error) {
+        return "../data";
+    }
+    return program.parent_path().parent_path() / "data";
+}
+
+bool SystemLocaleIsChineseChina() {
+    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        const char* value = std::getenv(name);
+        if (value && *value) {
+            const std::string locale(value);
+            return locale.rfind("zh_CN", 0) == 0;
+        }
+    }
+    return false;
+}
+
+int RunHeadless(const HeadlessOptions& options, const HeadlessEnvironment& environment) {
+    std::ostream& out = environment.out ? *environment.out : std::cout;
+    std::ostream& err = environment.err ? *environment.err : std::cerr;
+    const StopSignals signals;
+
+    const LanguageChoice language =
+        ChooseLanguage(environment.configPath, environment.systemLocaleIsChineseChina);
+
+    ControlModel ui;
+    ui.SetMessageSink([&err](std::string_view caption, std::string_view text, MessageIcon) {
+        err << caption << ": " << text << '\n' << std::flush;
+    });
+    if (options.monitor) {
+        ui.SetMonitorSink([&out](std::string_view text) { out << text << std::flush; });
+    }
+
+    Host* hostPointer = nullptr;
+    MainLoop loop([&hostPointer](int id) { hostPointer->OnTimer(id); },
+                  [&hostPointer] { hostPointer->DispatchPending(); });
+
+    HostOptions hostOptions;
+    hostOptions.configPath = environment.configPath;
+    hostOptions.dataDirectory = environment.dataDirectory;
+    hostOptions.languageFlag = language.LanguageFlag;
+    Host host(ui, loop, hostOptions);
+    hostPointer = &host;
+    host.SetDispatchNotifier([&loop] { loop.Wake(); });
+
+    bool noPort = false;
+    const auto tellNoPort = [&] {
+        ui.ShowMessage("Message", host.Text(102), MessageIcon::Exclamation);
+    };
+    host.SetNoPortListener([&](bool messageShown) {
+        if (!messageShown) {
+            tellNoPort();
+        }
+        noPort = true;
+        loop.Quit();
+    });
+    host.SetRateTickListener([&] {
+        const AppState& state = host.State();
+        const auto& text = state.record.ItemText;
+        out << "rate=" << state.RateText << "HZ miscount=" << host.Receiver().MiscountText()
+            << " mode=" << state.OutputMode.load() << " roll=" << text[0] << " pitch=" << text[1]
+            << " yaw=" << text[2] << '\n'
+            << std::flush;
+    });
+    bool connectApplied = false;
+    host.SetConnectFinishedListener([&] {
+        if (connectApplied) {
+            return;
+        }
+        connectApplied = true;
+        if (options.mode) {
+            ui.SelectListItem(Dialog::Main, main_id::kModeList, *options.mode);
+            host.OnModeListChanged();
+        }
+        if (options.frequencyIndex) {
+            ui.SelectListItem(Dialog::Main, main_id::kFrequencyList, *options.frequencyIndex);
+            host.OnFrequencyListChanged();
+            host.OnFrequencySet();
+        }
+    });
+
+    host.FillLists();
+    host.ReadConfiguration();
+    if (options.model) {
+        ui.SelectListItem(Dialog::Main, main_id::kModelList, *options.model);
+        host.OnModelListChanged();
+    }
+    if (options.baud) {
+        const std::string wanted = std::to_string(*options.baud);
+        const auto bauds = ui.ListItems(Dialog::Main, main_id::kBaudList);
+        int found = -1;
+        for (std::size_t i = 0; i < bauds.size() && found < 0; ++i) {
+            if (bauds[i] == wanted) {
+                found = static_cast<int>(i);
+            }
+        }
+        if (found < 0) {
+            err << "orvanta: --baud " << wanted << " is not in the baud list\n" << kHeadlessUsage;
+            return 2;
+        }
+        ui.SelectListItem(Dialog::Main, main_id::kBaudList, found);
+    }
+    if (options.parity) {
+        const char letters[] = {'N', 'O', 'E'};
+        for (int i = 0; i < 3; ++i) {
+            if (letters[i] == *options.parity) {
+                ui.SelectListItem(Dialog::Main, main_id::kParityList, i);
+            }
+        }
+    }
+    if (options.frequencyIndex &&
+        *options.frequencyIndex >= protocol::ModelRow(host.State().ModelIndex).frequencyEntries) {
+        err << "orvanta: --freq-index " << *options.frequencyIndex
+            << " is not in the frequency list\n"
+            << kHeadlessUsage;
+        return 2;
+    }
+
+    if (options.port) {
+        host.SelectPortPath(*options.port);
+        host.ToggleOpen(); // tells the user itself when the open fails
+    } else if (!host.ConnectConfiguredPort() && !noPort) {
+        tellNoPort(); // the scan found nothing
+    }
+    if (!host.State().PortOpen) {
+        host.Close();
+        return 3;
+    }
+    host.ApplyModelAtStart();
+    host.StartRateTimerAndWorker();
+    if (options.record) {
+        host.OnRecordButton();
+    }
+
+    const auto deadline =
+        options.durationSeconds
+            ? MainLoop::Clock::now() + std::chrono::duration_cast<MainLoop::Clock::duration>(
+                                           std::chrono::duration<double>(*options.durationSeconds))
+            : MainLoop::Clock::time_point::max();
+    loop.Run(deadline, [] { return g_stopSignal.load(); });
+
+    if (host.Recorder().Recording()) {
+        host.OnRecordButton();
+    }
+    host.Close();
+    return noPort ? 3 : 0;
+}
+
+} // namespace orvanta::app

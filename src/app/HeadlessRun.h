@@ -1,0 +1,31 @@
+#pragma once
+
+#include "app/HeadlessOptions.h"
+
+#include <filesystem>
+#include <iosfwd>
+
+namespace orvanta::app {
+
+// Where the headless run finds its files and writes its lines.
+struct HeadlessEnvironment {
+    std::filesystem::path configPath = "../config/Config.ini";
+    std::filesystem::path dataDirectory; // the default data directory
+    bool systemLocaleIsChineseChina = false;
+    std::ostream* out = nullptr; // status lines and the echo; null: stdout
+    std::ostream* err = nullptr; // messages; null: stderr
+};
+
+// Runs the program without a window: the same initialisation, connect sequence, polling
+// and recording as the window, a status line each second, messages as
+// "<caption>: <text>". Ends after the duration or on SIGINT/SIGTERM through the window's
+// close handling. Returns the exit status: 0, or 3 when no port could be opened.
+// Main thread.
+int RunHeadless(const HeadlessOptions& options, const HeadlessEnvironment& environment);
+
+// The data directory two levels above the running program file, then "data".
+std::filesystem::path DefaultDataDirectory();
+// Whether the system language is Chinese of China, as the environment says.
+bool SystemLocaleIsChineseChina();
+
+} // namespace orvanta::app

@@ -1,0 +1,231 @@
+#pragma once
+
+#include "app/AppState.h"
+#include "app/CIniFile.h"
+#include "app/HostUi.h"
+#include "protocol/CommandFrame.h"
+#include "protocol/FrameReceiver.h"
+#include "protocol/PollWorker.h"
+#include "recording/CsvRecorder.h"
+#include "serial/BlockingCallQueue.h"
+#include "serial/CSerialPort.h"
+#include "serial/PortDiscovery.h"
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace orvanta::app {
+
+// Where the host finds its files, ports and clocks. The defaults are the program's.
+struct HostOptions {
+    std::filesystem::path configPath = CIniFile::kDefaultPath;
+    // The default data directory: two levels above the program file, then "data".
+    std::filesystem::path dataDirectory;
+    int languageFlag = 1; // 0 Chinese, 1 English, as chosen at start-up
+    // The serial port list for a configured path; the system's ports by default.
+    std::function<std::vector<std::string>(const std::string& configuredPath)> listPorts;
+    const recording::LocalClock* clock = nullptr;  // null: the computer's clock
+    recording::Sleeper* recorderSleeper = nullptr; // null: real waits
+};
+
+// The composition root of the program's logic: owns the program-wide state, the frame
+// receiver, the serial port, the CSV recorder, the poll worker and the configuration
+// file, and runs the connect sequence, sending, polling, settings and recording. It
+// reaches the user interface through HostUi and its timers through TimerService.
+//
+// Threads: every public method belongs to the main thread (the one that constructs the
+// host), except DispatchPending's notifier, which fires on whichever thread queued a
+// call. The monitor thread, the poll worker and the CSV writer reach the host only
+// through its call queues: a blocking call for received bytes and for the worker's
+// frames, posted calls for acknowledgements and messages.
+class Host : private protocol::ReceiverEffects,
+             private serial::SerialPortOwner,
+             private serial::SerialErrorReporter,
+             private recording::RecorderMessages {
+public:
+    Host(HostUi& ui, TimerService& timers, HostOptions options);
+    ~Host() override;
+    Host(const Host&) = delete;
+    Host& operator=(const Host&) = delete;
+
+    // Runs calls that other threads queued for the main thread; the notifier tells the
+    // event loop that there is something to run.
+    void DispatchPending();
+    void SetDispatchNotifier(std::function<void()> notifier);
+
+    // Window initialisation, in the designed order.
+    void FillLists();
+    // Reads the configuration file, or creates it with default values.
+    void ReadConfiguration();
+    // Opens the configured port, or starts the port scan. True when a port is open.
+    bool ConnectConfiguredPort();
+    // Applies the model in force and builds the first CSV path.
+    void ApplyModelAtStart();
+    void StartRateTimerAndWorker();
+    // All of the above in order, as the window's initialisation runs them.
+    void Initialise();
+
+    // Connection panel.
+    void ToggleOpen();
+    void OnConnectButton();
+    void OnPortListChanged();
+    void OnBaudListChanged();
+    void OnParityListChanged();
+    void OnModelListChanged();
+
+    // Settings panel and live data page settings.
+    void OnModeListChanged();
+    void OnFrequencyListChanged();
+    void OnDeviceBaudSet();
+    void OnFrequencySet();
+    void OnGravitySet();
+    void OnSave();
+    void OnItemSet();
+    void OnDeclinationRadio();
+    void OnDeclinationOk();
+    void OnCalibrationSet();
+
+    // Recording panel and unit switches.
+    void OnRecordButton();
+    void OnBrowse();
+    void OnAngleUnit();
+    void OnAccelUnit();
+    void OnLanguageRadio();
+    // A click on an output-item box of the main window (the click has toggled it).
+    void LockOutputItemBox(int boxId);
+    // A page-strip segment was chosen; refused items show a message.
+    void OnChartItemChosen(int segment);
+
+    void OnTimer(int timerId);
+
+    // The window is closing: ends the poll worker, flushes and ends the recording, closes
+    // the port. Safe to call more than once.
+    void Close();
+
+    // Called after every rate-timer tick and after each finished connect sequence.
+    void SetRateTickListener(std::function<void()> listener) {
+        rateTickListener_ = std::move(listener);
+    }
+    void SetConnectFinishedListener(std::function<void()> listener) {
+        connectFinishedListener_ = std::move(listener);
+    }
+    // Called when a connection attempt ends with no port open (a failed open, which shows
+    // its message, or a scan that found nothing, which shows none).
+    void SetNoPortListener(std::function<void(bool messageShown)> listener) {
+        noPortListener_ = std::move(listener);
+    }
+
+    // The program-wide data, for the pages that read it.
+    AppState& State() { return state_; }
+    const AppState& State() const { return state_; }
+    const protocol::FrameReceiver& Receiver() const { return receiver_; }
+    protocol::FrameReceiver& Receiver() { return receiver_; }
+    const recording::CsvRecorder& Recorder() const { return *recorder_; }
+    const serial::CSerialPort& SerialPort() const { return theSerialPort; }
+    std::string Text(int stringId) const;
+
+    // Connection steps, public for the front ends and tests.
+    bool SelectConfiguredPort();
+    // Lists the ports with path among them and selects it; no scan follows.
+    void SelectPortPath(const std::string& path);
+    bool TryNextPort();
+    void BeginConnection();
+    void EndConnection();
+    enum class LinkChange { Port, Baud, Parity, DeviceBaudAcknowledged };
+    void ReopenPort(LinkChange change);
+    void FinishConnect();
+    void ApplyModel();
+    void ApplyModelView(int index);
+    void RefreshItemBoxes();
+    void RefreshStatusLabels();
+    void SendOutputMode();
+    void SendFrame(const protocol::CommandFrame& frame);
+    void ShowDeviceStatus(std::uint8_t status);
+    void ApplyAcknowledged();
+
+private:
+    // ReceiverEffects
+    int CurrentModelIndex() const override { return state_.ModelIndex.load(); }
+    void PostDeviceStatus(std::uint8_t status) override;
+    void KillReplyTimer() override;
+    void DataFrameDecoded() override;
+    void SetAutoOutputSeen() override { state_.AutoOutputSeen = true; }
+    void ClearAwaitItemMask() override { state_.AwaitItemMask = false; }
+    void ClearAwaitGravity() override { state_.AwaitGravity = false; }
+    void ShowDeclination(std::string_view text) override;
+    void EndPendingCommand() override;
+
+    // SerialPortOwner (monitor thread, then main thread)
+    void OnSerialBytes(const std::uint8_t* bytes, const serial::SerialBlockInfo& info) override;
+    void OnSerialEventChar(std::string_view devicePath) override;
+    void DispatchPendingDelivery() override;
+
+    // SerialErrorReporter and RecorderMessages (other threads): queued to the main thread.
+    void Report(std::string_view caption, std::string_view text) override;
+    void ShowMessage(const std::string& caption, const std::string& text) override;
+
+    bool OnMainThread() const { return std::this_thread::get_id() == mainThread_; }
+    // Hands a frame to SendFrame on the main thread, from either thread.
+    void SendCommand(const protocol::CommandFrame& frame);
+    void MakePending(PendingKind kind);
+    void SendWriteCommand(protocol::CommandCode code, const std::uint8_t* bytes,
+                          std::uint8_t length);
+
+    // The poll worker's step and its two halves (worker thread).
+    void PollWorkerStep();
+    bool RepeatPending();
+    void PollStep();
+    // Runs fn on the main thread and waits; on the main thread it runs at once.
+    bool CallOnMain(const std::function<void()>& fn);
+
+    void OnConnectTimer();
+    void OnHandshakeTimer();
+    void OnRateTimer();
+    void OnEchoTimer();
+    void OnReplyTimer();
+
+    void RefreshLinkSettings();
+    std::uint32_t SelectedHostBaud() const;
+    char SelectedParity() const;
+    void SetModeCaption(int mode);
+    void FillList(Dialog dialog, int id, const std::vector<std::string>& entries);
+    std::uint32_t ItemBoxMask() const;
+    void SetItemBoxes(std::uint32_t mask);
+    void RebuildCsvPath();
+    void ShowPortOpenFailed();
+    void NotifyNoPort(bool messageShown);
+
+    HostUi& ui_;
+    TimerService& timers_;
+    HostOptions options_;
+    std::thread::id mainThread_;
+
+    AppState state_;
+    CIniFile config_;
+    std::unique_ptr<recording::LocalClock> ownClock_;
+    std::unique_ptr<recording::Sleeper> ownSleeper_;
+    std::unique_ptr<recording::CsvRecorder> recorder_;
+    protocol::FrameReceiver receiver_;
+    // Received blocks wait here, apart from the other calls, so that closing the port
+    // can let the monitor finish its delivery without running anything else.
+    serial::BlockingCallQueue deliveries_;
+    serial::BlockingCallQueue mainCalls_;
+    serial::CSerialPort theSerialPort;
+    protocol::PollWorker pollWorker_;
+
+    std::string modeTexts_[3];
+    std::string successText_;
+    std::string failureText_;
+    std::string portOpenFailedText_;
+
+    std::function<void()> rateTickListener_;
+    std::function<void()> connectFinishedListener_;
+    std::function<void(bool)> noPortListener_;
+    bool closed_ = false;
+};
+
+} // namespace orvanta::app

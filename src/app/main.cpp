@@ -1,0 +1,23 @@
+#include "app/HeadlessOptions.h"
+#include "app/HeadlessRun.h"
+
+#include <csignal>
+#include <iostream>
+#include <string>
+#include <vector>
+
+int main(int argc, char** argv) {
+    using namespace orvanta::app;
+    // A file-size limit must turn into a write error the recorder reports, not an end.
+    std::signal(SIGXFSZ, SIG_IGN);
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    const HeadlessParse parse = ParseHeadlessArgs(args);
+    if (!parse.options) {
+        std::cerr << "orvanta: " << parse.error << '\n' << kHeadlessUsage;
+        return 2;
+    }
+    HeadlessEnvironment environment;
+    environment.dataDirectory = DefaultDataDirectory();
+    environment.systemLocaleIsChineseChina = SystemLocaleIsChineseChina();
+    return RunHeadless(*parse.options, environment);
+}

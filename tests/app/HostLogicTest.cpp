@@ -1,0 +1,327 @@
+// The host's logic with an in-memory window: configuration, models, statuses, pending
+// settings, the boxes, the chart items, the scan and the repetition of settings.
+#include "HostFixture.h"
+#include "protocol/CommandFrame.h"
+#include "protocol/FrameCrc16.h"
+
+#include <cstdlib>
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+namespace orvanta::app::testing {
+namespace {
+
+// A pseudo-terminal whose slave the host opens; the test plays the device on the master.
+class Pty {
+public:
+    Pty() {
+        master_ = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+        if (master_ >= 0 && grantpt(master_) == 0 && unlockpt(master_) == 0) {
+            path_ = ptsname(master_);
+            // Hold the slave open so the master never sees a hang-up between opens.
+            held_ = open(path_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        }
+    }
+    ~Pty() {
+        if (held_ >= 0) {
+            close(held_);
+        }
+        if (master_ >= 0) {
+            close(master_);
+        }
+    }
+    bool ok() const { return !path_.empty() && held_ >= 0; }
+    const std::string& path() const { return path_; }
+    // Everything the host wrote so far.
+    std::string Drain() {
+        char buffer[4096];
+        for (;;) {
+            const ssize_t n = read(master_, buffer, sizeof buffer);
+            if (n <= 0) {
+                break;
+            }
+            received_.append(buffer, static_cast<std::size_t>(n));
+        }
+        return received_;
+    }
+    void Write(const std::vector<std::uint8_t>& bytes) {
+        (void)!write(master_, bytes.data(), bytes.size());
+    }
+
+private:
+    int master_ = -1;
+    int held_ = -1;
+    std::string path_;
+    std::string received_;
+};
+
+std::vector<std::uint8_t> DeviceFrame(std::uint8_t command, std::vector<std::uint8_t> payload) {
+    std::vector<std::uint8_t> frame = {0xFF, 0x00, command,
+                                       static_cast<std::uint8_t>(payload.size() >> 8),
+                                       static_cast<std::uint8_t>(payload.size())};
+    frame.insert(frame.end(), payload.begin(), payload.end());
+    const std::uint16_t crc = protocol::FrameCrc16(frame.data() + 2, payload.size() + 3);
+    frame.push_back(static_cast<std::uint8_t>(crc >> 8));
+    frame.push_back(static_cast<std::uint8_t>(crc));
+    frame.push_back(0x03);
+    return frame;
+}
+
+std::size_t CountOf(const std::string& haystack, const std::string& needle) {
+    std::size_t count = 0;
+    for (std::size_t at = haystack.find(needle); at != std::string::npos;
+         at = haystack.find(needle, at + 1)) {
+        ++count;
+    }
+    return count;
+}
+
+std::string Bytes(std::initializer_list<int> bytes) {
+    std::string text;
+    for (int b : bytes) {
+        text.push_back(static_cast<char>(b));
+    }
+    return text;
+}
+
+class HostLogicTest : public HostFixture {};
+
+TEST_F(HostLogicTest, MissingConfigurationIsCreatedWithSevenKeysInOrder) {
+    MakeHost();
+    host_->FillLists();
+    host_->ReadConfiguration();
+    EXPECT_EQ(folder_.ReadConfig(),
+              "[Config]\nLANGUAGE=CH\nMODEL=VK100\nPROTOCOL=ASCII\nCOM=/dev/ttyS0\n"
+              "BAUD=1\nPARITY=0\nPATH=" +
+                  folder_.data().generic_string() + "\n");
+    EXPECT_EQ(ui_.ListSelection(Dialog::Main, main_id::kBaudList), 0)
+        << "the lists keep their first entries";
+}
+
+TEST_F(HostLogicTest, StoredIndexesAndModelAreApplied) {
+    struct Case {
+        std::string baud, parity, model;
+        int baudIndex, parityIndex, modelIndex;
+        std::string modelName;
+    };
+    const Case cases[] = {
+        {"3", "2", "VN300", 3, 2, 2, "VN300"},
+        {"9", "-1", "VK200-210", 0, 0, 1, "VK200-210"},
+        {"x", "7", "VK300X", 0, 0, 0, "VK300X"}, // unknown names stay for the file names
+        {"6", "1", "vk100", 6, 1, 0, "vk100"},   // names match case-sensitively
+    };
+    for (const Case& test : cases) {
+        folder_.WriteConfig("[config]\nbaud=" + test.baud + "\nParity=" + test.parity +
+                            "\nMODEL=" + test.model + "\n");
+        MakeHost();
+        host_->FillLists();
+        host_->ReadConfiguration();
+        EXPECT_EQ(ui_.ListSelection(Dialog::Main, main_id::kBaudList), test.baudIndex) << test.baud;
+        EXPECT_EQ(ui_.ListSelection(Dialog::Main, main_id::kParityList), test.parityIndex)
+            << test.parity;
+        EXPECT_EQ(host_->State().ModelIndex.load(), test.modelIndex) << test.model;
+        EXPECT_EQ(host_->State().ModelName, test.modelName);
+        host_->Close();
+    }
+}
+
+TEST_F(HostLogicTest, ModelChangeRebuildsListsBoxesAndHeader) {
+    MakeHost();
+    host_->FillLists();
+    host_->ReadConfiguration();
+    host_->ApplyModelAtStart();
+    const auto chooseModel = [this](int index) {
+        ui_.SelectListItem(Dialog::Main, main_id::kModelList, index);
+        host_->OnModelListChanged();
+    };
+    ui_.SelectListItem(Dialog::Main, main_id::kFrequencyList, 9); // 100
+    chooseModel(1);
+    EXPECT_EQ(ui_.ListCount(Dialog::Main, main_id::kFrequencyList), 9);
+    EXPECT_EQ(ui_.ListSelection(Dialog::Main, main_id::kFrequencyList), -1)
+        << "the shorter list has no entry 9";
+    EXPECT_EQ(ui_.ListItemText(Dialog::Main, main_id::kBaudList, 5), "256000");
+    EXPECT_EQ(host_->State().Frequency(9), 200u);
+    for (const ItemBox& box : kMainItemBoxes) {
+        EXPECT_EQ(ui_.IsChecked(Dialog::Main, box.id),
+                  box.bit == 0x2 || box.bit == 0x8 || box.bit == 0x10)
+            << box.id;
+        EXPECT_FALSE(ui_.IsVisible(Dialog::Main, box.id));
+    }
+    EXPECT_NE(folder_.ReadConfig().find("MODEL=VK200-210"), std::string::npos);
+
+    ui_.SelectListItem(Dialog::Main, main_id::kFrequencyList, 3);
+    chooseModel(0);
+    EXPECT_EQ(ui_.ListSelection(Dialog::Main, main_id::kFrequencyList), 3);
+    EXPECT_EQ(ui_.ListItemText(Dialog::Main, main_id::kFrequencyList, 3), "10");
+    EXPECT_EQ(ui_.ListItemText(Dialog::Main, main_id::kBaudList, 5), "230400");
+    for (const ItemBox& box : kMainItemBoxes) {
+        EXPECT_FALSE(ui_.IsChecked(Dialog::Main, box.id)) << box.id;
+    }
+    EXPECT_EQ(host_->Recorder().CsvHeader().substr(0, 8), "Roll(" + Bytes({0xA1, 0xE3}) + ")");
+
+    chooseModel(2);
+    EXPECT_TRUE(ui_.IsVisible(Dialog::Main, 1122));
+    EXPECT_FALSE(ui_.IsVisible(Dialog::Main, 1126));
+    EXPECT_FALSE(ui_.IsVisible(Dialog::DataPage, 1149));
+    EXPECT_EQ(ui_.Text(Dialog::DataPage, 1110), "VEL.:");
+    EXPECT_EQ(ui_.Text(Dialog::DataPage, 1109), "RTK           :");
+}
+
+TEST_F(HostLogicTest, DeviceStatusTextsInBothLanguages) {
+    struct Case {
+        std::uint8_t status;
+        const char* english;
+        const char* chinese;
+    };
+    const Case cases[] = {
+        {0, "Successful Operation!!", "操作成功!!"},
+        {1, "Operation failure!!", "Operation failure!!"},
+        {2, "Operation failure!!", "操作失败!!"},
+        {4, "Command error!!", "Command error!!"},
+        {9, "Param error!!", "Param error!!"},
+    };
+    for (int language : {0, 1}) {
+        MakeHost(language);
+        for (const Case& test : cases) {
+            shown_.clear();
+            host_->ShowDeviceStatus(test.status);
+            ASSERT_EQ(shown_.size(), 1u);
+            EXPECT_EQ(shown_[0].caption, "Message");
+            EXPECT_EQ(shown_[0].text, language == 1 ? test.english : test.chinese)
+                << int(test.status);
+        }
+        host_->Close();
+    }
+}
+
+TEST_F(HostLogicTest, OnlyTheLastOfTwoSettingsIsPendingAndApplied) {
+    MakeHost();
+    host_->FillLists();
+    host_->OnSave();
+    ui_.SetText(Dialog::Main, main_id::kGravityBox, "  9.81abc");
+    host_->OnGravitySet();
+    EXPECT_TRUE(host_->State().AwaitingAck);
+    EXPECT_EQ(host_->State().PendingCommand.load(), static_cast<int>(PendingKind::Gravity));
+    host_->ShowDeviceStatus(0);
+    EXPECT_FALSE(host_->State().AwaitingAck);
+    EXPECT_EQ(host_->State().PendingCommand.load(), 0);
+    EXPECT_FLOAT_EQ(host_->State().record.GravityValue, 9.81f);
+    EXPECT_EQ(host_->State().record.GravityText, "9.810");
+}
+
+TEST_F(HostLogicTest, OutputItemBoxesFollowTheModeOnClick) {
+    MakeHost();
+    for (int mode : {0, 1, 2}) {
+        host_->State().OutputMode = mode;
+        ui_.SetChecked(Dialog::Main, 1126, true); // the click has just checked it
+        host_->LockOutputItemBox(1126);
+        EXPECT_EQ(ui_.IsChecked(Dialog::Main, 1126), mode == 1) << mode;
+    }
+}
+
+TEST_F(HostLogicTest, ChartItemsAreRefusedPerModel) {
+    MakeHost();
+    const bool accepted[3][6] = {
+        {true, true, true, true, true, true},
+        {true, true, true, false, false, false},
+        {true, true, true, false, true, true},
+    };
+    for (int model = 0; model < 3; ++model) {
+        for (int segment = 0; segment < 6; ++segment) {
+            host_->State().ModelIndex = model;
+            host_->State().ChartItem = 0;
+            shown_.clear();
+            host_->OnChartItemChosen(segment);
+            EXPECT_EQ(host_->State().ChartItem == segment && shown_.empty(),
+                      accepted[model][segment])
+                << model << "/" << segment;
+            if (!accepted[model][segment]) {
+                ASSERT_EQ(shown_.size(), 1u);
+                EXPECT_EQ(shown_[0].text, "Equipment not supported!!");
+            }
+        }
+    }
+}
+
+TEST_F(HostLogicTest, NothingGoesOutWithoutAPortButSettingsBecomePending) {
+    MakeHost();
+    host_->FillLists();
+    host_->OnSave();
+    host_->OnFrequencySet();
+    EXPECT_TRUE(host_->State().AwaitingAck);
+    EXPECT_TRUE(host_->Receiver().MonitorText().empty());
+    EXPECT_FALSE(host_->State().PollingActive);
+}
+
+TEST_F(HostLogicTest, EchoIsAppendedUntilTheBoxIsFullThenReplacesIt) {
+    MakeHost();
+    host_->Receiver().MonitorText() = "Rx: ff \r\n";
+    host_->OnTimer(kEchoTimer);
+    EXPECT_EQ(Monitor(), "Rx: ff \r\n");
+    ui_.ReplaceMonitorText(std::string(65535, 'x'));
+    host_->Receiver().MonitorText() = "Tx: 01 \r\n";
+    host_->OnTimer(kEchoTimer);
+    EXPECT_EQ(Monitor(), "Tx: 01 \r\n");
+    EXPECT_TRUE(host_->Receiver().MonitorText().empty());
+}
+
+TEST_F(HostLogicTest, ScanTriesEveryListedPortOnceFromTheLast) {
+    Pty ptys[3];
+    for (auto& pty : ptys) {
+        if (!pty.ok()) {
+            GTEST_SKIP() << "no pseudo-terminals here";
+        }
+    }
+    folder_.WriteConfig("[Config]\nMODEL=VK100\nCOM=/dev/orvanta-none\nBAUD=4\n");
+    MakeHost(1, {ptys[0].path(), ptys[1].path(), ptys[2].path()});
+    host_->Initialise();
+    std::vector<int> order;
+    const auto sawQuery = [&](int index) {
+        return ptys[index].Drain().find(Bytes({0xFF, 0x02, 0x51})) != std::string::npos;
+    };
+    ASSERT_TRUE(RunUntil(
+        [&] {
+            for (int i = 2; i >= 0; --i) {
+                if (std::find(order.begin(), order.end(), i) == order.end() && sawQuery(i)) {
+                    order.push_back(i);
+                }
+            }
+            return order.size() == 3;
+        },
+        4000ms));
+    EXPECT_EQ(order, (std::vector<int>{2, 1, 0}));
+    // With nothing left to try, the last silent port stays open.
+    RunFor(500ms);
+    EXPECT_TRUE(host_->State().PortOpen);
+    EXPECT_EQ(ui_.ListSelection(Dialog::Main, main_id::kPortList), 0);
+    EXPECT_EQ(host_->State().ScanIndex, 0u);
+}
+
+TEST_F(HostLogicTest, PendingSettingIsRepeatedWhilePollingUntilAnswered) {
+    Pty pty;
+    if (!pty.ok()) {
+        GTEST_SKIP() << "no pseudo-terminals here";
+    }
+    folder_.WriteConfig("[Config]\nMODEL=VK200-210\nCOM=" + pty.path() + "\nBAUD=4\n");
+    MakeHost();
+    host_->Initialise();
+    ASSERT_TRUE(host_->State().PortOpen);
+    // The model asks nothing, so the first connect tick sets answer output and polling starts.
+    const std::string setMode =
+        Bytes({0xFF, 0x02, 0x53, 0x00, 0x03, 0x00, 0x00, 0x00, 0x69, 0xD1, 0x03});
+    const std::string poll = Bytes({0xFF, 0x02, 0x56, 0x00, 0x00});
+    RunFor(1300ms);
+    std::string seen = pty.Drain();
+    EXPECT_GE(CountOf(seen, setMode), 3u) << "repeated about every 300 ms";
+    EXPECT_EQ(CountOf(seen, poll), 0u) << "no polls while the setting waits";
+
+    pty.Write(DeviceFrame(0x01, {0x00}));
+    ASSERT_TRUE(RunUntil([&] { return CountOf(pty.Drain(), poll) >= 3; }, 2000ms));
+    EXPECT_FALSE(host_->State().AwaitingAck);
+    ASSERT_FALSE(shown_.empty());
+    EXPECT_EQ(shown_.back().text, "Successful Operation!!");
+}
+
+} // namespace
+} // namespace orvanta::app::testing
