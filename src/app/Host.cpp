@@ -1015,24 +1015,24 @@ void Host::OnBrowse() {
     RebuildCsvPath();
 }
 
-void Host::OnAngleUnit() {
+void Host::ReadBoundControls() {
     state_.record.AngleUnit = ui_.IsChecked(Dialog::Main, main_id::kAngleRadians) ? 1 : 0;
     state_.record.AccelUnit = ui_.IsChecked(Dialog::Main, main_id::kAccelMs2) ? 1 : 0;
     state_.LanguageFlag = ui_.IsChecked(Dialog::Main, main_id::kLanguageEnglish) ? 1 : 0;
+}
+
+void Host::OnAngleUnit() {
+    ReadBoundControls();
     recorder_->RewriteHeaderForAngleUnit(state_.record.AngleUnit);
 }
 
 void Host::OnAccelUnit() {
-    state_.record.AngleUnit = ui_.IsChecked(Dialog::Main, main_id::kAngleRadians) ? 1 : 0;
-    state_.record.AccelUnit = ui_.IsChecked(Dialog::Main, main_id::kAccelMs2) ? 1 : 0;
-    state_.LanguageFlag = ui_.IsChecked(Dialog::Main, main_id::kLanguageEnglish) ? 1 : 0;
+    ReadBoundControls();
     recorder_->RewriteHeaderForAccelUnit(state_.record.AccelUnit);
 }
 
 void Host::OnLanguageRadio() {
-    state_.record.AngleUnit = ui_.IsChecked(Dialog::Main, main_id::kAngleRadians) ? 1 : 0;
-    state_.record.AccelUnit = ui_.IsChecked(Dialog::Main, main_id::kAccelMs2) ? 1 : 0;
-    state_.LanguageFlag = ui_.IsChecked(Dialog::Main, main_id::kLanguageEnglish) ? 1 : 0;
+    ReadBoundControls();
     if (const auto message = StoreLanguageChoice(options_.configPath, state_.LanguageFlag)) {
         ui_.ShowMessage(message->caption, message->text, MessageIcon::None);
     }

@@ -189,6 +189,8 @@ private:
     void OnReplyTimer();
 
     void RefreshLinkSettings();
+    // The radio groups bound to AngleUnit, AccelUnit and LanguageFlag, read back.
+    void ReadBoundControls();
     std::uint32_t SelectedHostBaud() const;
     char SelectedParity() const;
     void SetModeCaption(int mode);

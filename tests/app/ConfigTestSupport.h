@@ -1,36 +1,11 @@
 #pragma once
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <string>
+#include "support/TempDir.h"
 
 namespace orvanta::app::testing {
 
-class TempDir {
-public:
-    TempDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "orvanta-XXXXXX").string();
-        path_ = ::mkdtemp(pattern.data());
-    }
-    ~TempDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    const std::filesystem::path& path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
-
-inline std::string ReadFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-inline void WriteFile(const std::filesystem::path& path, const std::string& data) {
-    std::ofstream(path, std::ios::binary) << data;
-}
+using orvanta::testing::ReadFile;
+using orvanta::testing::TempDir;
+using orvanta::testing::WriteFile;
 
 } // namespace orvanta::app::testing

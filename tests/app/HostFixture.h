@@ -4,13 +4,12 @@
 #include "app/Host.h"
 #include "app/MainLoop.h"
 #include "devsim/DeviceSimulator.h"
+#include "support/TempDir.h"
 
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <gtest/gtest.h>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -25,38 +24,22 @@ struct Shown {
     std::string text;
 };
 
-// A fresh program folder (bin/, config/, data/) in a temporary directory.
+// A fresh program folder (bin/, config/; data/ appears with the first recording).
 class ProgramFolder {
 public:
     ProgramFolder() {
-        root_ = fs::temp_directory_path() /
-                ("orvanta-host-" + std::to_string(::getpid()) + "-" + std::to_string(counter_++));
-        fs::remove_all(root_);
-        fs::create_directories(root_ / "bin");
-        fs::create_directories(root_ / "config");
+        fs::create_directories(root() / "bin");
+        fs::create_directories(root() / "config");
     }
-    ~ProgramFolder() {
-        std::error_code ignored;
-        fs::remove_all(root_, ignored);
-    }
-    fs::path root() const { return root_; }
-    fs::path config() const { return root_ / "config" / "Config.ini"; }
-    fs::path data() const { return root_ / "data"; }
-    void WriteConfig(const std::string& text) const {
-        std::ofstream(config(), std::ios::binary) << text;
-    }
+    fs::path root() const { return dir_.path(); }
+    fs::path config() const { return root() / "config" / "Config.ini"; }
+    fs::path data() const { return root() / "data"; }
+    void WriteConfig(const std::string& text) const { orvanta::testing::WriteFile(config(), text); }
     std::string ReadConfig() const { return ReadFile(config()); }
-
-    static std::string ReadFile(const fs::path& path) {
-        std::ifstream in(path, std::ios::binary);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
+    static std::string ReadFile(const fs::path& path) { return orvanta::testing::ReadFile(path); }
 
 private:
-    static inline int counter_ = 0;
-    fs::path root_;
+    orvanta::testing::TempDir dir_;
 };
 
 // A host with an in-memory window, a real event loop and a program folder.

@@ -3,6 +3,7 @@
 #include "recording/LocalClock.h"
 #include "recording/RecorderMessages.h"
 #include "recording/Sleeper.h"
+#include "support/TempDir.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -97,29 +98,8 @@ private:
     std::vector<std::pair<std::string, std::string>> messages_;
 };
 
-class TempDir {
-public:
-    TempDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "orvanta-XXXXXX").string();
-        path_ = ::mkdtemp(pattern.data());
-    }
-    ~TempDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    const std::filesystem::path& path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
-
-inline std::string ReadFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-inline void WriteFile(const std::filesystem::path& path, const std::string& data) {
-    std::ofstream(path, std::ios::binary) << data;
-}
+using orvanta::testing::ReadFile;
+using orvanta::testing::TempDir;
+using orvanta::testing::WriteFile;
 
 } // namespace orvanta::recording::testing
