@@ -328,6 +328,11 @@ void DeviceSimulator::Run() {
         if (input.empty()) {
             inputWaitingSince.reset();
         }
+        // Publish before any answer leaves, so whoever reads the answer sees the new settings.
+        if (changed) {
+            publish();
+            changed = false;
+        }
 
         // Automatic output; a frame the line has no room for is not made.
         if (behaviour.AutoRate() > 0 && now >= nextAutoFrame) {
