@@ -223,8 +223,8 @@ TEST(AnchorLayoutFlags, EachHorizontalAndVerticalRule) {
         {0x40 | 0x00, 100, 60, {10, 50, 50, 70}, true},
         {0x00, -7, -3, {6.5, 18.5, 46.5, 38.5}, true},
         {0xC0 | 0x30, -20, -10, {10, 20, 30, 30}, true},
-        {0x00, 0, 0, {10, 20, 50, 40}, false},  // no change at all
-        {0xFF, 5, 5, {10, 20, 55, 45}, true},   // other bits ignored
+        {0x00, 0, 0, {10, 20, 50, 40}, false}, // no change at all
+        {0xFF, 5, 5, {10, 20, 55, 45}, true},  // other bits ignored
         {0x00 | 0x10, 0, 60, {10, 20, 50, 40}, false},
     };
     for (const FlagCase& c : cases) {

@@ -28,10 +28,9 @@ TEST(DataPageText, EmptySlotsShowTheBareUnits) {
     RecordingLabels labels;
     RefreshDataPage(record, labels);
     const std::pair<int, const char*> expected[] = {
-        {1056, "°"},   {1052, "°"},   {1054, "°"},   {1016, "°/s"}, {1015, "°/s"},
-        {1012, "°/s"}, {1059, "g"},   {1061, "g"},   {1063, "g"},   {1071, "μT"},
-        {1080, "μT"},  {1082, "μT"},  {1065, "m/s"}, {1067, "m/s"}, {1069, "m/s"},
-        {1124, "s"},
+        {1056, "°"},   {1052, "°"},   {1054, "°"},   {1016, "°/s"}, {1015, "°/s"}, {1012, "°/s"},
+        {1059, "g"},   {1061, "g"},   {1063, "g"},   {1071, "μT"},  {1080, "μT"},  {1082, "μT"},
+        {1065, "m/s"}, {1067, "m/s"}, {1069, "m/s"}, {1124, "s"},
     };
     for (const auto& [id, text] : expected) {
         EXPECT_EQ(labels.LabelText(id), text) << id;
@@ -53,14 +52,12 @@ TEST(DataPageText, EverySlotReachesItsLabelWithTheUnitInForce) {
         std::map<int, std::string> expected;
     };
     const Case cases[] = {
-        {0,
-         0,
-         {{1056, "v0°"},    {1052, "v1°"},    {1054, "v2°"},    {1016, "v3°/s"},
-          {1015, "v4°/s"},  {1012, "v5°/s"},  {1059, "v6g"},    {1061, "v7g"},
-          {1063, "v8g"},    {1071, "v9μT"},   {1080, "v10μT"},  {1082, "v11μT"},
-          {1065, "v12m/s"}, {1067, "v13m/s"}, {1069, "v14m/s"}, {1138, "v22"},
-          {1125, "v23"},    {1126, "v24"},    {1131, "v25"},    {1128, "v26"},
-          {1127, "v28"},    {1124, "v27s"},   {1129, "v29"}}},
+        {0, 0, {{1056, "v0°"},    {1052, "v1°"},    {1054, "v2°"},    {1016, "v3°/s"},
+                {1015, "v4°/s"},  {1012, "v5°/s"},  {1059, "v6g"},    {1061, "v7g"},
+                {1063, "v8g"},    {1071, "v9μT"},   {1080, "v10μT"},  {1082, "v11μT"},
+                {1065, "v12m/s"}, {1067, "v13m/s"}, {1069, "v14m/s"}, {1138, "v22"},
+                {1125, "v23"},    {1126, "v24"},    {1131, "v25"},    {1128, "v26"},
+                {1127, "v28"},    {1124, "v27s"},   {1129, "v29"}}},
         {1, 1, {{1056, "v0rad"}, {1012, "v5rad/s"}, {1063, "v8m/s2"}, {1082, "v11μT"}}},
         {1, 0, {{1054, "v2rad"}, {1015, "v4rad/s"}, {1059, "v6g"}}},
         {0, 7, {{1052, "v1°"}, {1061, "v7m/s2"}}}, // any nonzero flag means m/s2
@@ -72,8 +69,8 @@ TEST(DataPageText, EverySlotReachesItsLabelWithTheUnitInForce) {
         RefreshDataPage(record, labels);
         EXPECT_EQ(labels.texts.size(), 23u);
         for (const auto& [id, text] : c.expected) {
-            EXPECT_EQ(labels.LabelText(id), text) << id << " units " << c.angleUnit << ","
-                                                  << c.accelUnit;
+            EXPECT_EQ(labels.LabelText(id), text)
+                << id << " units " << c.angleUnit << "," << c.accelUnit;
         }
     }
 }
