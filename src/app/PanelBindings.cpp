@@ -1,0 +1,121 @@
+#include "app/PanelBindings.h"
+
+#include "app/CDataShowDlg.h"
+#include "app/ControlIds.h"
+#include "app/Host.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QTextCursor>
+
+namespace orvanta::app {
+
+namespace {
+
+void OnClick(const ControlLookup& control, int id, std::function<void()> action) {
+    if (auto* button = qobject_cast<QAbstractButton*>(control(id))) {
+        QObject::connect(button, &QAbstractButton::clicked, button,
+                         [action = std::move(action)] { action(); });
+    }
+}
+
+// A selection the user made in a list; selections made by the program do not count.
+void OnChosen(const ControlLookup& control, int id, std::function<void()> action) {
+    if (auto* list = qobject_cast<QComboBox*>(control(id))) {
+        QObject::connect(list, &QComboBox::activated, list,
+                         [action = std::move(action)](int) { action(); });
+    }
+}
+
+QString MonitorShape(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())).toUpper();
+}
+
+} // namespace
+
+void BindMainPanels(const ControlLookup& control, Host& host) {
+    namespace m = main_id;
+    OnClick(control, m::kOpenButton, [&host] { host.ToggleOpen(); });
+    OnChosen(control, m::kPortList, [&host] { host.OnPortListChanged(); });
+    OnChosen(control, m::kBaudList, [&host] { host.OnBaudListChanged(); });
+    OnChosen(control, m::kParityList, [&host] { host.OnParityListChanged(); });
+    OnChosen(control, m::kModelList, [&host] { host.OnModelListChanged(); });
+    // The protocol list has one entry and no effect.
+    OnClick(control, m::kConnectButton, [&host] { host.OnConnectButton(); });
+
+    OnChosen(control, m::kModeList, [&host] { host.OnModeListChanged(); });
+    OnChosen(control, m::kFrequencyList, [&host] { host.OnFrequencyListChanged(); });
+    OnClick(control, m::kDeviceBaudSet, [&host] { host.OnDeviceBaudSet(); });
+    OnClick(control, m::kFrequencySet, [&host] { host.OnFrequencySet(); });
+    OnClick(control, m::kGravitySet, [&host] { host.OnGravitySet(); });
+    OnClick(control, m::kSaveButton, [&host] { host.OnSave(); });
+
+    OnClick(control, m::kRecordButton, [&host] { host.OnRecordButton(); });
+    OnClick(control, m::kBrowseButton, [&host] { host.OnBrowse(); });
+
+    for (int id : {m::kAngleDegrees, m::kAngleRadians}) {
+        OnClick(control, id, [&host] { host.OnAngleUnit(); });
+    }
+    for (int id : {m::kAccelG, m::kAccelMs2}) {
+        OnClick(control, id, [&host] { host.OnAccelUnit(); });
+    }
+    for (const ItemBox& box : kMainItemBoxes) {
+        OnClick(control, box.id, [&host, id = box.id] { host.LockOutputItemBox(id); });
+    }
+}
+
+void BindDataPage(CDataShowDlg& page, Host& host) {
+    page.SetActions({[&host] { host.OnItemSet(); }, [&host] { host.OnCalibrationSet(); },
+                     [&host] { host.OnDeclinationOk(); }, [&host] { host.OnDeclinationRadio(); }});
+}
+
+bool SetStatusText(QWidget& mainWindow, QLabel& label, const QString& text) {
+    if (label.text() == text) {
+        return false;
+    }
+    label.setText(text);
+    // The label is transparent: the background picture under it is drawn again first.
+    if (label.isVisible()) {
+        const QRect area(label.mapTo(&mainWindow, QPoint(0, 0)), label.size());
+        mainWindow.repaint(area);
+    }
+    return true;
+}
+
+int MonitorLength(const QPlainTextEdit& box) {
+    // The document counts a paragraph separator after its last block.
+    return std::max(0, box.document()->characterCount() - 1);
+}
+
+void AppendMonitorText(QPlainTextEdit& box, std::string_view text) {
+    QString shaped = MonitorShape(text);
+    const int room = kMonitorLimit - MonitorLength(box);
+    if (room <= 0) {
+        return;
+    }
+    if (shaped.size() > room) {
+        shaped.truncate(room);
+    }
+    QTextCursor cursor = box.textCursor();
+    cursor.movePosition(QTextCursor::End);
+    box.setTextCursor(cursor);
+    box.insertPlainText(shaped);
+    box.ensureCursorVisible();
+}
+
+void ReplaceMonitorText(QPlainTextEdit& box, std::string_view text) {
+    QString shaped = MonitorShape(text);
+    if (shaped.size() > kMonitorLimit) {
+        shaped.truncate(kMonitorLimit);
+    }
+    box.setPlainText(shaped);
+    QTextCursor cursor = box.textCursor();
+    cursor.movePosition(QTextCursor::End);
+    box.setTextCursor(cursor);
+    box.ensureCursorVisible();
+}
+
+} // namespace orvanta::app
