@@ -1,0 +1,226 @@
+// The window against the device simulator, for each model: live values in the right units,
+// the chart, the unit switches, recording, the chart picture, model changes, settings that
+// reach the device, a device-baud change and an unplugged device.
+#include "WindowTestSupport.h"
+#include "chart/ChartItem.h"
+#include "protocol/MeasurementRecord.h"
+
+#include <QImage>
+#include <regex>
+
+namespace orvanta::app::testing {
+namespace {
+
+namespace slot = protocol::slot;
+
+class WindowEndToEnd : public WindowFixture {
+protected:
+    bool HasPage() const { return GetParam().modelIndex != 1; }
+    bool Hidden(int id) const { return Main(id)->isHidden(); }
+    bool PageHidden(int id) const { return Page(id)->isHidden(); }
+    void WaitForData() {
+        ASSERT_TRUE(RunUntil([this] { return !Slot(slot::kRoll).empty(); })) << "no data";
+    }
+    // The label shows the slot with its unit, after at most one page refresh.
+    bool PageShows(int id, int slotIndex, const char* unit) {
+        return RunUntil(
+            [&] { return PageText(id) == Utf8(Slot(slotIndex)) + QString::fromUtf8(unit); }, 2s);
+    }
+};
+
+TEST_P(WindowEndToEnd, LiveValuesFillTheDataPageAndStatusRowInTheirUnits) {
+    Open(1, /*autoDivider=*/10);
+    WaitForData();
+    window_->host().OnChartItemChosen(chart::kChartOutputData);
+    if (!HasPage()) {
+        ASSERT_FALSE(shown_.empty());
+        EXPECT_EQ(shown_.back().text, "Equipment not supported!!");
+        EXPECT_FALSE(window_->page().isVisible());
+        EXPECT_TRUE(Hidden(1102)) << "the status row is hidden for this model";
+        EXPECT_TRUE(Hidden(1122));
+        ASSERT_TRUE(RunUntil([this] { return Text(1107).endsWith("HZ") && Text(1107) != "0HZ"; }));
+        return;
+    }
+    ASSERT_TRUE(window_->page().isVisible());
+    EXPECT_TRUE(window_->page().PageTimerRunning());
+    EXPECT_FALSE(window_->chart().isVisible());
+    EXPECT_TRUE(PageShows(1056, slot::kRoll, "°"));
+    EXPECT_TRUE(PageShows(1012, slot::kGyroZ, "°/s"));
+    EXPECT_TRUE(PageShows(1063, slot::kAccZ, "g"));
+    EXPECT_TRUE(PageShows(1069, slot::kVelZ, "m/s"));
+    EXPECT_TRUE(PageShows(1138, slot::kSatellites, ""));
+    EXPECT_TRUE(PageShows(1124, slot::kTimeOfWeek, "s"));
+    if (GetParam().modelIndex == 0) {
+        EXPECT_TRUE(PageShows(1071, slot::kMagX, "μT"));
+        EXPECT_FALSE(Slot(slot::kMagX).empty());
+    }
+    EXPECT_TRUE(
+        std::regex_match(PageText(1056).toStdString(), std::regex("[-+]?[0-9]+\\.[0-9]{3}°")))
+        << PageText(1056).toStdString();
+
+    // The status row, refreshed by its own timer.
+    ASSERT_TRUE(RunUntil([this] { return Text(1107) != "0HZ" && Text(1107).endsWith("HZ"); }));
+    EXPECT_TRUE(RunUntil([this] { return Text(1103) == Utf8(Slot(slot::kTemperature0)) + "℃"; }));
+    EXPECT_FALSE(Slot(slot::kTemperature0).empty());
+    EXPECT_EQ(Text(1113), "9.800g");
+    EXPECT_EQ(Text(1106), "0");
+    EXPECT_EQ(Text(1046), "Default auto output:");
+    EXPECT_TRUE(RunUntil([this] { return Text(1094) == Utf8(Slot(slot::kLatitude)) + "°"; }));
+    SaveArtifact(window_->page(), std::string("data-page-window-") + GetParam().name + ".png");
+}
+
+TEST_P(WindowEndToEnd, UnitSwitchesChangeSuffixesAndThenTheNumbers) {
+    Open(1, /*autoDivider=*/10);
+    WaitForData();
+    Click(Main(main_id::kAngleRadians));
+    Click(Main(main_id::kAccelMs2));
+    EXPECT_EQ(window_->host().State().record.AngleUnit, 1);
+    EXPECT_EQ(window_->host().State().record.AccelUnit, 1);
+    // The next decoded frames carry radians: roll stays within plus or minus pi.
+    ASSERT_TRUE(RunUntil([this] {
+        const std::string roll = Slot(slot::kRoll);
+        return !roll.empty() && std::abs(std::stod(roll)) <= 3.1416;
+    }));
+    if (HasPage()) {
+        window_->host().OnChartItemChosen(chart::kChartOutputData);
+        EXPECT_TRUE(PageShows(1056, slot::kRoll, "rad"));
+        EXPECT_TRUE(PageShows(1016, slot::kGyroX, "rad/s"));
+        EXPECT_TRUE(PageShows(1059, slot::kAccX, "m/s2"));
+    }
+    Click(Main(main_id::kAngleDegrees));
+    EXPECT_EQ(window_->host().State().record.AngleUnit, 0);
+    if (HasPage()) {
+        EXPECT_TRUE(PageShows(1056, slot::kRoll, "°"));
+    }
+}
+
+TEST_P(WindowEndToEnd, ChartMovesAndItsPictureIsWritten) {
+    Open(1, /*autoDivider=*/10);
+    WaitForData();
+    ASSERT_TRUE(window_->chart().isVisible());
+    EXPECT_TRUE(window_->chart().ChartTimerRunning());
+    RunFor(700ms);
+    const QImage before = window_->chart().grab().toImage();
+    RunFor(700ms);
+    const QImage after = window_->chart().grab().toImage();
+    EXPECT_NE(before, after) << "the waveforms move";
+
+    ASSERT_TRUE(window_->chart().OnChartCommand(chart::CChartDlg::kCommandSavePicture));
+    std::vector<fs::path> pictures;
+    for (const auto& entry : fs::directory_iterator(Root() / "picture")) {
+        pictures.push_back(entry.path());
+    }
+    ASSERT_EQ(pictures.size(), 1u);
+    EXPECT_EQ(pictures[0].filename().string().rfind("VW400_Wave_shape_", 0), 0u);
+    const QImage picture(QString::fromStdString(pictures[0].string()));
+    EXPECT_EQ(picture.size(), QSize(800, 360));
+}
+
+TEST_P(WindowEndToEnd, RecordingWritesTheRowsToTheCsvFile) {
+    Open();
+    WaitForData();
+    Click(Main(main_id::kRecordButton));
+    EXPECT_EQ(Text(main_id::kRecordButton), "Stop");
+    RunFor(1500ms);
+    Click(Main(main_id::kRecordButton));
+    EXPECT_EQ(Text(main_id::kRecordButton), "Start");
+    const fs::path csv = window_->host().Recorder().CsvPath();
+    EXPECT_EQ(csv.parent_path(), Root() / "data");
+    EXPECT_EQ(qobject_cast<QLineEdit*>(Main(main_id::kCsvPathBox))->text().toStdString(),
+              csv.generic_string());
+    ASSERT_TRUE(RunUntil([&] { return fs::exists(csv) && fs::file_size(csv) > 0; }));
+    const std::string text = orvanta::testing::ReadFile(csv);
+    const auto lines = std::count(text.begin(), text.end(), '\n');
+    EXPECT_GE(lines, 5) << "header and rows";
+    EXPECT_EQ(text.rfind("Roll(", 0), 0u) << text.substr(0, 40);
+}
+
+TEST_P(WindowEndToEnd, ModelChangeHidesAndShowsTheDesignedControls) {
+    Open();
+    for (int index : {1, 2, 0, GetParam().modelIndex}) {
+        Choose(main_id::kModelList, index);
+        EXPECT_EQ(window_->host().State().ModelIndex.load(), index);
+        for (int id : kModelListM) {
+            const bool hiddenForVn300 =
+                std::find(std::begin(kVn300HiddenMain), std::end(kVn300HiddenMain), id) !=
+                std::end(kVn300HiddenMain);
+            const bool hidden = index == 1 || (index == 2 && hiddenForVn300);
+            EXPECT_EQ(Hidden(id), hidden) << "model " << index << " control " << id;
+        }
+        if (index != 1) {
+            for (int id : kModelListD) {
+                EXPECT_EQ(PageHidden(id), index == 2) << "model " << index << " page " << id;
+            }
+            EXPECT_EQ(PageText(1110), index == 0 ? "WKN :" : "VEL.:");
+        }
+        EXPECT_FALSE(Hidden(main_id::kRateLabel));
+        EXPECT_FALSE(Hidden(main_id::kUtcLine));
+    }
+    const std::string config = orvanta::testing::ReadFile(Root() / "config" / "Config.ini");
+    EXPECT_NE(config.find(std::string("MODEL=") + GetParam().name), std::string::npos) << config;
+}
+
+TEST_P(WindowEndToEnd, ModeAndFrequencySetReachTheDevice) {
+    Open();
+    ASSERT_TRUE(RunUntil([this] { return !window_->host().State().AwaitingAck; }));
+    RunFor(400ms);
+    Choose(main_id::kModeList, 2); // default auto output, frequency entry 3 (10 per second)
+    EXPECT_EQ(Text(main_id::kModeCaption), "Default auto output:");
+    ASSERT_TRUE(RunUntil([this] { return simulator_->Settings().autoOutput; }));
+    const int top = GetParam().modelIndex == 0 ? 100 : 200;
+    EXPECT_EQ(simulator_->Settings().divider, top / 10);
+    RunFor(400ms);
+    Choose(main_id::kFrequencyList, 6); // 25 or 50 per second
+    Click(Main(main_id::kFrequencySet));
+    const int rate = GetParam().modelIndex == 0 ? 25 : 50;
+    EXPECT_TRUE(RunUntil([&] { return simulator_->Settings().divider == top / rate; }))
+        << int(simulator_->Settings().divider);
+    const auto sent = simulator_->Counters().dataFramesSent;
+    RunFor(2000ms);
+    EXPECT_NEAR(static_cast<double>(simulator_->Counters().dataFramesSent - sent), 2.0 * rate, 4.0);
+    EXPECT_TRUE(
+        RunUntil([&] { return Text(main_id::kRateLabel) == QString("%1HZ").arg(rate); }, 3s))
+        << Text(main_id::kRateLabel).toStdString();
+}
+
+TEST_P(WindowEndToEnd, DeviceBaudSetReopensThePortAndDataKeepsFlowing) {
+    Open();
+    ASSERT_TRUE(RunUntil([this] { return !window_->host().State().AwaitingAck; }));
+    RunFor(600ms);
+    shown_.clear();
+    Choose(main_id::kDeviceBaudList, 3); // 57600
+    Click(Main(main_id::kDeviceBaudSet));
+    ASSERT_TRUE(RunUntil([this] { return !shown_.empty(); }));
+    EXPECT_EQ(shown_.back().text, "Successful Operation!!");
+    EXPECT_EQ(qobject_cast<QComboBox*>(Main(main_id::kBaudList))->currentText(), "57600");
+    EXPECT_TRUE(RunUntil([this] { return simulator_->LineBaud() == 57600; }));
+    window_->host().State().record.ItemText[slot::kRoll].clear();
+    EXPECT_TRUE(RunUntil([this] { return !Slot(slot::kRoll).empty(); })) << "data flows";
+}
+
+TEST_P(WindowEndToEnd, UnpluggedDeviceLeavesTheWindowWorkingAndReopeningWorks) {
+    Open(1, /*autoDivider=*/10);
+    WaitForData();
+    simulator_->Unplug();
+    RunFor(800ms);
+    ASSERT_FALSE(shown_.empty()) << "the vanished device is reported";
+    // The window still answers: a unit switch and a page change work.
+    Click(Main(main_id::kAngleRadians));
+    window_->host().OnChartItemChosen(chart::kChartGyroscopes);
+    RunFor(300ms);
+    ASSERT_TRUE(simulator_->Plug());
+    // Close what is left of the link, then open again.
+    if (Text(main_id::kOpenButton) == "Close") {
+        Click(Main(main_id::kOpenButton));
+    }
+    EXPECT_EQ(Text(main_id::kOpenButton), "Open");
+    Click(Main(main_id::kOpenButton));
+    EXPECT_EQ(Text(main_id::kOpenButton), "Close");
+    window_->host().State().record.ItemText[slot::kRoll].clear();
+    EXPECT_TRUE(RunUntil([this] { return !Slot(slot::kRoll).empty(); })) << "data flows again";
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryModel, WindowEndToEnd, ::testing::ValuesIn(kModels), ModelCaseName);
+
+} // namespace
+} // namespace orvanta::app::testing

@@ -1,0 +1,185 @@
+#pragma once
+
+#include "StandInWindow.h"
+#include "devsim/DeviceSimulator.h"
+#include "support/TempDir.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QTest>
+#include <chrono>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+namespace orvanta::app::testing {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+struct ModelCase {
+    devsim::Model device;
+    int modelIndex;
+    const char* name;
+};
+
+inline const ModelCase kModels[] = {
+    {devsim::Model::VK100, 0, "VK100"},
+    {devsim::Model::VK200_210, 1, "VK200-210"},
+    {devsim::Model::VN300, 2, "VN300"},
+};
+
+inline std::string ModelCaseName(const ::testing::TestParamInfo<ModelCase>& info) {
+    std::string name = info.param.name;
+    std::replace(name.begin(), name.end(), '-', '_');
+    return name;
+}
+
+struct Shown {
+    std::string caption;
+    std::string text;
+};
+
+// The program folder, the simulator and the window, with helpers that act as a user would.
+class WindowFixture : public ::testing::TestWithParam<ModelCase> {
+protected:
+    void SetUp() override {
+        fs::create_directories(Root() / "bin");
+        fs::create_directories(Root() / "config");
+#ifdef ORVANTA_MODEL_FILE
+        std::error_code ec;
+        fs::copy_file(ORVANTA_MODEL_FILE, Root() / "config" / "Mod.3DS", ec);
+#endif
+        previous_ = fs::current_path();
+        fs::current_path(Root() / "bin");
+    }
+    void TearDown() override {
+        window_.reset();
+        if (simulator_) {
+            simulator_->Stop();
+        }
+        fs::current_path(previous_);
+    }
+
+    fs::path Root() const {
+        return dir_.path();
+    }
+    std::string LinkPath() const {
+        return (Root() / "device").string();
+    }
+
+    void StartSimulator(std::uint32_t baud, std::uint8_t autoDivider) {
+        devsim::SimulatorOptions options;
+        options.model = GetParam().device;
+        options.baud = baud;
+        options.autoDivider = autoDivider;
+        options.linkPath = LinkPath();
+        simulator_ = std::make_unique<devsim::DeviceSimulator>(options);
+        std::string error;
+        ASSERT_TRUE(simulator_->Start(error)) << error;
+    }
+
+    // Starts the simulator and the window configured for it, and waits for the connect
+    // sequence to end.
+    void Open(int languageFlag = 1, std::uint8_t autoDivider = 0, std::uint32_t baud = 115200,
+              int baudIndex = 4) {
+        StartSimulator(baud, autoDivider);
+        orvanta::testing::WriteFile(
+            Root() / "config" / "Config.ini",
+            std::string("[Config]\nLANGUAGE=") + (languageFlag == 1 ? "EN" : "CN") +
+                "\nMODEL=" + GetParam().name + "\nPROTOCOL=ASCII\nCOM=" + LinkPath() +
+                "\nBAUD=" + std::to_string(baudIndex) + "\nPARITY=0\nPATH=\n");
+        HostOptions options;
+        options.configPath = "../config/Config.ini";
+        options.dataDirectory = Root() / "data";
+        options.languageFlag = languageFlag;
+        options.listPorts = [this](const std::string&) {
+            return std::vector<std::string>{LinkPath()};
+        };
+        window_ = std::make_unique<StandInWindow>(options);
+        window_->ui().SetMessageSink(
+            [this](std::string_view caption, std::string_view text, MessageIcon) {
+                shown_.push_back({std::string(caption), std::string(text)});
+            });
+        window_->ui().SetFolderPicker([this](std::string_view) { return picked_; });
+        window_->show();
+        window_->Initialise();
+        ASSERT_TRUE(RunUntil([this] { return !Text(main_id::kModeCaption).isEmpty(); }))
+            << "connect sequence";
+    }
+
+    bool RunUntil(const std::function<bool()>& pred, std::chrono::milliseconds timeout = 5s) {
+        QElapsedTimer clock;
+        clock.start();
+        while (!pred() && clock.elapsed() < timeout.count()) {
+            QTest::qWait(10);
+        }
+        return pred();
+    }
+    void RunFor(std::chrono::milliseconds duration) {
+        QTest::qWait(static_cast<int>(duration.count()));
+    }
+
+    QWidget* Main(int id) const {
+        return window_->Main(id);
+    }
+    QWidget* Page(int id) const {
+        return window_->page().Control(id);
+    }
+    QString Text(int id) const {
+        return TextOf(Main(id));
+    }
+    QString PageText(int id) const {
+        return TextOf(Page(id));
+    }
+    static QString TextOf(const QWidget* widget) {
+        if (const auto* label = qobject_cast<const QLabel*>(widget)) {
+            return label->text();
+        }
+        if (const auto* button = qobject_cast<const QAbstractButton*>(widget)) {
+            return button->text();
+        }
+        return {};
+    }
+    void Click(QWidget* widget) {
+        auto* button = qobject_cast<QAbstractButton*>(widget);
+        ASSERT_NE(button, nullptr);
+        QTest::mouseClick(button, Qt::LeftButton);
+    }
+    // Chooses an entry of a list as the user does.
+    void Choose(int id, int index) {
+        auto* list = qobject_cast<QComboBox*>(Main(id));
+        ASSERT_NE(list, nullptr);
+        ASSERT_LT(index, list->count());
+        list->setCurrentIndex(index);
+        Q_EMIT list->activated(index);
+    }
+    const std::string& Slot(int slot) const {
+        return window_->host().State().record.ItemText[static_cast<std::size_t>(slot)];
+    }
+    static QString Utf8(const std::string& text) {
+        return QString::fromStdString(text);
+    }
+
+    // Saves a picture of a widget under build/artifacts.
+    static void SaveArtifact(QWidget& widget, const std::string& name) {
+        const char* dir = std::getenv("ORVANTA_ARTIFACTS");
+        if (dir == nullptr) {
+            return;
+        }
+        fs::create_directories(dir);
+        EXPECT_TRUE(widget.grab().save(QString::fromStdString((fs::path(dir) / name).string())))
+            << name;
+    }
+
+    orvanta::testing::TempDir dir_;
+    fs::path previous_;
+    std::unique_ptr<devsim::DeviceSimulator> simulator_;
+    std::unique_ptr<StandInWindow> window_;
+    std::vector<Shown> shown_;
+    std::optional<std::string> picked_;
+};
+
+} // namespace orvanta::app::testing
