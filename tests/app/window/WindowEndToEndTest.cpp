@@ -66,7 +66,6 @@ TEST_P(WindowEndToEnd, LiveValuesFillTheDataPageAndStatusRowInTheirUnits) {
     EXPECT_EQ(Text(1106), "0");
     EXPECT_EQ(Text(1046), "Default auto output:");
     EXPECT_TRUE(RunUntil([this] { return Text(1094) == Utf8(Slot(slot::kLatitude)) + "°"; }));
-    SaveArtifact(window_->page(), std::string("data-page-window-") + GetParam().name + ".png");
 }
 
 TEST_P(WindowEndToEnd, UnitSwitchesChangeSuffixesAndThenTheNumbers) {
@@ -218,6 +217,26 @@ TEST_P(WindowEndToEnd, UnpluggedDeviceLeavesTheWindowWorkingAndReopeningWorks) {
     EXPECT_EQ(Text(main_id::kOpenButton), "Close");
     window_->host().State().record.ItemText[slot::kRoll].clear();
     EXPECT_TRUE(RunUntil([this] { return !Slot(slot::kRoll).empty(); })) << "data flows again";
+}
+
+// Pictures of the window with data flowing, in both languages.
+TEST_P(WindowEndToEnd, Screenshots) {
+    for (int language : {1, 0}) {
+        Open(language, /*autoDivider=*/10);
+        WaitForData();
+        const std::string suffix =
+            std::string(language == 1 ? "en" : "zh") +
+            (GetParam().modelIndex == 0 ? "" : std::string("-") + GetParam().name) + ".png";
+        if (HasPage()) {
+            window_->host().OnChartItemChosen(chart::kChartOutputData);
+            ASSERT_TRUE(PageShows(1056, slot::kRoll, "°"));
+            RunFor(800ms);
+            SaveArtifact(window_->page(), "data-page-" + suffix);
+        }
+        window_.reset();
+        simulator_->Stop();
+        simulator_.reset();
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryModel, WindowEndToEnd, ::testing::ValuesIn(kModels), ModelCaseName);
