@@ -151,18 +151,3 @@ TEST(CDataShowDlg, ButtonsReachTheirActionsAndTheTimerRefreshes) {
 } // namespace
 } // namespace orvanta::app
 
-TEST(CDataShowDlgShot, Save) {
-    if (qEnvironmentVariableIsEmpty("DP_SHOT")) GTEST_SKIP();
-    orvanta::protocol::MeasurementRecord record;
-    for (int i = 0; i < 15; ++i) record.ItemText[i] = "-123.456";
-    record.ItemText[22] = "12"; record.ItemText[23] = "RTK"; record.ItemText[24] = "Valid";
-    record.ItemText[25] = "Valid"; record.ItemText[26] = "Invalid"; record.ItemText[27] = "123456.7";
-    record.ItemText[28] = "Valid"; record.ItemText[29] = "3D fix";
-    for (bool en : {true, false}) {
-        orvanta::app::CDataShowDlg page(record, en);
-        page.resize(900, 300);
-        page.show();
-        page.RefreshDataPage();
-        page.grab().save(QString("/tmp/dp-%1.png").arg(en ? "en" : "zh"));
-    }
-}
