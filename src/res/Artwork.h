@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QIcon>
+#include <QImage>
+#include <QSize>
+#include <array>
+
+namespace orvanta::res {
+
+// Bitmap resources of the program. All pictures are drawn by code of ours, the same
+// way on every run.
+namespace bitmap_id {
+inline constexpr int kBackgroundEnglish = 139;
+inline constexpr int kBackgroundChinese = 140;
+inline constexpr int kToolbarImages = 141;
+inline constexpr int kToolbarPlaceholder = 142;
+} // namespace bitmap_id
+
+// The application icon.
+inline constexpr int kAppIconId = 128;
+
+// Page-strip pictures, by chart item (item pictures) or segment (hover pictures).
+inline constexpr std::array<int, 6> kStripItemEnglish = {159, 162, 156, 175, 167, 165};
+inline constexpr std::array<int, 6> kStripItemChinese = {185, 184, 187, 182, 181, 186};
+inline constexpr std::array<int, 6> kStripHover = {160, 163, 157, 176, 168, 170};
+
+inline constexpr QSize kBackgroundSize{1834, 1011};
+inline constexpr QSize kStripSize{1257, 30};
+inline constexpr QSize kToolbarBitmapSize{153, 17};
+inline constexpr QSize kToolbarImageSize{18, 17};
+inline constexpr int kToolbarImageCount = 6;
+
+// The picture of a bitmap resource (24-bit colour, Format_RGB32); a null image for an id
+// that is no bitmap of ours. Each picture is drawn on first use and kept for the run.
+// GUI thread only: drawing text needs the application's fonts.
+QImage LoadBitmap(int id);
+
+// Icon 128 in the sizes a window system asks for. GUI thread only.
+QIcon LoadAppIcon();
+
+} // namespace orvanta::res
