@@ -1,19 +1,12 @@
 #include "app/CDataShowDlg.h"
 
 #include "app/ControlIds.h"
-#include "app/DataPageTemplate.h"
 #include "res/StringTable.h"
 
 #include <QAbstractButton>
-#include <QCheckBox>
 #include <QComboBox>
-#include <QFontMetrics>
-#include <QGroupBox>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPainter>
-#include <QPushButton>
-#include <QRadioButton>
 #include <QResizeEvent>
 #include <QTimerEvent>
 
@@ -25,14 +18,9 @@ constexpr int kBlueLabels[23] = {1012, 1015, 1016, 1052, 1054, 1056, 1059, 1061,
                                  1063, 1065, 1067, 1069, 1071, 1080, 1082, 1124,
                                  1125, 1126, 1127, 1128, 1129, 1131, 1138};
 
-QFont DialogFont(const PageTemplate& t) {
-    QFont font;
-    const QString family =
-        QString::fromUtf8(t.fontFamily.data(), static_cast<int>(t.fontFamily.size()));
-    font.setFamilies(family == "Times New Roman" ? QStringList{family, "Liberation Serif"}
-                                                 : QStringList{family, "WenQuanYi Micro Hei"});
-    font.setPointSize(t.fontPoints);
-    return font;
+const res::DialogTemplate& PageTemplate(bool english) {
+    return *res::FindDialog(res::dialog_id::kDataPage,
+                            english ? res::Language::English : res::Language::Chinese);
 }
 
 QString Utf8(std::string_view text) {
@@ -42,11 +30,10 @@ QString Utf8(std::string_view text) {
 } // namespace
 
 CDataShowDlg::CDataShowDlg(const protocol::MeasurementRecord& record, bool english, QWidget* parent)
-    : QWidget(parent), m_record(record),
+    : QWidget(parent), m_record(record), m_dialog(*this, PageTemplate(english)),
       m_windows([this](const QWidget* w) { return ControlIdOf(w); }), m_layout(m_windows) {
     // The page paints itself white; nothing is erased behind it.
     setAttribute(Qt::WA_OpaquePaintEvent);
-    BuildControls(english);
     ApplyColours();
     BindActions();
     // The declination direction starts at write.
@@ -72,57 +59,6 @@ CDataShowDlg::CDataShowDlg(const protocol::MeasurementRecord& record, bool engli
 }
 
 CDataShowDlg::~CDataShowDlg() = default;
-
-void CDataShowDlg::BuildControls(bool english) {
-    const PageTemplate& t = DataPageTemplate(english);
-    const QFont font = DialogFont(t);
-    setFont(font);
-    const QFontMetrics metrics(font);
-    const int baseX =
-        (metrics.horizontalAdvance("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz") / 26 +
-         1) /
-        2;
-    const int baseY = metrics.height();
-    const auto px = [](int units, int base) { return (units * base + 2) / 4; };
-    const auto py = [](int units, int base) { return (units * base + 4) / 8; };
-    m_templateSize = QSize(px(t.width, baseX), py(t.height, baseY));
-    resize(m_templateSize);
-
-    for (const PageControl& c : t.controls) {
-        QWidget* widget = nullptr;
-        const QString text = Utf8(c.text);
-        switch (c.kind) {
-        case PageControlKind::Label:
-            widget = new QLabel(text, this);
-            break;
-        case PageControlKind::GroupBox:
-            widget = new QGroupBox(text, this);
-            break;
-        case PageControlKind::CheckBox:
-            widget = new QCheckBox(text, this);
-            break;
-        case PageControlKind::RadioButton:
-            widget = new QRadioButton(text, this);
-            break;
-        case PageControlKind::PushButton:
-            widget = new QPushButton(text, this);
-            break;
-        case PageControlKind::DropList:
-            widget = new QComboBox(this);
-            break;
-        case PageControlKind::Edit:
-            widget = new QLineEdit(text, this);
-            break;
-        }
-        const int height =
-            c.kind == PageControlKind::DropList ? py(13, baseY) : py(c.height, baseY);
-        widget->setGeometry(px(c.x, baseX), py(c.y, baseY), px(c.width, baseX), height);
-        widget->setProperty("controlId", c.id);
-        if (c.id > 0) {
-            m_controls[c.id] = widget;
-        }
-    }
-}
 
 void CDataShowDlg::ApplyColours() {
     QPalette page = palette();
@@ -160,12 +96,11 @@ void CDataShowDlg::BindActions() {
 }
 
 QWidget* CDataShowDlg::Control(int id) const {
-    const auto it = m_controls.find(id);
-    return it == m_controls.end() ? nullptr : it->second;
+    return m_dialog.Control(id);
 }
 
 int CDataShowDlg::ControlIdOf(const QWidget* widget) const {
-    return widget ? widget->property("controlId").toInt() : 0;
+    return m_dialog.IdOf(widget);
 }
 
 std::string CDataShowDlg::LabelText(int id) const {

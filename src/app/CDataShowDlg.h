@@ -2,13 +2,13 @@
 
 #include "app/CAnchorLayout.h"
 #include "app/DataPageText.h"
+#include "app/DialogControls.h"
 #include "app/WidgetAnchorSystem.h"
 #include "protocol/MeasurementRecord.h"
 
 #include <QColor>
 #include <QWidget>
 #include <functional>
-#include <map>
 
 namespace orvanta::app {
 
@@ -51,7 +51,7 @@ public:
 
     const CAnchorLayout& Layout() const { return m_layout; }
     // The template size in pixels, which the controls were placed for.
-    QSize TemplateSize() const { return m_templateSize; }
+    QSize TemplateSize() const { return m_dialog.TemplateSize(); }
 
 protected:
     void timerEvent(QTimerEvent* event) override;
@@ -63,16 +63,14 @@ private:
     std::string LabelText(int id) const override;
     void SetLabelText(int id, std::string_view text) override;
 
-    void BuildControls(bool english);
     void ApplyColours();
     void BindActions();
 
     const protocol::MeasurementRecord& m_record;
-    std::map<int, QWidget*> m_controls;
+    DialogControls m_dialog;
     WidgetAnchorSystem m_windows;
     CAnchorLayout m_layout;
     DataPageActions m_actions;
-    QSize m_templateSize;
     int m_timerId = 0;
 };
 

@@ -21,6 +21,7 @@ enum class ControlKind {
     MultiLineEdit,   // multi-line edit box
     Frame,           // invisible frame that only marks a rectangle
     BlackFrame,      // black rectangle frame
+    Custom,          // a control of the dialog's own class (the chart control)
 };
 
 // Style bits of a control.
@@ -33,8 +34,8 @@ inline constexpr unsigned kNotify = 1u << 3;     // a static that reports mouse 
 inline constexpr unsigned kUpperCase = 1u << 4;  // edit box shows upper case
 inline constexpr unsigned kVScroll = 1u << 5;    // vertical scroll bar
 inline constexpr unsigned kAutoVScroll = 1u << 6;
-inline constexpr unsigned kCentre = 1u << 7;     // text centred
-inline constexpr unsigned kDefault = 1u << 8;    // the dialog's default button
+inline constexpr unsigned kCentre = 1u << 7;  // text centred
+inline constexpr unsigned kDefault = 1u << 8; // the dialog's default button
 } // namespace control_style
 
 // One control: identifier (-1 for an unnamed static), kind, rectangle in dialog units,
@@ -67,6 +68,8 @@ struct DialogTemplate {
     FontSpec font;
     std::string_view caption;
     std::span<const ControlTemplate> controls;
+    // The visible height of a closed drop-down in dialog units; the template height is its list.
+    int dropDownHeight = 12;
 
     // The control with this identifier, or null.
     const ControlTemplate* Find(int controlId) const;
