@@ -100,7 +100,7 @@ void DrawPanel(QPainter& p, const Panel& panel, ArtLanguage language) {
     p.setBrush(kAccent);
     p.drawRoundedRect(QRectF(x, header.center().y() - 8.5, 4.5, 15), 2, 2);
     p.setPen(QColor(255, 255, 255));
-    p.setFont(TextFont(language, 21, QFont::DemiBold));
+    p.setFont(TextFont(language, language == ArtLanguage::kChinese ? 23 : 22, QFont::Bold));
     p.drawText(QRectF(x + 11, header.top(), box.right() - x - 40, header.height() - 2),
                Qt::AlignLeft | Qt::AlignVCenter, panel.caption);
 
@@ -172,6 +172,10 @@ void DrawTitleBand(QPainter& p, const Texts& texts, ArtLanguage language) {
     const double markSide = band.height() * 0.74;
     const QRectF mark(Du(12, 0, 0, 0).x(), band.center().y() - markSide / 2 - 1.5, markSide,
                       markSide);
+    // A light rim keeps the navy badge from sinking into the navy band.
+    p.setPen(QPen(QColor(120, 170, 215), 2));
+    p.setBrush(Qt::NoBrush);
+    p.drawRoundedRect(mark.adjusted(-2, -2, 2, 2), markSide * 0.24, markSide * 0.24);
     DrawMark(p, mark, false);
     const QFont word = LatinFont(44, QFont::Bold);
     p.setFont(word);
@@ -184,7 +188,7 @@ void DrawTitleBand(QPainter& p, const Texts& texts, ArtLanguage language) {
     const double dx = used.right() + 20;
     p.fillRect(QRectF(dx, band.center().y() - 17, 2, 31), QColor(90, 115, 150));
     p.setPen(kMutedOnDark);
-    p.setFont(TextFont(language, 22));
+    p.setFont(TextFont(language, 24, QFont::DemiBold));
     p.drawText(QRectF(dx + 20, band.top(), 500, band.height() - 3),
                Qt::AlignLeft | Qt::AlignVCenter, texts.tagline);
 }

@@ -72,7 +72,8 @@ QImage DrawStripItem(ArtLanguage language, int item) {
                 p.fillRect(QRectF(seg.left() - 1, 9, 2, kCanvasHeight - 18), kSeparator);
             }
             p.setPen(current ? QColor(255, 255, 255) : kInk);
-            p.setFont(TextFont(language, 29, current ? QFont::Bold : QFont::DemiBold));
+            p.setFont(TextFont(language, language == ArtLanguage::kChinese ? 33 : 30,
+                               current ? QFont::Bold : QFont::DemiBold));
             p.drawText(seg.adjusted(0, 0, 0, current ? -3 : 0), Qt::AlignCenter, labels[s]);
         }
         p.setPen(QPen(kRim, 2));

@@ -33,33 +33,23 @@ void DrawPicture(QPainter& p) {
     p.drawPolygon(QPolygonF{{3, 13}, {7, 8}, {10, 11}, {12, 9.5}, {15, 12.5}, {15, 13}});
     p.setBrush(QColor(245, 170, 30));
     p.drawEllipse(QPointF(12, 6.5), 1.6, 1.6);
-    // A frame corner tag: "save as picture".
-    p.setBrush(kAccentDark);
-    p.drawRect(QRectF(12, 13, 4, 3));
 }
 
-void DrawAbscissa(QPainter& p) {
+// The chosen axis drawn bold with its arrow and ticks, the other one thin; the ordinate is
+// the abscissa turned a quarter.
+void DrawAxis(QPainter& p, bool horizontal) {
+    const auto at = [horizontal](double along, double across) {
+        return horizontal ? QPointF(along, across) : QPointF(17 - across, 17 - along);
+    };
+    p.setPen(QPen(QColor(150, 160, 176), 1));
+    p.drawLine(at(3.5, 2.5), at(3.5, 12));
     p.setPen(QPen(kLine, 1));
-    p.drawLine(QPointF(2.5, 4), QPointF(2.5, 13.5));
-    p.setPen(QPen(kAccentDark, 1.6));
-    p.drawLine(QPointF(2.5, 12.5), QPointF(13, 12.5));
-    Arrow(p, QPointF(16, 12.5), QPointF(2, 12.5), 2.6);
-    p.setPen(QPen(kLine, 1));
-    for (double x : {6.5, 9.5, 12.5}) {
-        p.drawLine(QPointF(x, 10), QPointF(x, 12));
+    for (double t : {6.5, 9.5, 12.5}) {
+        p.drawLine(at(t, 13), at(t, 15.5));
     }
-}
-
-void DrawOrdinate(QPainter& p) {
-    p.setPen(QPen(kLine, 1));
-    p.drawLine(QPointF(4, 13.5), QPointF(15, 13.5));
-    p.setPen(QPen(kAccentDark, 1.6));
-    p.drawLine(QPointF(5.5, 13.5), QPointF(5.5, 4));
-    Arrow(p, QPointF(5.5, 1), QPointF(5.5, 14), 2.6);
-    p.setPen(QPen(kLine, 1));
-    for (double y : {10.5, 7.5}) {
-        p.drawLine(QPointF(6, y), QPointF(8.5, y));
-    }
+    p.setPen(QPen(kAccentDark, 2, Qt::SolidLine, Qt::FlatCap));
+    p.drawLine(at(2, 12), at(13.5, 12));
+    Arrow(p, at(17, 12), at(2, 12), 3);
 }
 
 void DrawLetter(QPainter& p, const QString& letter, const QColor& colour) {
@@ -85,8 +75,8 @@ QImage DrawToolbarImages() {
         p.restore();
     };
     cell(0, [&] { DrawPicture(p); });
-    cell(1, [&] { DrawAbscissa(p); });
-    cell(2, [&] { DrawOrdinate(p); });
+    cell(1, [&] { DrawAxis(p, true); });
+    cell(2, [&] { DrawAxis(p, false); });
     // The usual axis colours: X red, Y green, Z blue.
     cell(3, [&] { DrawLetter(p, QStringLiteral("X"), QColor(204, 52, 52)); });
     cell(4, [&] { DrawLetter(p, QStringLiteral("Y"), QColor(36, 148, 66)); });

@@ -3,6 +3,7 @@
 #include <QColor>
 #include <QDir>
 #include <QImage>
+#include <QPainter>
 #include <gtest/gtest.h>
 #include <vector>
 
@@ -263,6 +264,31 @@ TEST(Artwork, AppIconIsTransparentAroundTheMarkInEverySize) {
     }
 }
 
+// The English variant's controls outlined over a picture of the window's size, to see
+// that the panels hold them.
+QImage WithControls(QImage shown) {
+    const QRectF controls[] = {
+        {25, 26, 84, 9},    {573, 23, 37, 14},    {617, 23, 37, 14},  {102, 54, 20, 8},
+        {123, 52, 38, 12},  {102, 70, 20, 8},     {123, 68, 38, 12},  {166, 54, 24, 8},
+        {191, 52, 35, 12},  {191, 69, 35, 11},    {239, 54, 28, 8},   {269, 52, 52, 12},
+        {239, 70, 28, 8},   {269, 68, 52, 12},    {325, 54, 24, 8},   {350, 52, 58, 12},
+        {376, 69, 32, 11},  {423, 54, 18, 8},     {443, 52, 31, 12},  {476, 52, 12, 12},
+        {423, 70, 18, 8},   {443, 68, 31, 12},    {476, 68, 12, 12},  {492, 54, 24, 8},
+        {517, 52, 30, 12},  {547, 52, 12, 12},    {533, 69, 25, 11},  {572, 52, 83, 13},
+        {573, 69, 30, 11},  {632, 69, 23, 11},    {23, 88, 358, 8},   {24, 97, 507, 135},
+        {536, 97, 125, 70}, {537, 181, 126, 123}, {418, 237, 93, 12}, {37, 238, 370, 10},
+        {26, 263, 494, 10}, {26, 278, 494, 10},   {26, 293, 514, 13}, {300, 326, 86, 8},
+    };
+    QPainter p(&shown);
+    p.setPen(QPen(QColor(230, 30, 30), 1));
+    const double sx = shown.width() / 686.0;
+    const double sy = shown.height() / 345.0;
+    for (const QRectF& c : controls) {
+        p.drawRect(QRectF(c.x() * sx, c.y() * sy, c.width() * sx, c.height() * sy));
+    }
+    return shown;
+}
+
 // Writes every picture, and the background at the window's usual size, for people to look at.
 TEST(Artwork, WritesPicturesToTheArtifactsFolder) {
     const QDir dir(QStringLiteral(ORVANTA_ARTIFACTS_DIR));
@@ -279,6 +305,8 @@ TEST(Artwork, WritesPicturesToTheArtifactsFolder) {
          QStringLiteral("art-background-en-1030x650.png"));
     save(zh.scaled(shown, Qt::IgnoreAspectRatio, Qt::SmoothTransformation),
          QStringLiteral("art-background-zh-1030x650.png"));
+    save(WithControls(en.scaled(shown, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)),
+         QStringLiteral("art-background-en-controls.png"));
     for (int i = 0; i < 6; ++i) {
         const QImage strips[] = {LoadBitmap(kStripItemEnglish[i]),
                                  LoadBitmap(kStripItemChinese[i])};
@@ -290,6 +318,8 @@ TEST(Artwork, WritesPicturesToTheArtifactsFolder) {
         }
         save(LoadBitmap(kStripHover[i]), QStringLiteral("art-strip-hover%1.png").arg(i));
     }
+    save(And(LoadBitmap(kStripItemEnglish[0]), LoadBitmap(kStripHover[1])),
+         QStringLiteral("art-strip-en-item0-and-hover1.png"));
     save(LoadBitmap(bitmap_id::kToolbarImages), QStringLiteral("art-toolbar.png"));
     save(LoadBitmap(bitmap_id::kToolbarImages).scaled(153 * 6, 17 * 6),
          QStringLiteral("art-toolbar-x6.png"));
