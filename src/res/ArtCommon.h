@@ -37,7 +37,7 @@ QFont TextFont(ArtLanguage language, double pixelSize, int weight = QFont::Norma
 // that blur away at icon sizes below 32 pixels.
 void DrawMark(QPainter& painter, const QRectF& box, bool simple);
 
-// A circled question mark, round on the square `box`'s centre.
+// A circled question mark: the help anchors lie over these.
 void DrawHelpMark(QPainter& painter, QPointF centre, double diameter);
 
 } // namespace orvanta::res::art

@@ -46,7 +46,8 @@ QImage Draw(int id) {
 } // namespace
 
 QImage DrawAppIconImage(int size) {
-    if (size <= 0) {
+    // Window systems ask for at most 256; a wild size must not allocate gigabytes.
+    if (size <= 0 || size > kMaxAppIconSize) {
         return {};
     }
     QImage image(size, size, QImage::Format_ARGB32_Premultiplied);

@@ -46,7 +46,9 @@ QImage DrawBackground(ArtLanguage language);
 QImage DrawStripItem(ArtLanguage language, int item); // item 0..5, else a null image
 QImage DrawStripHover(int segment);                   // segment 0..5, else a null image
 QImage DrawToolbarImages();
-QImage DrawAppIconImage(int size); // Format_ARGB32_Premultiplied, size x size
+// Format_ARGB32_Premultiplied, size x size; a null image for sizes outside 1..kMaxAppIconSize.
+QImage DrawAppIconImage(int size);
+inline constexpr int kMaxAppIconSize = 1024;
 
 // Where the background puts things: a rectangle of the main window in dialog units, as
 // pixels of the 1834 x 1011 picture.

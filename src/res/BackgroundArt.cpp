@@ -5,6 +5,7 @@
 #include <QLinearGradient>
 #include <QPainterPath>
 #include <cmath>
+#include <numbers>
 
 namespace orvanta::res {
 
@@ -132,14 +133,16 @@ void DrawTraces(QPainter& p, const QRectF& band) {
     const double left = band.left() + band.width() * 0.42;
     for (int k = 0; k < 3; ++k) {
         QPainterPath path;
+        bool first = true;
         const double amp = band.height() * (0.10 + 0.05 * k);
         const double mid = band.center().y() + (k - 1) * band.height() * 0.12;
         for (double x = left; x <= band.right(); x += 4) {
             const double t = (x - left) / band.width();
             const double fade = std::min(1.0, t * 6);
             const double y = mid + fade * amp * std::sin(t * (18 + 7 * k) + k * 1.7);
-            if (x == left) {
+            if (first) {
                 path.moveTo(x, y);
+                first = false;
             } else {
                 path.lineTo(x, y);
             }
@@ -267,7 +270,7 @@ void DrawAttitudeTile(QPainter& p) {
     p.drawEllipse(c, r, r);
     p.setPen(QPen(QColor(210, 222, 238), 2));
     for (int deg : {-60, -45, -30, -20, -10, 10, 20, 30, 45, 60}) {
-        const double a = (deg - 90) * M_PI / 180;
+        const double a = (deg - 90) * std::numbers::pi / 180;
         const double inner = (std::abs(deg) % 30 == 0) ? r * 0.80 : r * 0.88;
         p.drawLine(c + QPointF(std::cos(a) * inner, std::sin(a) * inner),
                    c + QPointF(std::cos(a) * r, std::sin(a) * r));

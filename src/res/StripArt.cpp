@@ -3,6 +3,7 @@
 #include "res/ArtCommon.h"
 
 #include <QStringList>
+#include <algorithm>
 
 namespace orvanta::res {
 

@@ -2,7 +2,7 @@
 
 #include "res/ArtCommon.h"
 
-#include <QPainterPath>
+#include <cmath>
 
 namespace orvanta::res {
 

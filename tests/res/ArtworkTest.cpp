@@ -70,6 +70,8 @@ TEST(Artwork, UnknownIdsGiveNullImages) {
     EXPECT_TRUE(DrawStripItem(ArtLanguage::kChinese, -1).isNull());
     EXPECT_TRUE(DrawStripHover(6).isNull());
     EXPECT_TRUE(DrawAppIconImage(0).isNull());
+    EXPECT_TRUE(DrawAppIconImage(-16).isNull());
+    EXPECT_TRUE(DrawAppIconImage(kMaxAppIconSize + 1).isNull());
 }
 
 TEST(Artwork, SegmentsTileTheStripWithoutGaps) {
@@ -144,7 +146,7 @@ TEST_P(StripItems, CurrentSegmentIsDarkestAndHoverDarkensOnlyItsSegment) {
 INSTANTIATE_TEST_SUITE_P(BothLanguages, StripItems,
                          ::testing::Values(&kStripItemEnglish, &kStripItemChinese));
 
-TEST(Artwork, LanguagesDifferOnlyWhereTheyShouldBeDrawnApart) {
+TEST(Artwork, EachLanguageHasItsOwnTexts) {
     EXPECT_NE(LoadBitmap(bitmap_id::kBackgroundEnglish), LoadBitmap(bitmap_id::kBackgroundChinese));
     EXPECT_NE(LoadBitmap(kStripItemEnglish[0]), LoadBitmap(kStripItemChinese[0]));
 }
