@@ -1,5 +1,7 @@
 #include "res/Artwork.h"
 
+#include "res/ArtCommon.h"
+
 #include <QPainter>
 #include <algorithm>
 #include <map>
@@ -8,32 +10,53 @@ namespace orvanta::res {
 
 namespace {
 
-QImage Filled(QSize size, QColor colour) {
-    QImage image(size, QImage::Format_RGB32);
-    image.fill(colour);
-    return image;
+int IndexIn(const std::array<int, 6>& ids, int id) {
+    const auto it = std::find(ids.begin(), ids.end(), id);
+    return it == ids.end() ? -1 : static_cast<int>(it - ids.begin());
 }
 
 QImage Draw(int id) {
-    if (id == bitmap_id::kBackgroundEnglish || id == bitmap_id::kBackgroundChinese) {
-        return Filled(kBackgroundSize, QColor(40, 48, 64));
+    switch (id) {
+    case bitmap_id::kBackgroundEnglish:
+        return DrawBackground(ArtLanguage::kEnglish);
+    case bitmap_id::kBackgroundChinese:
+        return DrawBackground(ArtLanguage::kChinese);
+    case bitmap_id::kToolbarImages:
+        return DrawToolbarImages();
+    case bitmap_id::kToolbarPlaceholder: {
+        QImage image(kToolbarPlaceholderSize, QImage::Format_RGB32);
+        image.fill(QColor(255, 255, 255));
+        return image;
     }
-    if (id == bitmap_id::kToolbarImages || id == bitmap_id::kToolbarPlaceholder) {
-        return Filled(kToolbarBitmapSize, Qt::white);
+    default:
+        break;
     }
-    const auto in = [id](const std::array<int, 6>& ids) {
-        return std::find(ids.begin(), ids.end(), id) != ids.end();
-    };
-    if (in(kStripItemEnglish) || in(kStripItemChinese)) {
-        return Filled(kStripSize, QColor(200, 200, 200));
+    if (const int i = IndexIn(kStripItemEnglish, id); i >= 0) {
+        return DrawStripItem(ArtLanguage::kEnglish, i);
     }
-    if (in(kStripHover)) {
-        return Filled(kStripSize, Qt::white);
+    if (const int i = IndexIn(kStripItemChinese, id); i >= 0) {
+        return DrawStripItem(ArtLanguage::kChinese, i);
+    }
+    if (const int i = IndexIn(kStripHover, id); i >= 0) {
+        return DrawStripHover(i);
     }
     return {};
 }
 
 } // namespace
+
+QImage DrawAppIconImage(int size) {
+    // Window systems ask for at most 256; a wild size must not allocate gigabytes.
+    if (size <= 0 || size > kMaxAppIconSize) {
+        return {};
+    }
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    const double inset = size >= 32 ? size * 0.04 : 0;
+    art::DrawMark(p, QRectF(inset, inset, size - 2 * inset, size - 2 * inset), size < 32);
+    return image;
+}
 
 QImage LoadBitmap(int id) {
     static std::map<int, QImage> drawn;
@@ -50,8 +73,8 @@ QImage LoadBitmap(int id) {
 
 QIcon LoadAppIcon() {
     QIcon icon;
-    for (int size : {16, 32, 48}) {
-        icon.addPixmap(QPixmap::fromImage(Filled(QSize(size, size), QColor(40, 48, 64))));
+    for (int size : kAppIconSizes) {
+        icon.addPixmap(QPixmap::fromImage(DrawAppIconImage(size)));
     }
     return icon;
 }

@@ -2,6 +2,7 @@
 
 #include <QIcon>
 #include <QImage>
+#include <QRectF>
 #include <QSize>
 #include <array>
 
@@ -27,6 +28,7 @@ inline constexpr std::array<int, 6> kStripHover = {160, 163, 157, 176, 168, 170}
 inline constexpr QSize kBackgroundSize{1834, 1011};
 inline constexpr QSize kStripSize{1257, 30};
 inline constexpr QSize kToolbarBitmapSize{153, 17};
+inline constexpr QSize kToolbarPlaceholderSize{102, 17};
 inline constexpr QSize kToolbarImageSize{18, 17};
 inline constexpr int kToolbarImageCount = 6;
 
@@ -37,5 +39,28 @@ QImage LoadBitmap(int id);
 
 // Icon 128 in the sizes a window system asks for. GUI thread only.
 QIcon LoadAppIcon();
+
+// The drawings behind the ids, one call per picture, each drawn afresh. GUI thread only.
+enum class ArtLanguage { kEnglish, kChinese };
+QImage DrawBackground(ArtLanguage language);
+QImage DrawStripItem(ArtLanguage language, int item); // item 0..5, else a null image
+QImage DrawStripHover(int segment);                   // segment 0..5, else a null image
+QImage DrawToolbarImages();
+// Format_ARGB32_Premultiplied, size x size; a null image for sizes outside 1..kMaxAppIconSize.
+QImage DrawAppIconImage(int size);
+inline constexpr int kMaxAppIconSize = 1024;
+
+// Where the background puts things: a rectangle of the main window in dialog units, as
+// pixels of the 1834 x 1011 picture.
+QRectF DialogToPicture(const QRectF& dialogUnits);
+
+// The pixel columns [first, end) of a page-strip segment 0..5.
+struct Columns {
+    int first;
+    int end;
+};
+Columns StripSegmentColumns(int segment);
+
+inline constexpr std::array<int, 7> kAppIconSizes = {16, 24, 32, 48, 64, 128, 256};
 
 } // namespace orvanta::res
