@@ -140,6 +140,9 @@ DialogControls::DialogControls(QWidget& parent, const res::DialogTemplate& dialo
     : m_template(dialog) {
     const QFont font = DialogFont(dialog.font);
     parent.setFont(font);
+    if (!dialog.caption.empty()) {
+        parent.setWindowTitle(Utf8(dialog.caption));
+    }
     m_base = MeasureBaseUnits(font);
     m_templateSize = QSize(res::DialogXToPixels(dialog.width, m_base),
                            res::DialogYToPixels(dialog.height, m_base));

@@ -24,14 +24,17 @@ res::DialogBaseUnits MeasureBaseUnits(const QFont& font);
 // The widgets of one dialog template, made as children of a parent widget at their
 // rectangles for the template's font, and found again by identifier. Each widget's object
 // name is "c<id>" so the skin's style sheet can address it. Radio buttons are grouped as
-// the template's group starts say. Push buttons never act as a default button, so Enter
-// does not end a window. GUI thread only.
+// the template's group starts say. Only a button the template marks kDefault acts as a
+// default button, so Enter does not end a window. Statics that do not notify let mouse
+// events through to the window under them. GUI thread only.
 class DialogControls {
 public:
-    // Makes a widget for a control itself, or returns null to leave it to the builder.
+    // Makes a widget for a control itself, or returns null to leave it to the builder. The
+    // builder places, names and hides a widget made here as it does its own.
     using Factory = std::function<QWidget*(const res::ControlTemplate&, QWidget& parent)>;
 
-    // Sets the parent's font and resizes it to the template size.
+    // Sets the parent's font and title (when the template has a caption) and resizes it to
+    // the template size.
     DialogControls(QWidget& parent, const res::DialogTemplate& dialog, Factory factory = {});
 
     QWidget* Control(int id) const;

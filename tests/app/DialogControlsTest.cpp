@@ -181,6 +181,15 @@ TEST(DialogControls, UpperCaseEditRaisesTypedText) {
     EXPECT_EQ(edit->toPlainText(), "A");
 }
 
+TEST(DialogControls, AboutBoxOkIsTheDefaultButton) {
+    QWidget box;
+    DialogControls controls(box, *res::FindDialog(res::dialog_id::kAbout, res::Language::English));
+    EXPECT_EQ(box.windowTitle(), "关于 Orvanta");
+    ASSERT_NE(controls.As<QPushButton>(1), nullptr);
+    EXPECT_TRUE(controls.As<QPushButton>(1)->isDefault());
+    EXPECT_EQ(controls.As<QPushButton>(1)->text(), "确定");
+}
+
 TEST(DialogControls, MainWindowBuildsInBothLanguages) {
     for (res::Language language : {res::Language::English, res::Language::Chinese}) {
         const res::DialogTemplate* dialog = res::FindDialog(res::dialog_id::kMain, language);
@@ -188,6 +197,7 @@ TEST(DialogControls, MainWindowBuildsInBothLanguages) {
         QWidget window;
         DialogControls controls(window, *dialog);
         EXPECT_EQ(controls.Widgets().size(), 90u);
+        EXPECT_EQ(window.windowTitle(), "Orvanta V1.5");
         for (const res::ControlTemplate& c : dialog->controls) {
             EXPECT_NE(controls.Control(c.id), nullptr) << c.id;
         }
