@@ -21,8 +21,8 @@ bool IsSectionName(std::string_view name) {
         return false;
     }
     for (const char c : name) {
-        const bool word = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
-                          (c >= '0' && c <= '9') || c == '_';
+        const bool word =
+            (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
         if (!word) {
             return false;
         }

@@ -104,7 +104,8 @@ std::string WrapTipText(std::string_view text, int maxWidth,
             std::size_t j = i;
             while (j < end) {
                 const std::size_t next = j + CharLength(text, j);
-                if (!line.empty() && measure(line + std::string(text.substr(j, next - j))) > maxWidth) {
+                if (!line.empty() &&
+                    measure(line + std::string(text.substr(j, next - j))) > maxWidth) {
                     lines.push_back(line);
                     line.clear();
                 }

@@ -1,6 +1,11 @@
 #include "app/HeadlessOptions.h"
 #include "app/HeadlessRun.h"
 
+#ifdef ORVANTA_WITH_WINDOW
+#include "app/COrvantaApp.h"
+#endif
+
+#include <algorithm>
 #include <csignal>
 #include <iostream>
 #include <string>
@@ -11,6 +16,13 @@ int main(int argc, char** argv) {
     // A file-size limit must turn into a write error the recorder reports, not an end.
     std::signal(SIGXFSZ, SIG_IGN);
     const std::vector<std::string> args(argv + 1, argv + argc);
+    const bool headless = std::find(args.begin(), args.end(), "--headless") != args.end();
+#ifdef ORVANTA_WITH_WINDOW
+    if (!headless) {
+        COrvantaApp application;
+        return application.Run(argc, argv);
+    }
+#endif
     const HeadlessParse parse = ParseHeadlessArgs(args);
     if (!parse.options) {
         std::cerr << "orvanta: " << parse.error << '\n' << kHeadlessUsage;

@@ -205,8 +205,8 @@ constexpr ControlTemplate kChinese[] = {
     {1126, K::CheckBox, 342, 293, 38, 13, kNone, "磁力计"},
     {1127, K::CheckBox, 381, 293, 38, 13, kNone, "磁方位"},
     {1128, K::CheckBox, 420, 293, 30, 13, kNone, "UTC"},
-    {1129, K::CheckBox, 451, 293, 46, 13, kNone, "气压高度"},
-    {1130, K::CheckBox, 498, 293, 38, 13, kNone, "气压值"},
+    {1129, K::CheckBox, 451, 293, 41, 13, kNone, "气压高度"},
+    {1130, K::CheckBox, 493, 293, 34, 13, kNone, "气压值"},
     // the link area over the web address; mouse events pass through to the window
     {1051, K::Label, 300, 326, 86, 8, kNone, ""},
     // never shown

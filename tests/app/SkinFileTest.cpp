@@ -1,5 +1,6 @@
 // The skin file: named style-sheet sections, comments, malformed lines and oversized files.
 #include "app/SkinFile.h"
+
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -17,7 +18,8 @@ TEST(SkinFileTest, SectionsRunToTheNextSectionLine) {
                                           "[Button_Save]\n"
                                           "QPushButton { font-weight: bold; }");
     EXPECT_EQ(skin.SectionCount(), 2u);
-    EXPECT_EQ(skin.Section("ACC_68_DL"), "QPushButton { color: red; }\nQLabel { color: blue; }\r\n");
+    EXPECT_EQ(skin.Section("ACC_68_DL"),
+              "QPushButton { color: red; }\nQLabel { color: blue; }\r\n");
     EXPECT_EQ(skin.Section("Button_Save"), "QPushButton { font-weight: bold; }\n");
     EXPECT_EQ(skin.Section("Edit_Rec"), "");
 }

@@ -14,8 +14,8 @@ TEST(WindowLayoutTest, CoordinatesRoundHalfUpFromTheSinglePrecisionProduct) {
         int expected;
     };
     const Case cases[] = {
-        {10, 2.0f, 20},   {0, 1.7f, 0},       {3, 0.5f, 2},      // 1.5 rounds up
-        {5, 0.5f, 3},     {101, 1.0f, 101},   {7, 1.0f / 3.0f, 2}, // 2.333...
+        {10, 2.0f, 20},     {0, 1.7f, 0},       {3, 0.5f, 2},        // 1.5 rounds up
+        {5, 0.5f, 3},       {101, 1.0f, 101},   {7, 1.0f / 3.0f, 2}, // 2.333...
         {1029, 2.0f, 2058}, {100, 1.005f, 101}, // 100.5 in single precision is 100.49999...
     };
     for (const Case& c : cases) {
@@ -58,8 +58,18 @@ TEST(WindowLayoutTest, StripSegmentsOfASixHundredPixelStrip) {
         int expected;
     };
     const Case cases[] = {
-        {0, 4, 0},   {99, 4, 0},  {100, 4, 1}, {199, 0, 1}, {200, 0, 2}, {399, 0, 3},
-        {400, 0, 4}, {499, 0, 4}, {500, 0, 5}, {599, 0, 5}, {600, 3, 3}, {5000, 2, 2},
+        {0, 4, 0},
+        {99, 4, 0},
+        {100, 4, 1},
+        {199, 0, 1},
+        {200, 0, 2},
+        {399, 0, 3},
+        {400, 0, 4},
+        {499, 0, 4},
+        {500, 0, 5},
+        {599, 0, 5},
+        {600, 3, 3},
+        {5000, 2, 2},
         // A point left of the strip is a huge unsigned value: the segment stays.
         {static_cast<unsigned>(-1), 1, 1},
     };
@@ -121,7 +131,8 @@ int Measure(std::string_view text) {
 }
 
 TEST(WindowLayoutTest, HelpTipsWrapAtSpacesWithinTheWidth) {
-    const std::string wrapped = WrapTipText("Data display area, can switch different pages", 60, Measure);
+    const std::string wrapped =
+        WrapTipText("Data display area, can switch different pages", 60, Measure);
     EXPECT_EQ(wrapped, "Data\ndisplay\narea, can\nswitch\ndifferent\npages");
     for (std::size_t start = 0; start < wrapped.size();) {
         const std::size_t end = std::min(wrapped.find('\n', start), wrapped.size());
