@@ -7,7 +7,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev libqt6opengl6-dev libgl1-mesa-dev libglu1-mesa-dev libgl1-mesa-dri
     xvfb xauth x11-utils
-    fonts-liberation fonts-wqy-microhei
+    fonts-liberation fonts-dejavu-core fonts-wqy-microhei
     clang libclang-rt-14-dev
 )
 

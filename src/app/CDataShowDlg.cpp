@@ -29,8 +29,11 @@ QString Utf8(std::string_view text) {
 
 } // namespace
 
-CDataShowDlg::CDataShowDlg(const protocol::MeasurementRecord& record, bool english, QWidget* parent)
-    : QWidget(parent), m_record(record), m_dialog(*this, PageTemplate(english)),
+CDataShowDlg::CDataShowDlg(const protocol::MeasurementRecord& record, bool english, QWidget* parent,
+                           QSize room)
+    : QWidget(parent), m_record(record),
+      m_dialog(*this, PageTemplate(english), {},
+               DialogControls::FittingFont(PageTemplate(english), room)),
       m_windows([this](const QWidget* w) { return ControlIdOf(w); }), m_layout(m_windows) {
     // The page paints itself white; nothing is erased behind it.
     setAttribute(Qt::WA_OpaquePaintEvent);

@@ -30,9 +30,10 @@ public:
     static inline const QColor kPageColor{255, 255, 255};
     static inline const QColor kDeclinationBoxColor{182, 182, 182};
 
-    // english picks the template variant. record must outlive the page.
-    CDataShowDlg(const protocol::MeasurementRecord& record, bool english,
-                 QWidget* parent = nullptr);
+    // english picks the template variant. record must outlive the page. With a room given,
+    // the page's font is made as small as the page needs to fit into it.
+    CDataShowDlg(const protocol::MeasurementRecord& record, bool english, QWidget* parent = nullptr,
+                 QSize room = {});
     ~CDataShowDlg() override;
 
     void SetActions(DataPageActions actions) { m_actions = std::move(actions); }

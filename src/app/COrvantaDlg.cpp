@@ -161,7 +161,8 @@ void COrvantaDlg::CreatePages() {
     m_view->setGeometry(FrameRect(kViewFrame));
     m_view->show();
 
-    m_page = new CDataShowDlg(state.record, language == res::Language::English, this);
+    m_page = new CDataShowDlg(state.record, language == res::Language::English, this,
+                              FrameRect(kDisplayFrame).size());
     m_page->setGeometry(FrameRect(kDisplayFrame));
     m_page->hide();
     BindDataPage(*m_page, *m_host);

@@ -120,7 +120,11 @@ QFont DialogFont(const res::FontSpec& spec) {
         families << "Liberation Sans";
     } else if (std::any_of(family.begin(), family.end(),
                            [](QChar ch) { return ch.unicode() >= 0x2E80; })) {
-        families << "WenQuanYi Micro Hei";
+        // WenQuanYi's own Latin letters are fine, but its "℃" is an empty glyph: Latin text
+        // and the signs come from fonts that draw them, Chinese from WenQuanYi.
+        families << "Liberation Sans"
+                 << "DejaVu Sans"
+                 << "WenQuanYi Micro Hei";
     }
     QFont font;
     font.setFamilies(families);
@@ -136,9 +140,32 @@ res::DialogBaseUnits MeasureBaseUnits(const QFont& font) {
     return {(advance / 26 + 1) / 2, metrics.height()};
 }
 
-DialogControls::DialogControls(QWidget& parent, const res::DialogTemplate& dialog, Factory factory)
+QSize DialogControls::TemplateSizeFor(const res::DialogTemplate& dialog, const QFont& font) {
+    const res::DialogBaseUnits base = MeasureBaseUnits(font);
+    return QSize(res::DialogXToPixels(dialog.width, base),
+                 res::DialogYToPixels(dialog.height, base));
+}
+
+QFont DialogControls::FittingFont(const res::DialogTemplate& dialog, QSize room) {
+    QFont font = DialogFont(dialog.font);
+    if (room.isEmpty()) {
+        return font;
+    }
+    for (int points = dialog.font.points; points > 6; --points) {
+        font.setPointSize(points);
+        const QSize size = TemplateSizeFor(dialog, font);
+        if (size.width() <= room.width() && size.height() <= room.height()) {
+            return font;
+        }
+    }
+    font.setPointSize(std::min(6, dialog.font.points));
+    return font;
+}
+
+DialogControls::DialogControls(QWidget& parent, const res::DialogTemplate& dialog, Factory factory,
+                               const std::optional<QFont>& givenFont)
     : m_template(dialog) {
-    const QFont font = DialogFont(dialog.font);
+    const QFont font = givenFont ? *givenFont : DialogFont(dialog.font);
     parent.setFont(font);
     if (!dialog.caption.empty()) {
         parent.setWindowTitle(Utf8(dialog.caption));

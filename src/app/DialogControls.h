@@ -7,6 +7,7 @@
 #include <QSize>
 #include <functional>
 #include <map>
+#include <optional>
 #include <vector>
 
 class QButtonGroup;
@@ -33,9 +34,16 @@ public:
     // builder places, names and hides a widget made here as it does its own.
     using Factory = std::function<QWidget*(const res::ControlTemplate&, QWidget& parent)>;
 
-    // Sets the parent's font and title (when the template has a caption) and resizes it to
-    // the template size.
-    DialogControls(QWidget& parent, const res::DialogTemplate& dialog, Factory factory = {});
+    // Sets the parent's font (the template's, unless another is given) and title (when the
+    // template has a caption) and resizes the parent to the template size.
+    DialogControls(QWidget& parent, const res::DialogTemplate& dialog, Factory factory = {},
+                   const std::optional<QFont>& font = std::nullopt);
+
+    // The template's font, made smaller point by point (not below 6) until the template
+    // fits into room; the template's font when room is empty.
+    static QFont FittingFont(const res::DialogTemplate& dialog, QSize room);
+    // The template's size in pixels for a font.
+    static QSize TemplateSizeFor(const res::DialogTemplate& dialog, const QFont& font);
 
     QWidget* Control(int id) const;
     template <typename W> W* As(int id) const { return qobject_cast<W*>(Control(id)); }

@@ -217,7 +217,7 @@ void DrawGlobe(QPainter& p, QPointF c, double r, const QColor& colour) {
 
 void DrawInfoRow(QPainter& p) {
     // Chips behind the UTC line and the language radios.
-    const QRectF utc = Du(13, 22.5, 99, 14);
+    const QRectF utc = Du(13, 22.5, 128, 14);
     const QRectF lang = Du(559, 22, 107, 15);
     for (const QRectF& chip : {utc, lang}) {
         p.setPen(QPen(QColor(170, 182, 200), 1.4));

@@ -11,7 +11,7 @@ using namespace control_style;
 // Drop-down heights are those of the open list; the builder shows them closed.
 constexpr ControlTemplate kEnglish[] = {
     // top band
-    {1043, K::Label, 25, 26, 84, 9, kNone, "UTC: 2000-00-00   00:00:00"},
+    {1043, K::Label, 25, 26, 112, 9, kNone, "UTC: 2000-00-00   00:00:00"},
     {1165, K::RadioButton, 573, 23, 37, 14, kGroupStart, "中文"},
     {1166, K::RadioButton, 617, 23, 37, 14, kNone, "English"},
     // serial port panel
@@ -115,7 +115,7 @@ constexpr ControlTemplate kEnglish[] = {
 // The same controls; captions that need more room than the English ones move a little.
 constexpr ControlTemplate kChinese[] = {
     // top band
-    {1043, K::Label, 25, 26, 88, 9, kNone, "UTC: 2019-11-12   02:22:33"},
+    {1043, K::Label, 25, 26, 112, 9, kNone, "UTC: 2019-11-12   02:22:33"},
     {1165, K::RadioButton, 573, 23, 37, 14, kGroupStart, "中文"},
     {1166, K::RadioButton, 617, 23, 40, 14, kNone, "English"},
     // serial port panel

@@ -118,7 +118,8 @@ TEST(DialogTemplate, MainWindowSizesStylesAndTexts) {
         int id, width, height;
     };
     for (const Size s :
-         {Size{1043, 84, 9}, Size{1165, 37, 14}, Size{1001, 35, 11}, Size{1002, 32, 11},
+         // The UTC line is wider than 84 units so that a whole line fits the fonts used here.
+         {Size{1043, 112, 9}, Size{1165, 37, 14}, Size{1001, 35, 11}, Size{1002, 32, 11},
           Size{1082, 12, 12}, Size{1080, 25, 11}, Size{1085, 83, 13}, Size{1117, 23, 11},
           Size{1151, 358, 8}, Size{1146, 507, 135}, Size{1145, 125, 70}, Size{1149, 126, 123},
           Size{1147, 93, 12}, Size{1051, 86, 8}, Size{1046, 90, 9}, Size{1152, 8, 8},

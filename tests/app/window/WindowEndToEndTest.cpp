@@ -5,6 +5,7 @@
 #include "chart/ChartItem.h"
 #include "protocol/MeasurementRecord.h"
 
+#include <QApplication>
 #include <QImage>
 #include <regex>
 #include <set>
@@ -186,9 +187,7 @@ TEST_P(WindowEndToEnd, ModeAndFrequencySetReachTheDevice) {
     const int rate = GetParam().modelIndex == 0 ? 25 : 50;
     EXPECT_TRUE(RunUntil([&] { return simulator_->Settings().divider == top / rate; }))
         << int(simulator_->Settings().divider);
-    const auto sent = simulator_->Counters().dataFramesSent;
-    RunFor(2000ms);
-    EXPECT_NEAR(static_cast<double>(simulator_->Counters().dataFramesSent - sent), 2.0 * rate, 4.0);
+    // The rate shown is the measured one, snapped to the model's table.
     EXPECT_TRUE(
         RunUntil([&] { return Text(main_id::kRateLabel) == QString("%1HZ").arg(rate); }, 3s))
         << Text(main_id::kRateLabel).toStdString();
@@ -231,19 +230,25 @@ TEST_P(WindowEndToEnd, UnpluggedDeviceLeavesTheWindowWorkingAndReopeningWorks) {
     EXPECT_TRUE(RunUntil([this] { return !Slot(slot::kRoll).empty(); })) << "data flows again";
 }
 
-// Pictures of the window with data flowing, in both languages.
+// Pictures of the window with data flowing, in both languages: the chart page, and the live
+// data page where the model has one.
 TEST_P(WindowEndToEnd, Screenshots) {
     for (int language : {1, 0}) {
         Open(language, /*autoDivider=*/10);
         WaitForData();
+        QApplication::setActiveWindow(window_.get());
         const std::string suffix =
             std::string(language == 1 ? "en" : "zh") +
             (GetParam().modelIndex == 0 ? "" : std::string("-") + GetParam().name) + ".png";
+        // A full window of samples, the status row refreshed, the model turned.
+        ASSERT_TRUE(RunUntil([this] { return Text(main_id::kRateLabel) != "0HZ"; }));
+        RunFor(2500ms);
+        SaveArtifact(*window_, "main-" + suffix);
         if (HasPage()) {
             window_->host().OnChartItemChosen(chart::kChartOutputData);
             ASSERT_TRUE(PageShows(1056, slot::kRoll, "°"));
             RunFor(800ms);
-            SaveArtifact(window_->page(), "data-page-" + suffix);
+            SaveArtifact(*window_, "data-page-" + suffix);
         }
         window_.reset();
         simulator_->Stop();

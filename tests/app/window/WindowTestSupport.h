@@ -1,6 +1,11 @@
 #pragma once
 
-#include "StandInWindow.h"
+#include "app/CDataShowDlg.h"
+#include "app/COrvantaDlg.h"
+#include "app/ControlIds.h"
+#include "app/QtTimerService.h"
+#include "app/WidgetHostUi.h"
+#include "chart/CChartDlg.h"
 #include "devsim/DeviceSimulator.h"
 #include "support/TempDir.h"
 
@@ -8,6 +13,8 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QTest>
 #include <chrono>
 #include <filesystem>
@@ -91,23 +98,26 @@ protected:
             std::string("[Config]\nLANGUAGE=") + (languageFlag == 1 ? "EN" : "CN") +
                 "\nMODEL=" + GetParam().name + "\nPROTOCOL=ASCII\nCOM=" + LinkPath() +
                 "\nBAUD=" + std::to_string(baudIndex) + "\nPARITY=0\nPATH=\n");
-        HostOptions options;
-        options.configPath = "../config/Config.ini";
-        options.dataDirectory = Root() / "data";
-        options.languageFlag = languageFlag;
-        options.listPorts = [this](const std::string&) {
+        COrvantaDlg::Options options;
+        options.host.configPath = "../config/Config.ini";
+        options.host.dataDirectory = Root() / "data";
+        options.host.languageFlag = languageFlag;
+        options.host.listPorts = [this](const std::string&) {
             return std::vector<std::string>{LinkPath()};
         };
-        window_ = std::make_unique<StandInWindow>(options);
+        options.backgroundBitmap = languageFlag == 1 ? 139 : 140;
+        options.openUrl = [](const QUrl&) {};
+        window_ = std::make_unique<COrvantaDlg>(std::move(options));
         window_->ui().SetMessageSink(
             [this](std::string_view caption, std::string_view text, MessageIcon) {
                 shown_.push_back({std::string(caption), std::string(text)});
             });
         window_->ui().SetFolderPicker([this](std::string_view) { return picked_; });
-        window_->show();
+        connected_ = false;
+        window_->host().SetConnectFinishedListener([this] { connected_ = true; });
         window_->Initialise();
-        ASSERT_TRUE(RunUntil([this] { return !Text(main_id::kModeCaption).isEmpty(); }))
-            << "connect sequence";
+        window_->show();
+        ASSERT_TRUE(RunUntil([this] { return connected_; })) << "connect sequence";
     }
 
     bool RunUntil(const std::function<bool()>& pred, std::chrono::milliseconds timeout = 5s) {
@@ -123,7 +133,7 @@ protected:
     }
 
     QWidget* Main(int id) const {
-        return window_->Main(id);
+        return window_->Control(id);
     }
     QWidget* Page(int id) const {
         return window_->page().Control(id);
@@ -177,9 +187,10 @@ protected:
     orvanta::testing::TempDir dir_;
     fs::path previous_;
     std::unique_ptr<devsim::DeviceSimulator> simulator_;
-    std::unique_ptr<StandInWindow> window_;
+    std::unique_ptr<COrvantaDlg> window_;
     std::vector<Shown> shown_;
     std::optional<std::string> picked_;
+    bool connected_ = false;
 };
 
 } // namespace orvanta::app::testing
