@@ -5,8 +5,39 @@
 
 #include <QApplication>
 #include <QLocale>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <unistd.h>
 
 namespace orvanta::app {
+
+namespace {
+
+// From the process's start time in /proc (clock ticks since boot) to now.
+double MillisecondsSinceProcessStart() {
+    std::ifstream stat("/proc/self/stat");
+    std::string line;
+    std::getline(stat, line);
+    const auto close = line.rfind(')');
+    if (close == std::string::npos) {
+        return -1;
+    }
+    std::istringstream fields(line.substr(close + 2));
+    std::string field;
+    // Field 22, the start time, is the 20th after the command name.
+    for (int i = 0; i < 20 && fields >> field; ++i) {
+    }
+    const double startSeconds = std::stod(field) / static_cast<double>(sysconf(_SC_CLK_TCK));
+    timespec now{};
+    clock_gettime(CLOCK_BOOTTIME, &now);
+    return (static_cast<double>(now.tv_sec) + now.tv_nsec / 1e9 - startSeconds) * 1000.0;
+}
+
+} // namespace
 
 bool SystemLanguageIsChineseChina() {
     const QLocale system = QLocale::system();
@@ -33,6 +64,13 @@ int COrvantaApp::Run(int& argc, char** argv) {
         QApplication::setApplicationName(QStringLiteral("Orvanta"));
         COrvantaDlg::Options options = StartupOptions(kConfigPath, SystemLanguageIsChineseChina());
         options.skin = &m_skin;
+        // For measurements: how long the window took to show its first picture.
+        if (std::getenv("ORVANTA_REPORT_FIRST_PAINT")) {
+            options.firstPainted = [] {
+                std::fprintf(stderr, "orvanta: first paint %.0f ms after the process started\n",
+                             MillisecondsSinceProcessStart());
+            };
+        }
         {
             COrvantaDlg window(std::move(options));
             window.Initialise();

@@ -25,6 +25,7 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QToolTip>
+#include <utility>
 
 namespace orvanta::app {
 
@@ -331,6 +332,11 @@ void COrvantaDlg::paintEvent(QPaintEvent*) {
             m_background.scaled(size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     }
     painter.drawImage(0, 0, m_scaledBackground);
+    if (m_options.firstPainted) {
+        // After this event returns the window's first picture is on its way to the screen.
+        QMetaObject::invokeMethod(this, std::exchange(m_options.firstPainted, {}),
+                                  Qt::QueuedConnection);
+    }
 }
 
 void COrvantaDlg::resizeEvent(QResizeEvent* event) {

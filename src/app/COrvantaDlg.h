@@ -40,6 +40,7 @@ public:
         int backgroundBitmap = 139;
         SkinLayer* skin = nullptr;                // null: no theming
         std::function<void(const QUrl&)> openUrl; // null: the desktop's browser
+        std::function<void()> firstPainted;       // called once, after the first paint
     };
 
     explicit COrvantaDlg(Options options);

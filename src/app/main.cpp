@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <cstdlib>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -19,6 +20,12 @@ int main(int argc, char** argv) {
     const bool headless = std::find(args.begin(), args.end(), "--headless") != args.end();
 #ifdef ORVANTA_WITH_WINDOW
     if (!headless) {
+        if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") &&
+            !std::getenv("QT_QPA_PLATFORM")) {
+            std::cerr << "orvanta: no display to open the window on; use --headless\n"
+                      << kHeadlessUsage;
+            return 2;
+        }
         COrvantaApp application;
         return application.Run(argc, argv);
     }
