@@ -15,6 +15,7 @@ struct AnchorRect {
     int bottom = 0;
     int Width() const { return right - left; }
     int Height() const { return bottom - top; }
+    bool operator==(const AnchorRect&) const = default;
 };
 
 // One queued move: position and size in the parent's client coordinates.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/AnchorWindowSystem.h"
+
 #include <functional>
 #include <string>
 #include <string_view>
@@ -9,15 +11,8 @@ namespace orvanta::app {
 // The arithmetic of the main window, its page strip and its toolbar, apart from any widget
 // so that it can be checked numerically. Pure functions; any thread.
 
-struct LayoutRect {
-    int left = 0;
-    int top = 0;
-    int right = 0;
-    int bottom = 0;
-    int Width() const { return right - left; }
-    int Height() const { return bottom - top; }
-    bool operator==(const LayoutRect&) const = default;
-};
+// A rectangle in client coordinates, right and bottom exclusive.
+using LayoutRect = AnchorRect;
 
 // One coordinate after a resize: the product in single precision, 0.5 added in double
 // precision, then truncated.
