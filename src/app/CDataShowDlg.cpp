@@ -1,6 +1,7 @@
 #include "app/CDataShowDlg.h"
 
 #include "app/ControlIds.h"
+#include "app/QtText.h"
 #include "res/StringTable.h"
 
 #include <QAbstractButton>
@@ -21,10 +22,6 @@ constexpr int kBlueLabels[23] = {1012, 1015, 1016, 1052, 1054, 1056, 1059, 1061,
 const res::DialogTemplate& PageTemplate(bool english) {
     return *res::FindDialog(res::dialog_id::kDataPage,
                             english ? res::Language::English : res::Language::Chinese);
-}
-
-QString Utf8(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "app/CDataShowDlg.h"
 #include "app/CMyToolBar.h"
 #include "app/PanelBindings.h"
+#include "app/QtText.h"
 #include "app/QtTimerService.h"
 #include "app/SkinLayer.h"
 #include "app/WidgetHostUi.h"
@@ -45,10 +46,6 @@ struct HelpTip {
 constexpr HelpTip kHelpTips[] = {
     {1152, 107}, {1154, 108}, {1153, 109}, {1155, 110}, {1156, 111}, {1157, 112}, {1158, 113},
 };
-
-QString Utf8(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 LayoutRect ToLayout(const QRect& r) {
     return {r.x(), r.y(), r.x() + r.width(), r.y() + r.height()};

@@ -1,5 +1,7 @@
 #include "app/DialogControls.h"
 
+#include "app/QtText.h"
+
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
@@ -21,10 +23,6 @@ namespace {
 
 using res::ControlKind;
 namespace style = res::control_style;
-
-QString Utf8(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 // A multi-line edit box with the upper-case style: typed and pasted text becomes upper case.
 class UpperCaseTextEdit : public QPlainTextEdit {

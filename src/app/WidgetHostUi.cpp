@@ -1,5 +1,7 @@
 #include "app/WidgetHostUi.h"
 
+#include "app/QtText.h"
+
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QFileDialog>
@@ -11,10 +13,6 @@
 namespace orvanta::app {
 
 namespace {
-
-QString Utf8(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 QMessageBox::Icon BoxIcon(MessageIcon icon) {
     switch (icon) {
