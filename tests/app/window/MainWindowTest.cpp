@@ -7,6 +7,8 @@
 #include "app/CMyToolBar.h"
 #include "app/COrvantaApp.h"
 #include "app/COrvantaDlg.h"
+#include "app/SkinFile.h"
+#include "app/SkinLayer.h"
 #include "app/WidgetHostUi.h"
 #include "chart/CChartDlg.h"
 #include "res/Artwork.h"
@@ -52,8 +54,9 @@ protected:
         testing::WriteFile(ConfigPath(), "[Config]\r\nLANGUAGE=" + language + "\r\n");
     }
 
-    void Start(bool systemChinese = false) {
+    void Start(bool systemChinese = false, SkinLayer* skin = nullptr) {
         COrvantaDlg::Options options = StartupOptions("../config/Config.ini", systemChinese);
+        options.skin = skin;
         options.host.dataDirectory = dir_.path() / "data";
         options.host.listPorts = [](const std::string&) { return std::vector<std::string>{}; };
         options.openUrl = [this](const QUrl& url) { opened_.push_back(url.toString()); };
@@ -421,6 +424,34 @@ TEST_F(MainWindowTest, TheModelTurnsOnlyWhileTheWindowIsActive) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return !window_->view().TimerActive(); }, 2000));
     QApplication::setActiveWindow(window_.get());
     EXPECT_TRUE(QTest::qWaitFor([&] { return window_->view().TimerActive(); }, 2000));
+}
+
+TEST_F(MainWindowTest, TheSkinDressesTheWindowAndFourControls) {
+    WriteConfig("EN");
+    SkinLayer skin;
+    skin.Start(nullptr, "SCRIBBLE", 0, 0);
+    skin.LoadSkinFile(ORVANTA_SKIN_FILE);
+    ASSERT_TRUE(skin.HasSkin());
+    Start(false, &skin);
+    const std::optional<SkinFile> file = SkinFile::Load(ORVANTA_SKIN_FILE);
+    ASSERT_TRUE(file.has_value());
+    EXPECT_EQ(window_->styleSheet().toStdString(), file->Section("ACC_68_DL"));
+    EXPECT_EQ(window_->property("skinValue").toInt(), 3);
+    EXPECT_EQ(window_->Control(1080)->styleSheet().toStdString(), file->Section("Button_Save"));
+    EXPECT_EQ(window_->Control(1149)->styleSheet().toStdString(), file->Section("Edit_Rec"));
+    EXPECT_EQ(window_->Control(1165)->styleSheet().toStdString(), file->Section("Radio_Get"));
+    EXPECT_EQ(window_->Control(1166)->styleSheet().toStdString(), file->Section("Radio_Get"));
+    EXPECT_TRUE(window_->Control(1001)->styleSheet().isEmpty());
+    window_.reset();
+
+    // Without a skin file the window keeps the plain look.
+    SkinLayer plain;
+    plain.Start(nullptr, "SCRIBBLE", 0, 0);
+    plain.LoadSkinFile("../config/missing.smf");
+    EXPECT_FALSE(plain.HasSkin());
+    Start(false, &plain);
+    EXPECT_TRUE(window_->styleSheet().isEmpty());
+    EXPECT_TRUE(window_->Control(1080)->styleSheet().isEmpty());
 }
 
 TEST_F(MainWindowTest, TheAboutBoxNamesTheProgram) {
