@@ -147,6 +147,26 @@ TEST_P(WindowEndToEnd, RecordingWritesTheRowsToTheCsvFile) {
     EXPECT_EQ(text.rfind("Roll(", 0), 0u) << text.substr(0, 40);
 }
 
+TEST_P(WindowEndToEnd, ClosingTheWindowWritesEveryRowRecorded) {
+    if (GetParam().modelIndex != 0) {
+        GTEST_SKIP() << "one model is enough";
+    }
+    Open(1, /*autoDivider=*/10);
+    WaitForData();
+    Click(Main(main_id::kRecordButton));
+    RunFor(1500ms);
+    const fs::path csv = window_->host().Recorder().CsvPath();
+    // Closing the window ends the recording: the rows of the last seconds reach the file,
+    // although the writer's four-second period has not come round.
+    ASSERT_TRUE(window_->close());
+    const auto sent = simulator_->Counters().dataFramesSent;
+    ASSERT_TRUE(fs::exists(csv));
+    const std::string text = orvanta::testing::ReadFile(csv);
+    const auto rows = std::count(text.begin(), text.end(), '\n') - 1;
+    EXPECT_GE(rows, 10) << "about 15 frames arrived while recording";
+    EXPECT_LE(static_cast<unsigned long long>(rows), sent);
+}
+
 TEST_P(WindowEndToEnd, ModelChangeHidesAndShowsTheDesignedControls) {
     Open();
     for (int index : {1, 2, 0, GetParam().modelIndex}) {
