@@ -92,11 +92,6 @@ COrvantaDlg::COrvantaDlg(Options options)
     });
 
     BindMainPanels([this](int id) { return Control(id); }, *m_host);
-    for (int id : {main_id::kLanguageChinese, main_id::kLanguageEnglish}) {
-        if (auto* button = m_controls->As<QAbstractButton>(id)) {
-            connect(button, &QAbstractButton::clicked, this, [this] { m_host->OnLanguageRadio(); });
-        }
-    }
     if (m_strip) {
         connect(m_strip, &QAbstractButton::clicked, this,
                 [this] { m_host->OnChartItemChosen(m_hoverSegment); });

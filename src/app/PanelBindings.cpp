@@ -62,6 +62,9 @@ void BindMainPanels(const ControlLookup& control, Host& host) {
     for (int id : {m::kAccelG, m::kAccelMs2}) {
         OnClick(control, id, [&host] { host.OnAccelUnit(); });
     }
+    for (int id : {m::kLanguageChinese, m::kLanguageEnglish}) {
+        OnClick(control, id, [&host] { host.OnLanguageRadio(); });
+    }
     for (const ItemBox& box : kMainItemBoxes) {
         OnClick(control, box.id, [&host, id = box.id] { host.LockOutputItemBox(id); });
     }

@@ -16,7 +16,7 @@ class Host;
 // Finds a control of the main window (dialog 101) by its identifier; null when absent.
 using ControlLookup = std::function<QWidget*(int id)>;
 
-// Connects the main window's connection, settings, recording and unit controls and the
+// Connects the main window's connection, settings, recording, unit and language controls and the
 // thirteen output-item boxes to the host's operations, and the live data page's buttons.
 // GUI thread only.
 void BindMainPanels(const ControlLookup& control, Host& host);
