@@ -75,6 +75,8 @@ int COrvantaApp::Run(int& argc, char** argv) {
             COrvantaDlg window(std::move(options));
             window.Initialise();
             window.show();
+            // A dialog run modally starts as the active window.
+            window.activateWindow();
             application.exec();
         }
     }
