@@ -34,10 +34,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     if (parse.options) {
         const HeadlessOptions& o = *parse.options;
-        if ((o.model && (*o.model < 0 || *o.model > 2)) || (o.mode && (*o.mode < 0 || *o.mode > 2)) ||
+        if ((o.model && (*o.model < 0 || *o.model > 2)) ||
+            (o.mode && (*o.mode < 0 || *o.mode > 2)) ||
             (o.frequencyIndex && (*o.frequencyIndex < 0 || *o.frequencyIndex > 9)) ||
             (o.parity && *o.parity != 'N' && *o.parity != 'O' && *o.parity != 'E') ||
-            (o.durationSeconds && !(std::isfinite(*o.durationSeconds) && *o.durationSeconds >= 0))) {
+            (o.durationSeconds &&
+             !(std::isfinite(*o.durationSeconds) && *o.durationSeconds >= 0))) {
             std::abort();
         }
         // The last --model counts, and only when its value names a model.

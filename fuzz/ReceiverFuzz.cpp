@@ -98,8 +98,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const int recordingState = in.Byte() % 3;
     std::uint32_t blockSeed = in.Byte() | 1u;
     const bool framed = (selector & 0x80) != 0;
-    record.DefaultItemMask = (selector & 1) ? freeDefault
-                                            : protocol::ModelRow(model % 3).itemMask;
+    record.DefaultItemMask = (selector & 1) ? freeDefault : protocol::ModelRow(model % 3).itemMask;
     record.SpecifiedItemMask = (selector & 2) ? freeSpecified : freeDefault;
     record.AngleUnit = units & 1;
     record.AccelUnit = (units >> 1) & 1;

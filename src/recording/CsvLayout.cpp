@@ -1,9 +1,8 @@
 #include "recording/CsvLayout.h"
 
-#include <algorithm>
-
 #include "protocol/ModelTable.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace orvanta::recording {

@@ -355,9 +355,9 @@ void ComputeVertexNormals(SceneModel& model) {
             }
             const Sum u{v.x / scale, v.y / scale, v.z / scale};
             const double length = std::sqrt(u.x * u.x + u.y * u.y + u.z * u.z);
-            object.normals[k] = Vec3{static_cast<float>(u.x / length),
-                                     static_cast<float>(u.y / length),
-                                     static_cast<float>(u.z / length)};
+            object.normals[k] =
+                Vec3{static_cast<float>(u.x / length), static_cast<float>(u.y / length),
+                     static_cast<float>(u.z / length)};
         }
     }
 }

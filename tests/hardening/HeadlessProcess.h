@@ -90,7 +90,8 @@ protected:
             argv.push_back(nullptr);
             const int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
             const int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            if (o < 0 || e < 0 || ::dup2(o, 1) < 0 || ::dup2(e, 2) < 0 || ::chdir(folder.c_str()) != 0) {
+            if (o < 0 || e < 0 || ::dup2(o, 1) < 0 || ::dup2(e, 2) < 0 ||
+                ::chdir(folder.c_str()) != 0) {
                 ::_exit(120);
             }
             if (fileSizeLimit > 0) {

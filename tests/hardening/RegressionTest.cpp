@@ -18,7 +18,9 @@ namespace {
 // model kept ("--model VN300 --model V\x0e300" gave VN300).
 TEST(HeadlessArgsRegression, ALaterUnknownModelIsRefused) {
     using app::ParseHeadlessArgs;
-    EXPECT_FALSE(ParseHeadlessArgs({"--headless", "--model", "VN300", "--model", "V\x0e" "300"})
+    EXPECT_FALSE(ParseHeadlessArgs({"--headless", "--model", "VN300", "--model",
+                                    "V\x0e"
+                                    "300"})
                      .options);
     EXPECT_FALSE(ParseHeadlessArgs({"--headless", "--model", "VN300", "--model", ""}).options);
     const auto last = ParseHeadlessArgs({"--headless", "--model", "VN300", "--model", "VK100"});
@@ -76,8 +78,8 @@ TEST(SceneLoaderRegression, NormalsStayFiniteForHugeAndNanVertices) {
     }
     // The huge triangle lies in the x-y plane of the file: its normal is a unit vector.
     SceneModel model;
-    ASSERT_TRUE(LoadSceneModelFromBytes(
-        model, TriangleFile({-big, 0, 0, big, 0, 0, 0, big, 0}), "t.3ds"));
+    ASSERT_TRUE(
+        LoadSceneModelFromBytes(model, TriangleFile({-big, 0, 0, big, 0, 0, 0, big, 0}), "t.3ds"));
     const Vec3 n = model.objects[0].normals[0];
     EXPECT_NEAR(std::sqrt(n.x * n.x + n.y * n.y + n.z * n.z), 1.0, 1e-5);
     // An ordinary triangle keeps the normal it always had.

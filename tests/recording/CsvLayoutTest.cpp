@@ -105,7 +105,8 @@ TEST(CsvLayoutTest, FileNameSanitising) {
     }
     // A name as long as the configuration file allows (1023 bytes) is cut so the file name
     // fits in 255 bytes, between two UTF-8 characters.
-    const std::string longName = "x" + std::string(340, '\0') + std::string("\xE5\x9E\x8B") + std::string(679, 'y');
+    const std::string longName =
+        "x" + std::string(340, '\0') + std::string("\xE5\x9E\x8B") + std::string(679, 'y');
     std::string multibyte;
     for (int i = 0; i < 341; ++i) {
         multibyte += "\xE5\x9E\x8B"; // 型

@@ -30,8 +30,8 @@ struct SimulatorOptions {
     std::uint64_t seed = 1;
     // Fault injection. noiseSeconds: after each plug the line first carries random bytes
     // at the full line rate for this long (no automatic frames meanwhile; answers are
-    // sent between pieces of noise). inject/injectEvery: a faulty frame before every Nth data frame.
-    // settingAnswer: how setting commands are answered.
+    // sent between pieces of noise). inject/injectEvery: a faulty frame before every Nth data
+    // frame. settingAnswer: how setting commands are answered.
     double noiseSeconds = 0;
     InjectedFault inject = InjectedFault::None;
     std::uint32_t injectEvery = 0;
