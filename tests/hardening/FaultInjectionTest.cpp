@@ -54,13 +54,14 @@ TEST_F(FaultInjectionTest, DeviceVanishesInTheMiddleOfARecording) {
     // Whatever the device sent was recorded, before and (should the host reconnect) after.
     EXPECT_EQ(CsvRows(data()), simulator.Counters().dataFramesSent) << Err();
     EXPECT_GE(CsvRows(data()), sentBefore);
-    EXPECT_FALSE(Err().empty()) << "the user is told the port is gone";
+    // The user is told the port is gone ("COM ReadFile Error: PATH ERROR_BAD_COMMAND...").
+    EXPECT_TRUE(Contains(Err(), "ReadFile Error: " + link())) << Err();
 
     // The port can be opened again.
     const auto sentFirstRun = simulator.Counters().dataFramesSent;
     fs::rename(data(), root() / "data.first");
     Spawn({"--headless", "--port", link(), "--record", "--duration", "3"});
-    const auto again = Wait(20s);
+    const auto again = EndWithDevice(3);
     ASSERT_TRUE(again);
     EXPECT_EQ(*again, 0) << Err();
     const auto sentSecondRun = simulator.Counters().dataFramesSent - sentFirstRun;
@@ -113,18 +114,20 @@ class BadFrameTest : public HeadlessProcessFixture,
 // Headers announcing more than 512 bytes, frames without end byte, a 0x01 acknowledgement
 // with an empty payload, before every fourth data frame.
 TEST_P(BadFrameTest, ProgramGoesOnAndGoodFramesDecode) {
-    SimulatorOptions options = Vk200(/*autoDivider=*/10);
+    // Answer output first: the program's --mode 2 starts the stream, so every frame comes
+    // after the recording has started.
+    SimulatorOptions options = Vk200();
     options.inject = GetParam().fault;
     options.injectEvery = 4;
     auto& simulator = StartSimulator(options);
     Spawn({"--headless", "--port", link(), "--model", "VK200-210", "--mode", "2", "--freq-index",
-           "4", "--record", "--duration", "5"});
+           "4", "--record", "--monitor", "--duration", "5"});
     const auto status = EndWithDevice(5);
     ASSERT_TRUE(status);
     EXPECT_EQ(*status, 0) << Err();
     const auto counters = simulator.Counters();
     const auto rows = CsvRows(data());
-    EXPECT_GT(counters.faultsInjected, 10u);
+    EXPECT_GT(counters.faultsInjected, 10u) << Out() << Err();
     ASSERT_FALSE(StatusLines().empty());
     EXPECT_FALSE(StatusLines().back().roll.empty());
     switch (GetParam().fault) {
@@ -188,9 +191,11 @@ TEST_F(FaultInjectionTest, DeviceNeverAnswersSettings) {
         ASSERT_TRUE(status);
         EXPECT_EQ(*status, 0) << Err();
         EXPECT_FALSE(Contains(Err(), "Successful")) << Err();
+        // The device streams from power-up, before the program has opened it and started
+        // recording, so the first frames may have no row.
         const auto sent = simulator.Counters().dataFramesSent;
-        EXPECT_GT(sent, 40u);
-        EXPECT_EQ(CsvRows(data()), sent);
+        EXPECT_GT(CsvRows(data()), 40u);
+        EXPECT_LE(CsvRows(data()), sent);
         simulator.Stop();
     }
     fs::remove_all(data());
