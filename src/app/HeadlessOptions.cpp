@@ -61,6 +61,7 @@ HeadlessParse ParseHeadlessArgs(const std::vector<std::string>& args) {
             }
             options.parity = value[0];
         } else if (arg == "--model") {
+            options.model.reset(); // a later --model replaces an earlier one, also when bad
             for (int row = 0; row < protocol::kModelCount; ++row) {
                 if (value == protocol::ModelTable[static_cast<std::size_t>(row)].name) {
                     options.model = row;

@@ -80,8 +80,18 @@ int RunHeadless(const HeadlessOptions& options, const HeadlessEnvironment& envir
     }
 
     Host* hostPointer = nullptr;
-    MainLoop loop([&hostPointer](int id) { hostPointer->OnTimer(id); },
-                  [&hostPointer] { hostPointer->DispatchPending(); });
+    // The rate tick zeroes Miscount after a second without data frames, before it tells
+    // the listener; the status line shows the count that second ended with (issue 9: else
+    // checksum failures among frameless noise never showed).
+    std::string miscountAtTick = "0";
+    MainLoop loop(
+        [&hostPointer, &miscountAtTick](int id) {
+            if (id == kRateTimer) {
+                miscountAtTick = hostPointer->Receiver().MiscountText();
+            }
+            hostPointer->OnTimer(id);
+        },
+        [&hostPointer] { hostPointer->DispatchPending(); });
 
     HostOptions hostOptions;
     hostOptions.configPath = environment.configPath;
@@ -105,7 +115,7 @@ int RunHeadless(const HeadlessOptions& options, const HeadlessEnvironment& envir
     host.SetRateTickListener([&] {
         const AppState& state = host.State();
         const auto& text = state.record.ItemText;
-        out << "rate=" << state.RateText << "HZ miscount=" << host.Receiver().MiscountText()
+        out << "rate=" << state.RateText << "HZ miscount=" << miscountAtTick
             << " mode=" << state.OutputMode.load() << " roll=" << text[0] << " pitch=" << text[1]
             << " yaw=" << text[2] << '\n'
             << std::flush;

@@ -862,7 +862,15 @@ bool Host::RepeatPending() {
         });
         break;
     case PendingKind::OutputMode:
-        SendOutputMode();
+        // Built on the main thread from the mode and frequency in force when it is sent: a
+        // frame built here could carry a frequency the user changed meanwhile and, sent
+        // after the newer command, put the device back at the old rate.
+        CallOnMain([this] {
+            if (state_.AwaitingAck &&
+                static_cast<PendingKind>(state_.PendingCommand.load()) == PendingKind::OutputMode) {
+                SendOutputMode();
+            }
+        });
         break;
     case PendingKind::Save:
         SendCommand(protocol::BuildBareCommand(CommandCode::SaveSettings));

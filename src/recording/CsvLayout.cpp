@@ -2,6 +2,7 @@
 
 #include "protocol/ModelTable.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace orvanta::recording {
@@ -78,14 +79,34 @@ std::string BuildRow(const ItemTexts& items, int modelIndex, const LocalTime& ti
 
 std::string SanitizeFileNamePart(std::string_view modelName) {
     std::string name(modelName);
-    if (name == "." || name == "..") {
-        return std::string(name.size(), '_');
+    if (name == ".") {
+        return "_";
     }
-    for (char& c : name) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '/' || byte < 0x20 || byte == 0x7F) {
-            c = '_';
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(name[i]);
+        if (name[i] == '/' || byte < 0x20 || byte == 0x7F) {
+            name[i] = '_';
         }
+    }
+    // Every dot of a run of two or more: no ".." reaches the file name.
+    for (std::size_t i = 0; i < name.size();) {
+        std::size_t end = i;
+        while (end < name.size() && name[end] == '.') {
+            ++end;
+        }
+        if (end - i >= 2) {
+            std::fill(name.begin() + static_cast<long>(i), name.begin() + static_cast<long>(end),
+                      '_');
+        }
+        i = end > i ? end : i + 1;
+    }
+    // Room for "_YYYYmmddHHMMSS.csv" within a file name's 255 bytes; cut between characters.
+    if (name.size() > kMaxFileNamePart) {
+        std::size_t cut = kMaxFileNamePart;
+        while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) {
+            --cut;
+        }
+        name.resize(cut);
     }
     return name;
 }

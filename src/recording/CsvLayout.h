@@ -28,8 +28,12 @@ std::string FormatFileTime(const LocalTime& time);
 // One row: the model's fields and the time stamp, joined by ",", ended by a line feed.
 std::string BuildRow(const ItemTexts& items, int modelIndex, const LocalTime& time);
 
-// The model name as it may stand in a file name: "/", NUL and control characters become
-// "_", and so does each character of a name that is "." or "..".
+// The model name as it may stand in a file name (the name itself is shown and stored as
+// read): "/", NUL, DEL and control characters become "_", and so does every dot of a run
+// of two or more ("..") and a name that is just "."; the result is cut to
+// kMaxFileNamePart bytes at a UTF-8 character boundary, so the whole file name stays
+// within the 255 bytes a file name may have.
+inline constexpr std::size_t kMaxFileNamePart = 200;
 std::string SanitizeFileNamePart(std::string_view modelName);
 
 // directory / (model name + "_" + file time + ".csv").

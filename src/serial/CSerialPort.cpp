@@ -99,7 +99,7 @@ bool CSerialPort::OpenLink(SerialPortOwner* owner, const std::string& devicePath
     {
         std::lock_guard lock(m_csLink);
         m_hOwnerWnd = owner;
-        m_pSendBuffer = std::make_unique<std::uint8_t[]>(kSendBufferSize);
+        m_sendQueue.clear();
         m_devicePath = devicePath;
         m_nSendBufferSize = kSendBufferSize;
 
@@ -145,11 +145,11 @@ bool CSerialPort::QueueSend(const std::uint8_t* bytes, std::size_t length) {
     }
     {
         std::lock_guard lock(m_csLink);
-        if (m_hComm == kNoPort || !m_pSendBuffer || length > m_nSendBufferSize) {
+        if (m_hComm == kNoPort || length > m_nSendBufferSize ||
+            m_sendQueue.size() >= kMaxQueuedFrames) {
             return false;
         }
-        std::memcpy(m_pSendBuffer.get(), bytes, length);
-        m_nSendLength = static_cast<std::uint32_t>(length);
+        m_sendQueue.emplace_back(bytes, bytes + length);
     }
     m_hSendEvent.Signal();
     return true;
@@ -168,7 +168,8 @@ void CSerialPort::CloseLink() {
             tty::Close(fd);
         }
         m_hComm = kNoPort;
-        m_pSendBuffer.reset();
+        m_sendQueue.clear();
+        m_nSendBufferSize = 0;
     }
     m_hStopEvent.Reset();
     m_hSendEvent.Reset();
@@ -356,38 +357,39 @@ bool CSerialPort::WaitWritable(int fd) {
 }
 
 void CSerialPort::SendQueued() {
-    // The frame is copied out so that a QueueSend during a long write cannot mix two frames.
-    std::uint8_t frame[kSendBufferSize];
-    std::size_t length;
     m_hSendEvent.Reset();
-    {
-        std::lock_guard lock(m_csLink);
-        if (m_hComm < 0 || !m_pSendBuffer) {
-            return;
-        }
-        length = std::min<std::size_t>(m_nSendLength, kSendBufferSize);
-        std::memcpy(frame, m_pSendBuffer.get(), length);
-    }
-    std::size_t done = 0;
-    while (done < length) {
-        std::size_t written = 0;
-        SerialError error;
-        int fd;
+    for (;;) {
+        // One frame at a time is taken out, so a QueueSend during a long write waits its turn.
+        std::vector<std::uint8_t> frame;
         {
             std::lock_guard lock(m_csLink);
-            fd = m_hComm;
-            if (fd < 0) {
+            if (m_hComm < 0 || m_sendQueue.empty()) {
                 return;
             }
-            error = tty::Write(fd, frame + done, length - done, written);
+            frame = std::move(m_sendQueue.front());
+            m_sendQueue.pop_front();
         }
-        if (error) {
-            HandleIoFailure(error, FailedStep::Write);
-            return;
-        }
-        done += written;
-        if (done < length && written == 0 && !WaitWritable(fd)) {
-            return;
+        std::size_t done = 0;
+        while (done < frame.size()) {
+            std::size_t written = 0;
+            SerialError error;
+            int fd;
+            {
+                std::lock_guard lock(m_csLink);
+                fd = m_hComm;
+                if (fd < 0) {
+                    return;
+                }
+                error = tty::Write(fd, frame.data() + done, frame.size() - done, written);
+            }
+            if (error) {
+                HandleIoFailure(error, FailedStep::Write);
+                return;
+            }
+            done += written;
+            if (done < frame.size() && written == 0 && !WaitWritable(fd)) {
+                return;
+            }
         }
     }
 }

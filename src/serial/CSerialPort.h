@@ -9,11 +9,13 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
 #include <thread>
+#include <vector>
 
 namespace orvanta::serial {
 
@@ -28,6 +30,8 @@ enum class PortState { Closed, Open, Monitoring, Broken };
 class CSerialPort {
 public:
     static constexpr std::uint32_t kSendBufferSize = 512;
+    // Frames that may wait for the monitor at once; QueueSend refuses more.
+    static constexpr std::size_t kMaxQueuedFrames = 64;
 
     // reporter shows the failure messages; null writes them to stderr.
     explicit CSerialPort(SerialErrorReporter* reporter = nullptr);
@@ -43,8 +47,9 @@ public:
                   char parity);
     // Starts the monitor thread after a successful OpenLink; false when no port is open.
     bool StartMonitor();
-    // Copies the bytes for the monitor thread to write; false when no port is open or the
-    // length is 0 or above the send buffer. Whether the write succeeds is not reported.
+    // Copies the bytes for the monitor thread to write after the frames queued before;
+    // false when no port is open, the length is 0 or above kSendBufferSize, or
+    // kMaxQueuedFrames frames are still waiting. Whether the write succeeds is not reported.
     bool QueueSend(const std::uint8_t* bytes, std::size_t length);
     // Stops the monitor and closes the port. After a fatal error it only forgets the port;
     // the idle monitor then ends at the next OpenLink or at destruction.
@@ -82,9 +87,11 @@ private:
     LineParameters m_lineSettings;
     SerialPortOwner* m_hOwnerWnd = nullptr;
     std::string m_devicePath;
-    std::unique_ptr<std::uint8_t[]> m_pSendBuffer;
-    std::uint32_t m_nSendBufferSize = 0;
-    std::uint32_t m_nSendLength = 1;
+    // Frames wait here in order until the monitor has written them: with a single buffer a
+    // frame queued before the monitor wrote the previous one replaced it, and a setting
+    // followed at once by a poll never reached the device.
+    std::deque<std::vector<std::uint8_t>> m_sendQueue;
+    std::uint32_t m_nSendBufferSize = 0; // largest frame; 0 while no port is open
     SerialErrorReporter* m_pReporter;
     bool m_bEventsReady = false;
 };

@@ -307,9 +307,14 @@ SceneLoadResult LoadSceneModel(SceneModel& model, const std::string& path) {
 }
 
 void ComputeVertexNormals(SceneModel& model) {
+    // Sums in double: float vertices far from the origin (a hostile or broken file) overflow
+    // a float cross product to infinity and the normal to NaN; in double they cannot.
+    struct Sum {
+        double x = 0, y = 0, z = 0;
+    };
     for (MeshObject& object : model.objects) {
         const std::size_t vertexCount = object.vertices.size();
-        std::vector<Vec3> sum(vertexCount);
+        std::vector<Sum> sum(vertexCount);
         std::vector<int> uses(vertexCount, 0);
         for (const MeshFace& face : object.faces) {
             if (!FaceInside(face, vertexCount)) {
@@ -318,9 +323,9 @@ void ComputeVertexNormals(SceneModel& model) {
             const Vec3& p = object.vertices[face.corners[0]];
             const Vec3& q = object.vertices[face.corners[1]];
             const Vec3& r = object.vertices[face.corners[2]];
-            const Vec3 a{p.x - r.x, p.y - r.y, p.z - r.z};
-            const Vec3 b{r.x - q.x, r.y - q.y, r.z - q.z};
-            const Vec3 n{a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+            const Sum a{double{p.x} - r.x, double{p.y} - r.y, double{p.z} - r.z};
+            const Sum b{double{r.x} - q.x, double{r.y} - q.y, double{r.z} - q.z};
+            const Sum n{a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
             for (int c = 0; c < 3; ++c) {
                 const std::int32_t k = face.corners[c];
                 // A face naming a vertex twice still counts once for it.
@@ -338,14 +343,21 @@ void ComputeVertexNormals(SceneModel& model) {
             if (uses[k] == 0) {
                 continue;
             }
-            const float divisor = -static_cast<float>(uses[k]);
-            Vec3 v{sum[k].x / divisor, sum[k].y / divisor, sum[k].z / divisor};
-            const float length = std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
-            // Degenerate faces alone give no direction; keep zero rather than NaN.
-            if (length > 0.0f) {
-                v = Vec3{v.x / length, v.y / length, v.z / length};
+            const double divisor = -static_cast<double>(uses[k]);
+            const Sum v{sum[k].x / divisor, sum[k].y / divisor, sum[k].z / divisor};
+            // Scale by the largest component first so the squares cannot overflow either.
+            const double scale = std::max({std::abs(v.x), std::abs(v.y), std::abs(v.z)});
+            // Degenerate faces alone give no direction (and NaN vertices none either):
+            // keep zero rather than NaN.
+            if (!(scale > 0.0) || !std::isfinite(v.x) || !std::isfinite(v.y) ||
+                !std::isfinite(v.z)) {
+                continue;
             }
-            object.normals[k] = v;
+            const Sum u{v.x / scale, v.y / scale, v.z / scale};
+            const double length = std::sqrt(u.x * u.x + u.y * u.y + u.z * u.z);
+            object.normals[k] =
+                Vec3{static_cast<float>(u.x / length), static_cast<float>(u.y / length),
+                     static_cast<float>(u.z / length)};
         }
     }
 }

@@ -86,20 +86,36 @@ TEST(CsvLayoutTest, FileNameSanitising) {
     const Case cases[] = {
         {"VK200-210", "VK200-210"},
         {"My Model", "My Model"},
-        {"../../etc", ".._.._etc"},
+        {"../../etc", "______etc"},
+        {"a..b", "a__b"},
+        {"v1.2", "v1.2"},
+        {"..\\..\\x", "__\\__\\x"},
         {"a/b", "a_b"},
         {std::string("a\0b", 3), "a_b"},
         {"tab\there\n", "tab_here_"},
         {"del\x7f", "del_"},
         {".", "_"},
         {"..", "__"},
-        {"...", "..."},
+        {"...", "___"},
         {"型号", "型号"},
         {"", ""},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(SanitizeFileNamePart(c.name), c.expected) << c.name;
     }
+    // A name as long as the configuration file allows (1023 bytes) is cut so the file name
+    // fits in 255 bytes, between two UTF-8 characters.
+    const std::string longName =
+        "x" + std::string(340, '\0') + std::string("\xE5\x9E\x8B") + std::string(679, 'y');
+    std::string multibyte;
+    for (int i = 0; i < 341; ++i) {
+        multibyte += "\xE5\x9E\x8B"; // 型
+    }
+    EXPECT_EQ(SanitizeFileNamePart(longName).size(), kMaxFileNamePart);
+    EXPECT_EQ(SanitizeFileNamePart(multibyte), multibyte.substr(0, 198));
+    const auto path = BuildCsvPath("/data", multibyte, LocalTime{2026, 12, 9, 13, 5, 59, 0});
+    EXPECT_LE(path.filename().string().size(), 255u);
+    EXPECT_EQ(path.parent_path(), std::filesystem::path("/data"));
 }
 
 TEST(CsvLayoutTest, UnitRewrites) {

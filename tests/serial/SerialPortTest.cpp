@@ -216,7 +216,7 @@ TEST_F(SerialPortOnPty, QueuedBytesReachTheDevice) {
     port.CloseLink();
 }
 
-TEST_F(SerialPortOnPty, TheSendBufferHoldsOneFrame) {
+TEST_F(SerialPortOnPty, QueuedFramesAreWrittenInOrder) {
     CSerialPort port(&m_reporter);
     const std::uint8_t none[1] = {0};
     EXPECT_FALSE(port.QueueSend(none, 1)); // no port
@@ -225,15 +225,18 @@ TEST_F(SerialPortOnPty, TheSendBufferHoldsOneFrame) {
     const std::uint8_t gravity[4] = {0xCD, 0xCC, 0x1C, 0x41};
     const auto first = protocol::BuildWriteCommand(protocol::CommandCode::SetDeviceBaud, baud);
     const auto second = protocol::BuildWriteCommand(protocol::CommandCode::SetGravity, gravity);
-    // Both queued before the monitor runs: one write, with the second frame's bytes.
+    // Both queued before the monitor runs: both written, in order (a frame queued before
+    // the previous one left must not replace it).
     ASSERT_TRUE(port.QueueSend(first.bytes.data(), first.length));
     ASSERT_TRUE(port.QueueSend(second.bytes.data(), second.length));
     EXPECT_FALSE(port.QueueSend(first.bytes.data(), 0));
     Bytes tooLong(CSerialPort::kSendBufferSize + 1, 0x55);
     EXPECT_FALSE(port.QueueSend(tooLong.data(), tooLong.size()));
     ASSERT_TRUE(port.StartMonitor());
-    const Bytes seen = ReadFrom(master(), second.length);
-    EXPECT_EQ(seen, Bytes(second.view().begin(), second.view().end()));
+    const Bytes seen = ReadFrom(master(), first.length + second.length);
+    Bytes both(first.view().begin(), first.view().end());
+    both.insert(both.end(), second.view().begin(), second.view().end());
+    EXPECT_EQ(seen, both);
     EXPECT_TRUE(ReadFrom(master(), 1, std::chrono::seconds(0)).empty());
     m_owner.PumpFor(100ms);
     EXPECT_TRUE(ReadFrom(master(), 1, std::chrono::seconds(0)).empty());

@@ -53,8 +53,24 @@ DeviceSettings PowerUpSettings(Model model, std::uint32_t baud, std::uint8_t aut
     return s;
 }
 
-DeviceBehaviour::DeviceBehaviour(Model model, DeviceSettings initial)
-    : m_profile(&ProfileOf(model)), m_settings(initial), m_saved(initial) {}
+bool IsSettingCommand(std::uint8_t code) {
+    switch (code) {
+    case kSetBaud:
+    case kSave:
+    case kSetDeclination:
+    case kSetItemMask:
+    case kSetOutputMode:
+    case kCalibrate:
+    case kSetGravity:
+        return true;
+    default:
+        return false;
+    }
+}
+
+DeviceBehaviour::DeviceBehaviour(Model model, DeviceSettings initial, SettingAnswer settingAnswer)
+    : m_profile(&ProfileOf(model)), m_settings(initial), m_saved(initial),
+      m_settingAnswer(settingAnswer) {}
 
 double DeviceBehaviour::AutoRate() const {
     if (!m_settings.autoOutput || m_settings.divider == 0) {
@@ -75,6 +91,12 @@ DeviceReply DeviceBehaviour::AutoFrame(const SensorSample& sample) const {
 
 std::vector<DeviceReply> DeviceBehaviour::Handle(const ParsedCommand& command,
                                                  const SensorSample& sample) {
+    if (m_settingAnswer != SettingAnswer::Normal && IsSettingCommand(command.code)) {
+        if (m_settingAnswer == SettingAnswer::Mute) {
+            return {};
+        }
+        return {Ack(status::kParamError)};
+    }
     std::uint32_t value = 0;
     switch (command.code) {
     case kQueryItemMask:

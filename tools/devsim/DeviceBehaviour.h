@@ -34,11 +34,20 @@ namespace status {
 inline constexpr std::uint8_t kOk = 0, kCommandError = 4, kParamError = 9;
 }
 
+// How the device answers the setting commands (baud, save, declination write, item mask,
+// output mode, calibration, gravity); queries and polls are always answered. For fault
+// injection: Reject answers each with status 9 and changes nothing, Mute never answers.
+enum class SettingAnswer { Normal, Reject, Mute };
+
+// True for the command codes SettingAnswer applies to.
+bool IsSettingCommand(std::uint8_t code);
+
 // The device's answers to host commands, without any I/O: commands in, frames out. One
 // thread at a time.
 class DeviceBehaviour {
 public:
-    DeviceBehaviour(Model model, DeviceSettings initial);
+    DeviceBehaviour(Model model, DeviceSettings initial,
+                    SettingAnswer settingAnswer = SettingAnswer::Normal);
 
     // The replies to one good command frame; sample is used by the poll commands.
     std::vector<DeviceReply> Handle(const ParsedCommand& command, const SensorSample& sample);
@@ -59,6 +68,7 @@ private:
     const DeviceProfile* m_profile;
     DeviceSettings m_settings;
     DeviceSettings m_saved;
+    SettingAnswer m_settingAnswer;
 };
 
 // The settings a model starts with, given the line rate and an automatic-output divider

@@ -1,6 +1,7 @@
 #include "devsim/DeviceSimulator.h"
 
 #include "devsim/CommandParser.h"
+#include "devsim/DeviceFrame.h"
 #include "devsim/LinePacer.h"
 #include "devsim/PtyDevice.h"
 #include "devsim/SensorGenerator.h"
@@ -11,7 +12,9 @@
 #include <deque>
 #include <optional>
 #include <poll.h>
+#include <random>
 #include <sys/eventfd.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -28,12 +31,19 @@ struct Pending {
     bool isData = false;
     bool corrupted = false;
     std::optional<std::uint32_t> baudAfter;
+    bool noise = false;    // random bytes, counted by byte
+    bool injected = false; // a faulty frame of the fault injection
 };
+
+// Random bytes are queued in pieces of this size while the noise lasts.
+constexpr std::size_t kNoiseChunk = 64;
 
 // A frame start that never completes is given up after this, as a device's receive
 // time-out would.
 constexpr auto kInputTimeout = std::chrono::milliseconds(100);
 constexpr std::size_t kInputLimit = 65536;
+// How long an unplug waits after the last write, so the host can read what was sent.
+constexpr auto kLineSettle = std::chrono::milliseconds(20);
 
 } // namespace
 
@@ -115,7 +125,8 @@ bool DeviceSimulator::Plug() {
 }
 
 SimulatorCounters DeviceSimulator::Counters() const {
-    return SimulatorCounters{m_sent.load(), m_corrupted.load()};
+    return SimulatorCounters{m_sent.load(), m_corrupted.load(), m_noiseBytes.load(),
+                             m_injected.load()};
 }
 
 DeviceSettings DeviceSimulator::Settings() const {
@@ -131,7 +142,7 @@ std::uint32_t DeviceSimulator::LineBaud() const {
 void DeviceSimulator::Run() {
     const DeviceSettings powerUp =
         PowerUpSettings(m_options.model, m_options.baud, m_options.autoDivider);
-    DeviceBehaviour behaviour(m_options.model, powerUp);
+    DeviceBehaviour behaviour(m_options.model, powerUp, m_options.settingAnswer);
     const SensorGenerator generator(m_options.seed);
     LinePacer pacer(powerUp.baud);
     PtyDevice pty;
@@ -142,6 +153,9 @@ void DeviceSimulator::Run() {
     Clock::time_point nextAutoFrame = pluggedAt;
     std::uint64_t dataFramesMade = 0;
     bool writeBlocked = false;
+    std::mt19937_64 noiseSource(m_options.seed ^ 0x6E6F697365ull);
+    Clock::time_point noiseUntil = pluggedAt;
+    auto noiseActive = [&](Clock::time_point now) { return now < noiseUntil; };
 
     auto sampleAt = [&](Clock::time_point now) {
         const auto elapsed =
@@ -159,6 +173,26 @@ void DeviceSimulator::Run() {
         Pending pending{std::move(reply.frame), 0, reply.isData, false, reply.baudAfter};
         if (pending.isData) {
             ++dataFramesMade;
+            const std::uint32_t injectEvery = m_options.injectEvery;
+            if (m_options.inject != InjectedFault::None && injectEvery != 0 &&
+                dataFramesMade % injectEvery == 0) {
+                Pending fault;
+                fault.injected = true;
+                switch (m_options.inject) {
+                case InjectedFault::OversizeHeader:
+                    fault.bytes = {0xFF, 0x00, 0x57, 0x02, 0x01};
+                    break;
+                case InjectedFault::NoEndByte:
+                    fault.bytes.assign(pending.bytes.begin(), pending.bytes.end() - 1);
+                    break;
+                case InjectedFault::EmptyAck:
+                    fault.bytes = BuildDeviceFrame(0x01, {});
+                    break;
+                case InjectedFault::None:
+                    break;
+                }
+                output.push_back(std::move(fault));
+            }
             const std::size_t payload = pending.bytes.size() - 8;
             const std::uint32_t every = m_options.corruptEvery;
             if (every != 0 && dataFramesMade % every == 0 && payload > 0) {
@@ -174,7 +208,13 @@ void DeviceSimulator::Run() {
         m_settings = behaviour.settings();
         m_lineBaud = pacer.baud();
     };
+    Clock::time_point lastWriteAt{};
     auto unplug = [&] {
+        // Bytes already on the line reach the host before the device goes: give its
+        // reader a moment for the last piece written, as a cable would.
+        if (pty.isOpen()) {
+            std::this_thread::sleep_until(lastWriteAt + kLineSettle);
+        }
         pty.Close();
         output.clear();
         input.clear();
@@ -190,6 +230,8 @@ void DeviceSimulator::Run() {
             return false;
         }
         pluggedAt = Clock::now();
+        noiseUntil = pluggedAt + std::chrono::duration_cast<Clock::duration>(
+                                     std::chrono::duration<double>(m_options.noiseSeconds));
         nextAutoFrame = pluggedAt + autoPeriod();
         return true;
     };
@@ -203,6 +245,20 @@ void DeviceSimulator::Run() {
                 wakeAt = at;
             }
         };
+        if (pty.isOpen() && noiseActive(now)) {
+            // The noise keeps the line busy: one piece waits whenever the line is free.
+            if (std::none_of(output.begin(), output.end(),
+                             [](const Pending& p) { return p.noise; })) {
+                Pending noise;
+                noise.noise = true;
+                noise.bytes.resize(kNoiseChunk);
+                for (auto& b : noise.bytes) {
+                    b = static_cast<std::uint8_t>(noiseSource());
+                }
+                output.push_back(std::move(noise));
+            }
+            wakeBy(noiseUntil);
+        }
         if (pty.isOpen()) {
             if (!output.empty() && !writeBlocked) {
                 wakeBy(pacer.LineFreeAt());
@@ -335,6 +391,9 @@ void DeviceSimulator::Run() {
         }
 
         // Automatic output; a frame the line has no room for is not made.
+        if (behaviour.AutoRate() > 0 && now >= nextAutoFrame && noiseActive(now)) {
+            nextAutoFrame = now + autoPeriod(); // no frames while the line carries noise
+        }
         if (behaviour.AutoRate() > 0 && now >= nextAutoFrame) {
             const bool dataWaiting = std::any_of(output.begin(), output.end(),
                                                  [](const Pending& p) { return p.isData; });
@@ -355,8 +414,15 @@ void DeviceSimulator::Run() {
                 const ssize_t n = ::write(pty.master(), front.bytes.data() + front.sent, allowed);
                 if (n > 0) {
                     pacer.Commit(now, static_cast<std::size_t>(n));
+                    lastWriteAt = now;
                     front.sent += static_cast<std::size_t>(n);
+                    if (front.noise) {
+                        m_noiseBytes += static_cast<std::uint64_t>(n);
+                    }
                     if (front.sent == front.bytes.size()) {
+                        if (front.injected) {
+                            ++m_injected;
+                        }
                         if (front.isData) {
                             ++m_sent;
                             if (front.corrupted) {

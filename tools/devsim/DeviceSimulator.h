@@ -13,6 +13,14 @@
 
 namespace orvanta::devsim {
 
+// Faulty frames put on the line before every Nth data frame (fault injection).
+enum class InjectedFault {
+    None,
+    OversizeHeader, // FF 00 57 02 01: a header announcing 529 bytes, nothing after it
+    NoEndByte,      // a copy of the data frame without its end byte
+    EmptyAck,       // an acknowledgement 01 with an empty payload (good checksum)
+};
+
 struct SimulatorOptions {
     Model model = Model::VK100;
     std::string linkPath;           // symbolic link to the live slave; empty for none
@@ -20,6 +28,14 @@ struct SimulatorOptions {
     std::uint8_t autoDivider = 0;   // automatic output from the start with this divider
     std::uint32_t corruptEvery = 0; // flip one payload byte in every Nth data frame
     std::uint64_t seed = 1;
+    // Fault injection. noiseSeconds: after each plug the line first carries random bytes
+    // at the full line rate for this long (no automatic frames meanwhile; answers are
+    // sent between pieces of noise). inject/injectEvery: a faulty frame before every Nth data
+    // frame. settingAnswer: how setting commands are answered.
+    double noiseSeconds = 0;
+    InjectedFault inject = InjectedFault::None;
+    std::uint32_t injectEvery = 0;
+    SettingAnswer settingAnswer = SettingAnswer::Normal;
     // Called on the simulator's thread (and from Start) with each new slave path.
     std::function<void(const std::string& slavePath)> onServing;
 };
@@ -27,6 +43,8 @@ struct SimulatorOptions {
 struct SimulatorCounters {
     std::uint64_t dataFramesSent = 0;
     std::uint64_t dataFramesCorrupted = 0;
+    std::uint64_t noiseBytesSent = 0;
+    std::uint64_t faultsInjected = 0;
 };
 
 // A VK100, VK200-210 or VN300 on a pseudo-terminal: answers commands, streams in automatic
@@ -78,6 +96,8 @@ private:
 
     std::atomic<std::uint64_t> m_sent{0};
     std::atomic<std::uint64_t> m_corrupted{0};
+    std::atomic<std::uint64_t> m_noiseBytes{0};
+    std::atomic<std::uint64_t> m_injected{0};
 };
 
 } // namespace orvanta::devsim

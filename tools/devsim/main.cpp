@@ -19,7 +19,9 @@ using orvanta::devsim::SimulatorOptions;
 constexpr const char* kUsage =
     "usage: orvanta-devsim [--model VK100|VK200-210|VN300] [--link PATH] [--baud RATE]\n"
     "                      [--auto-divider N] [--corrupt-every N] [--seed N]\n"
-    "                      [--duration SECONDS]\n"
+    "                      [--duration SECONDS] [--noise SECONDS]\n"
+    "                      [--inject oversize|no-end|empty-ack --inject-every N]\n"
+    "                      [--settings normal|reject|mute]\n"
     "\n"
     "Plays a sensor on a pseudo-terminal and prints \"orvanta-devsim: serving MODEL on PATH\"\n"
     "with the slave's path; open that path (or the --link path) like a serial port.\n"
@@ -33,6 +35,15 @@ constexpr const char* kUsage =
     "  --corrupt-every N flip one payload byte in every Nth data frame\n"
     "  --seed N          seed of the sensor values (default 1)\n"
     "  --duration SECONDS  serve this long, then exit (default: until killed)\n"
+    "\n"
+    "Fault injection:\n"
+    "  --noise SECONDS   after each plug, random bytes at the full line rate for this long\n"
+    "                    (no automatic frames meanwhile), then the normal service\n"
+    "  --inject KIND     a faulty frame before every Nth data frame (--inject-every N):\n"
+    "                    oversize (a header announcing 529 bytes), no-end (a copy of the\n"
+    "                    data frame without its end byte), empty-ack (01 with no payload)\n"
+    "  --settings HOW    setting commands answered normally, rejected with status 9, or\n"
+    "                    never answered (mute); queries and polls are always answered\n"
     "\n"
     "Signals: SIGUSR1 pulls the device out and plugs it back: the old pty vanishes, a new\n"
     "one is served (and linked) with the saved settings, and the serving line is printed\n"
@@ -94,6 +105,40 @@ int main(int argc, char** argv) {
                 return Fail("--seed wants a number, not " + std::string(value));
             }
             options.seed = number;
+        } else if (arg == "--noise") {
+            char* end = nullptr;
+            const std::string text(value);
+            options.noiseSeconds = std::strtod(text.c_str(), &end);
+            if (end == text.c_str() || *end != '\0' || !(options.noiseSeconds >= 0) ||
+                options.noiseSeconds > 1e6) {
+                return Fail("--noise wants seconds, not " + text);
+            }
+        } else if (arg == "--inject") {
+            if (value == "oversize") {
+                options.inject = orvanta::devsim::InjectedFault::OversizeHeader;
+            } else if (value == "no-end") {
+                options.inject = orvanta::devsim::InjectedFault::NoEndByte;
+            } else if (value == "empty-ack") {
+                options.inject = orvanta::devsim::InjectedFault::EmptyAck;
+            } else {
+                return Fail("--inject wants oversize, no-end or empty-ack, not " +
+                            std::string(value));
+            }
+        } else if (arg == "--inject-every") {
+            if (!ParseUnsigned(value, 0xFFFFFFFFu, number) || number == 0) {
+                return Fail("--inject-every wants a count from 1, not " + std::string(value));
+            }
+            options.injectEvery = static_cast<std::uint32_t>(number);
+        } else if (arg == "--settings") {
+            if (value == "normal") {
+                options.settingAnswer = orvanta::devsim::SettingAnswer::Normal;
+            } else if (value == "reject") {
+                options.settingAnswer = orvanta::devsim::SettingAnswer::Reject;
+            } else if (value == "mute") {
+                options.settingAnswer = orvanta::devsim::SettingAnswer::Mute;
+            } else {
+                return Fail("--settings wants normal, reject or mute, not " + std::string(value));
+            }
         } else if (arg == "--duration") {
             char* end = nullptr;
             const std::string text(value);
@@ -119,6 +164,9 @@ int main(int argc, char** argv) {
         std::printf("orvanta-devsim: serving %s on %s\n", modelName.c_str(), path.c_str());
         std::fflush(stdout);
     };
+    if (options.inject != orvanta::devsim::InjectedFault::None && options.injectEvery == 0) {
+        options.injectEvery = 1;
+    }
     DeviceSimulator simulator(options);
     std::string error;
     if (!simulator.Start(error)) {
@@ -156,5 +204,14 @@ int main(int argc, char** argv) {
                 static_cast<unsigned long long>(counters.dataFramesSent));
     std::printf("orvanta-devsim: corrupted %llu data frames\n",
                 static_cast<unsigned long long>(counters.dataFramesCorrupted));
+    if (options.noiseSeconds > 0) {
+        std::printf("orvanta-devsim: sent %llu noise bytes\n",
+                    static_cast<unsigned long long>(counters.noiseBytesSent));
+    }
+    if (options.inject != orvanta::devsim::InjectedFault::None) {
+        std::printf("orvanta-devsim: injected %llu faulty frames\n",
+                    static_cast<unsigned long long>(counters.faultsInjected));
+    }
+    std::fflush(stdout);
     return 0;
 }

@@ -1,0 +1,244 @@
+#pragma once
+
+// The program in headless mode as a child process in a program folder of its own, against
+// the device simulator run in this process: the fault-injection tests of issue 9.
+#include "devsim/DeviceSimulator.h"
+#include "support/TempDir.h"
+
+#include <chrono>
+#include <csignal>
+#include <cstdint>
+#include <fcntl.h>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <memory>
+#include <optional>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace orvanta::hardening {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+// One status line of the headless mode.
+struct StatusLine {
+    unsigned rate = 0;
+    int miscount = 0;
+    int mode = 0;
+    std::string roll;
+};
+
+class HeadlessProcessFixture : public ::testing::Test {
+protected:
+    HeadlessProcessFixture() {
+        fs::create_directories(bin());
+        fs::create_directories(root() / "config");
+        fs::copy_file(ORVANTA_BINARY, bin() / "orvanta", fs::copy_options::overwrite_existing);
+    }
+    ~HeadlessProcessFixture() override {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGKILL);
+            int status = 0;
+            ::waitpid(pid_, &status, 0);
+        }
+        if (simulator_) {
+            simulator_->Stop();
+        }
+    }
+
+    fs::path root() const { return dir_.path(); }
+    fs::path bin() const { return root() / "bin"; }
+    fs::path config() const { return root() / "config" / "Config.ini"; }
+    fs::path data() const { return root() / "data"; }
+    std::string link() const { return (root() / "device").string(); }
+
+    devsim::DeviceSimulator& StartSimulator(devsim::SimulatorOptions options) {
+        options.linkPath = link();
+        simulator_ = std::make_unique<devsim::DeviceSimulator>(std::move(options));
+        std::string error;
+        EXPECT_TRUE(simulator_->Start(error)) << error;
+        return *simulator_;
+    }
+    devsim::DeviceSimulator& Simulator() { return *simulator_; }
+
+    // Starts bin/orvanta with arguments from bin/; fileSizeLimit > 0 sets the soft
+    // RLIMIT_FSIZE in the child before it starts (the hard limit stays, so the test can
+    // lift the soft one later without CAP_SYS_RESOURCE).
+    void Spawn(const std::vector<std::string>& arguments, rlim_t fileSizeLimit = 0) {
+        ASSERT_LT(pid_, 0) << "one program at a time";
+        std::vector<std::string> args{"./orvanta"};
+        args.insert(args.end(), arguments.begin(), arguments.end());
+        const std::string out = (root() / "out.txt").string();
+        const std::string err = (root() / "err.txt").string();
+        const std::string folder = bin().string();
+        started_ = Clock::now();
+        pid_ = ::fork();
+        ASSERT_GE(pid_, 0);
+        if (pid_ == 0) {
+            std::vector<char*> argv;
+            for (auto& a : args) {
+                argv.push_back(a.data());
+            }
+            argv.push_back(nullptr);
+            const int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            const int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            if (o < 0 || e < 0 || ::dup2(o, 1) < 0 || ::dup2(e, 2) < 0 ||
+                ::chdir(folder.c_str()) != 0) {
+                ::_exit(120);
+            }
+            if (fileSizeLimit > 0) {
+                rlimit limit{};
+                ::getrlimit(RLIMIT_FSIZE, &limit);
+                limit.rlim_cur = fileSizeLimit;
+                if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) {
+                    ::_exit(121);
+                }
+            }
+            ::execv(argv[0], argv.data());
+            ::_exit(122);
+        }
+    }
+
+    // The exit status, or nothing when the program did not end in time (it is killed).
+    std::optional<int> Wait(std::chrono::milliseconds timeout) {
+        const auto deadline = Clock::now() + timeout;
+        while (pid_ > 0) {
+            int status = 0;
+            const pid_t done = ::waitpid(pid_, &status, WNOHANG);
+            if (done == pid_) {
+                pid_ = -1;
+                elapsed_ = Clock::now() - started_;
+                if (WIFEXITED(status)) {
+                    return WEXITSTATUS(status);
+                }
+                return 128 + WTERMSIG(status);
+            }
+            if (Clock::now() >= deadline) {
+                ::kill(pid_, SIGABRT);
+                ::waitpid(pid_, &status, 0);
+                pid_ = -1;
+                ADD_FAILURE() << "the program did not end in time (hang)";
+                return std::nullopt;
+            }
+            std::this_thread::sleep_for(20ms);
+        }
+        return std::nullopt;
+    }
+    void Signal(int signal) const {
+        if (pid_ > 0) {
+            ::kill(pid_, signal);
+        }
+    }
+    pid_t Pid() const { return pid_; }
+    // Still running (not ended, not reaped).
+    bool Running() const {
+        if (pid_ <= 0) {
+            return false;
+        }
+        siginfo_t info{};
+        return ::waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+               info.si_pid == 0;
+    }
+
+    // Ends a run that was started with --duration seconds: the device is pulled out a
+    // second before, so every frame it sent has reached the program (counts compare
+    // exactly), and the program ends by itself. Returns its exit status.
+    std::optional<int> EndWithDevice(double durationSeconds) {
+        const auto unplugAt = started_ + std::chrono::duration_cast<Clock::duration>(
+                                             std::chrono::duration<double>(durationSeconds - 1.0));
+        std::this_thread::sleep_until(unplugAt);
+        simulator_->Unplug();
+        return Wait(std::chrono::milliseconds(static_cast<int>(durationSeconds * 1000) + 15000));
+    }
+    Clock::duration Elapsed() const { return elapsed_; }
+
+    std::string Out() const { return testing::ReadFile(root() / "out.txt"); }
+    std::string Err() const { return testing::ReadFile(root() / "err.txt"); }
+
+    std::vector<StatusLine> StatusLines() const {
+        static const std::regex pattern(
+            R"(rate=(\d+)HZ miscount=(-?\d+) mode=(\d) roll=(\S*) pitch=\S* yaw=\S*)");
+        std::vector<StatusLine> lines;
+        std::istringstream in(Out());
+        for (std::string text; std::getline(in, text);) {
+            std::smatch m;
+            if (std::regex_match(text, m, pattern)) {
+                lines.push_back(StatusLine{static_cast<unsigned>(std::stoul(m[1])), std::stoi(m[2]),
+                                           std::stoi(m[3]), m[4]});
+            }
+        }
+        return lines;
+    }
+    int MaxMiscount() const {
+        int most = 0;
+        for (const auto& line : StatusLines()) {
+            most = std::max(most, line.miscount);
+        }
+        return most;
+    }
+
+    // Rows in every CSV file below folder (header lines, which start with "Roll(", not
+    // counted); headers counts the header lines.
+    static std::uint64_t CsvRows(const fs::path& folder, std::uint64_t* headers = nullptr) {
+        std::uint64_t rows = 0, heads = 0;
+        std::error_code ec;
+        if (!fs::is_directory(folder, ec)) {
+            return 0;
+        }
+        for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+            if (!entry.is_regular_file()) {
+                continue;
+            }
+            std::istringstream in(testing::ReadFile(entry.path()));
+            for (std::string line; std::getline(in, line);) {
+                if (line.rfind("Roll(", 0) == 0) {
+                    ++heads;
+                } else if (!line.empty()) {
+                    ++rows;
+                }
+            }
+        }
+        if (headers) {
+            *headers = heads;
+        }
+        return rows;
+    }
+    std::vector<fs::path> CsvFiles(const fs::path& folder) const {
+        std::vector<fs::path> files;
+        std::error_code ec;
+        if (fs::is_directory(folder, ec)) {
+            for (const auto& entry : fs::directory_iterator(folder)) {
+                files.push_back(entry.path());
+            }
+        }
+        return files;
+    }
+
+    // Waits until the simulator has sent one more data frame than now, then lets the host
+    // read it: the line is quiet for the next tens of milliseconds.
+    void WaitForQuietLine() {
+        const auto before = simulator_->Counters().dataFramesSent;
+        const auto deadline = Clock::now() + 3s;
+        while (simulator_->Counters().dataFramesSent == before && Clock::now() < deadline) {
+            std::this_thread::sleep_for(1ms);
+        }
+        std::this_thread::sleep_for(25ms);
+    }
+
+private:
+    orvanta::testing::TempDir dir_;
+    std::unique_ptr<devsim::DeviceSimulator> simulator_;
+    pid_t pid_ = -1;
+    Clock::time_point started_{};
+    Clock::duration elapsed_{};
+};
+
+} // namespace orvanta::hardening
