@@ -46,8 +46,8 @@ public:
     explicit COrvantaDlg(Options options);
     ~COrvantaDlg() override;
 
-    // The window's initialisation in its designed order; shows nothing. False when it ended
-    // early.
+    // The window's initialisation, step by step in its fixed order; shows nothing. False when
+    // it ended early.
     bool Initialise();
     bool Initialised() const { return m_initialised; }
 

@@ -57,7 +57,7 @@ public:
     void DispatchPending();
     void SetDispatchNotifier(std::function<void()> notifier);
 
-    // Window initialisation, in the designed order.
+    // Window initialisation, in the window's order.
     void FillLists();
     // Reads the configuration file, or creates it with default values.
     void ReadConfiguration();
@@ -140,7 +140,7 @@ public:
     void FinishConnect();
     void ApplyModel();
     void ApplyModelView(int index);
-    void RefreshItemBoxes();
+    void RefreshItemBoxes() override;
     void RefreshStatusLabels();
     void SendOutputMode();
     void SendFrame(const protocol::CommandFrame& frame);

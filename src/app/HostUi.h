@@ -52,7 +52,7 @@ public:
     virtual std::optional<std::string> PickFolder(std::string_view title) = 0;
 };
 
-// The main window's timers, keyed by the design's ids; the host gets OnTimer(id).
+// The main window's timers, keyed by their fixed ids; the host gets OnTimer(id).
 enum TimerId : int {
     kConnectTimer = 0,
     kStatusTimer = 1,

@@ -10,7 +10,7 @@
 
 namespace orvanta::app {
 
-// The main window's timers, keyed by the design's ids, on the Qt event loop. GUI thread
+// The main window's timers, keyed by their fixed ids, on the Qt event loop. GUI thread
 // only.
 class QtTimerService : public QObject, public TimerService {
 public:

@@ -8,7 +8,7 @@ namespace orvanta::protocol {
 namespace {
 
 void AskForHighPriority() {
-    // The designed priority is "highest"; without the right to raise it the
+    // The worker asks for the highest priority; without the right to raise it the
     // worker runs at normal priority, which is fine for 5 ms intervals.
     sched_param param{};
     param.sched_priority = sched_get_priority_min(SCHED_RR);

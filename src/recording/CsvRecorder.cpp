@@ -234,7 +234,7 @@ void CsvRecorder::WriterLoop() {
         if (retired == nullptr) {
             continue;
         }
-        // The pause of the design stays; the lock is what makes the take-over safe.
+        // The hand-over pause stays; the lock is what makes the take-over safe.
         sleeper_.SleepFor(kHandOverPause);
         std::string block;
         {

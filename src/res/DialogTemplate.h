@@ -50,7 +50,7 @@ struct ControlTemplate {
 };
 
 struct FontSpec {
-    std::string_view family; // the face the design names ("Times New Roman", "微软雅黑", ...)
+    std::string_view family; // the face the template names ("Times New Roman", "微软雅黑", ...)
     int points;
 };
 

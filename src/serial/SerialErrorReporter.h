@@ -4,7 +4,7 @@
 
 namespace orvanta::serial {
 
-// Shows the port's failure messages (the error boxes of the design). Called on the monitor
+// Shows the port's failure messages (its error boxes). Called on the monitor
 // thread or on the thread that calls OpenLink; an implementation may block until the user
 // has seen the message, as long as the owner's thread keeps dispatching.
 class SerialErrorReporter {

@@ -203,7 +203,7 @@ private:
         });
     }
 
-    // The design reads exactly one inner chunk of a colour property.
+    // A colour property holds exactly one inner chunk; only the first is read.
     template <typename Visit>
     void ForEachChildOnce(std::size_t begin, std::size_t end, Visit visit) const {
         if (end - begin < kHeaderSize) {

@@ -40,7 +40,7 @@ Matrix4 RotationMatrix(float angleDegrees, float x, float y, float z);
 Matrix4 AttitudeMatrix(const std::array<float, 3>& rollPitchYaw);
 Vec3 TransformPoint(const Matrix4& matrix, const Vec3& point);
 
-// The colour object index is drawn with; the nine designed entries repeat for further objects.
+// The colour object index is drawn with; the nine entries of the table repeat for further objects.
 std::array<std::uint8_t, 3> ObjectColour(std::size_t objectIndex);
 
 // Width over height for gluPerspective; a collapsed (zero) size counts as one pixel, so the

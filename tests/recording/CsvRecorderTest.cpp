@@ -181,7 +181,7 @@ TEST_F(CsvRecorderTest, HeaderLinesOnUnitClicks) {
 }
 
 TEST_F(CsvRecorderTest, RollsOverToANewFileWithoutHeaderPast40MiB) {
-    CsvRecorder recorder(clock_, sleeper_, messages_); // designed limits
+    CsvRecorder recorder(clock_, sleeper_, messages_); // the program's limits
     Configure(recorder, dir_.path() / "data");
     std::filesystem::create_directories(dir_.path() / "data");
     { std::ofstream(PathAt(kT0), std::ios::binary).put('\0'); }

@@ -222,7 +222,8 @@ TEST_F(MainWindowTest, ThePageStripFindsTheSegmentUnderTheMouse) {
     for (const auto& [x, segment] :
          {std::pair{99, 0}, std::pair{100, 1}, std::pair{599, 5}, std::pair{250, 2}}) {
         QTest::mouseMove(&strip, QPoint(x, y));
-        ASSERT_TRUE(QTest::qWaitFor([&] { return window_->HoverSegment() == segment; }, 500))
+        const int expected = segment;
+        ASSERT_TRUE(QTest::qWaitFor([&] { return window_->HoverSegment() == expected; }, 500))
             << "x = " << x;
     }
     EXPECT_TRUE(strip.Hovering());

@@ -167,7 +167,7 @@ TEST_P(WindowEndToEnd, ClosingTheWindowWritesEveryRowRecorded) {
     EXPECT_LE(static_cast<unsigned long long>(rows), sent);
 }
 
-TEST_P(WindowEndToEnd, ModelChangeHidesAndShowsTheDesignedControls) {
+TEST_P(WindowEndToEnd, ModelChangeHidesAndShowsItsControls) {
     Open();
     for (int index : {1, 2, 0, GetParam().modelIndex}) {
         Choose(main_id::kModelList, index);
