@@ -44,7 +44,7 @@ write('fuzz_receiver', 'raw_bad_frames',
       receiver_head(0x00, model=2) + b'\xff\x00\x57\x02\x00' + frame(0x57, b'\x01' * 36)[:-1] + b'\x00\x03' +
       frame(0x59, b'\x00' * 8))
 # Framed pieces: command index, length, payload.
-write('fuzz_receiver', 'framed_specified',
+write('fuzz_receiver', 'framed_chosen_items',
       receiver_head(0x83, default=0x1A, specified=vk100, units=3, model=0, recording=2) +
       bytes([0x01, 121]) + payload_vk100 + bytes([0x02, 121]) + payload_vk100 +
       bytes([0x00, 1, 0x09]) + bytes([0x85, 4, 1, 2, 3, 4]))
