@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The soak run of issue 9: bench/soak.sh [MINUTES] [--bin DIR] [--work DIR]
+# The long recording run: bench/soak.sh [MINUTES] [--bin DIR] [--work DIR]
 #
 # The simulator (VK200-210, 256000 baud, --corrupt-every 1000) starts in answer output; the
 # program in headless mode opens it at 256000 with --record, --mode 2 and --freq-index 8,

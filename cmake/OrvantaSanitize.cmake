@@ -1,4 +1,4 @@
-# Sanitizer builds (issue 9): ORVANTA_SANITIZE=address (AddressSanitizer with
+# Sanitizer builds: ORVANTA_SANITIZE=address (AddressSanitizer with
 # UndefinedBehaviorSanitizer) or thread (ThreadSanitizer). Every target of the tree is
 # instrumented. With clang, the address build also carries libFuzzer's coverage
 # instrumentation so the fuzz targets (fuzz/) can link against the same libraries.

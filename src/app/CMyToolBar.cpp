@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QBitmap>
+#include <QCoreApplication>
 #include <QHelpEvent>
 #include <QLayout>
 #include <QPainter>
@@ -16,7 +17,7 @@ namespace orvanta::app {
 CMyToolBar::CMyToolBar(Hooks hooks, QWidget* parent) : QWidget(parent), m_hooks(std::move(hooks)) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     if (!CreateToolBar() && m_hooks.message) {
-        m_hooks.message(QStringLiteral("Orvanta"), QString::fromUtf8("未能创建工具栏\n"));
+        m_hooks.message(QCoreApplication::applicationName(), QString::fromUtf8("未能创建工具栏\n"));
     }
 }
 

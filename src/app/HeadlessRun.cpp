@@ -81,8 +81,8 @@ int RunHeadless(const HeadlessOptions& options, const HeadlessEnvironment& envir
 
     Host* hostPointer = nullptr;
     // The rate tick zeroes Miscount after a second without data frames, before it tells
-    // the listener; the status line shows the count that second ended with (issue 9: else
-    // checksum failures among frameless noise never showed).
+    // the listener; the status line shows the count that second ended with, so checksum
+    // failures among noise without data frames are seen.
     std::string miscountAtTick = "0";
     MainLoop loop(
         [&hostPointer, &miscountAtTick](int id) {

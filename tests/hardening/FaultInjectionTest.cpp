@@ -1,4 +1,4 @@
-// Fault injection end to end (issue 9): the program in headless mode as a process against
+// Fault injection end to end: the program in headless mode as a process against
 // the device simulator, with a vanishing device, noise on the line, malformed frames, a
 // device that rejects or ignores settings, hostile configuration files and a data
 // directory that stops taking writes. Root passes file permissions, so unwritable places

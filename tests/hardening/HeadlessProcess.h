@@ -1,7 +1,7 @@
 #pragma once
 
 // The program in headless mode as a child process in a program folder of its own, against
-// the device simulator run in this process: the fault-injection tests of issue 9.
+// the device simulator run in this process: what the fault-injection tests run.
 #include "devsim/DeviceSimulator.h"
 #include "support/TempDir.h"
 

@@ -1,4 +1,4 @@
-// Regression tests of the faults issue 9's fuzzing found, and of the simulator's fault
+// Regression tests of the faults fuzzing found, and of the simulator's fault
 // switches. Each fuzz finding also stays in fuzz/corpus/<target>/regress-*.
 #include "app/HeadlessOptions.h"
 #include "devsim/DeviceBehaviour.h"
