@@ -10,7 +10,10 @@ namespace orvanta::app {
 const char* const kHeadlessUsage =
     "usage: orvanta --headless [--port PATH] [--baud RATE] [--parity N|O|E]\n"
     "                          [--model VK100|VK200-210|VN300] [--mode 0|1|2]\n"
-    "                          [--freq-index I] [--record] [--duration SECONDS] [--monitor]\n";
+    "                          [--freq-index I] [--record] [--duration SECONDS] [--monitor]\n"
+    "                          [--capture FILE]\n"
+    "       orvanta --headless --replay FILE [--speed X|max] [--model VK100|VK200-210|VN300]\n"
+    "                          [--record] [--duration SECONDS] [--monitor]\n";
 
 namespace {
 
@@ -29,12 +32,14 @@ template <typename Int> std::optional<Int> ParseInt(const std::string& text, Int
 HeadlessParse ParseHeadlessArgs(const std::vector<std::string>& args) {
     HeadlessOptions options;
     bool headless = false;
+    bool sawSpeed = false;
     const auto fail = [](std::string why) { return HeadlessParse{std::nullopt, std::move(why)}; };
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         const bool takesValue = arg == "--port" || arg == "--baud" || arg == "--parity" ||
                                 arg == "--model" || arg == "--mode" || arg == "--freq-index" ||
-                                arg == "--duration";
+                                arg == "--duration" || arg == "--capture" || arg == "--replay" ||
+                                arg == "--speed";
         if (takesValue && i + 1 >= args.size()) {
             return fail(arg + " needs a value");
         }
@@ -88,12 +93,42 @@ HeadlessParse ParseHeadlessArgs(const std::vector<std::string>& args) {
                 return fail("--duration takes a number of seconds");
             }
             options.durationSeconds = seconds;
+        } else if (arg == "--capture" || arg == "--replay") {
+            if (value.empty()) {
+                return fail(arg + " needs a file name");
+            }
+            (arg == "--capture" ? options.capture : options.replay) = value;
+        } else if (arg == "--speed") {
+            const auto speed = recording::ParseReplaySpeed(value);
+            if (!speed) {
+                return fail("--speed takes max or a factor from 0.001 to 1000000");
+            }
+            options.speed = *speed;
+            sawSpeed = true;
         } else {
             return fail("unknown argument: " + arg);
         }
     }
     if (!headless) {
         return fail("--headless is missing");
+    }
+    if (sawSpeed && !options.replay) {
+        return fail("--speed needs --replay");
+    }
+    if (options.replay) {
+        // A replay has no line to set up and sends nothing.
+        const std::pair<bool, const char*> excluded[] = {
+            {options.port.has_value(), "--port"},
+            {options.baud.has_value(), "--baud"},
+            {options.parity.has_value(), "--parity"},
+            {options.mode.has_value(), "--mode"},
+            {options.frequencyIndex.has_value(), "--freq-index"},
+            {options.capture.has_value(), "--capture"}};
+        for (const auto& [given, name] : excluded) {
+            if (given) {
+                return fail(std::string(name) + " cannot be used with --replay");
+            }
+        }
     }
     return HeadlessParse{options, {}};
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "recording/CaptureReplay.h"
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -9,6 +11,8 @@ namespace orvanta::app {
 // The command line of the headless mode:
 // orvanta --headless [--port PATH] [--baud RATE] [--parity N|O|E]
 //         [--model VK100|VK200-210|VN300] [--mode 0|1|2] [--freq-index I] [--record]
+//         [--duration SECONDS] [--monitor] [--capture FILE]
+// orvanta --headless --replay FILE [--speed X|max] [--model NAME] [--record]
 //         [--duration SECONDS] [--monitor]
 struct HeadlessOptions {
     std::optional<std::string> port;
@@ -20,6 +24,9 @@ struct HeadlessOptions {
     bool record = false;
     std::optional<double> durationSeconds;
     bool monitor = false;
+    std::optional<std::string> capture; // write the raw bytes of the run here
+    std::optional<std::string> replay;  // play this capture instead of opening a port
+    recording::ReplaySpeed speed;
 };
 
 struct HeadlessParse {

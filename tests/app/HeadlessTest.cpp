@@ -32,6 +32,18 @@ TEST(HeadlessArgsTest, UsableAndUnusableArguments) {
         {{"--headless", "--duration", "-1"}, false},
         {{"--headless", "--duration", "nan"}, false},
         {{"--headless", "--verbose"}, false},
+        {{"--headless", "--port", "/dev/ttyUSB0", "--capture", "/tmp/run.pcap"}, true},
+        {{"--headless", "--replay", "run.pcap", "--speed", "max", "--model", "VK100", "--record",
+          "--monitor", "--duration", "3"},
+         true},
+        {{"--headless", "--replay", "run.pcap", "--speed", "0.5"}, true},
+        {{"--headless", "--capture", ""}, false},
+        {{"--headless", "--replay"}, false},
+        {{"--headless", "--speed", "max"}, false},
+        {{"--headless", "--replay", "run.pcap", "--speed", "0"}, false},
+        {{"--headless", "--replay", "run.pcap", "--port", "/dev/ttyUSB0"}, false},
+        {{"--headless", "--replay", "run.pcap", "--mode", "1"}, false},
+        {{"--headless", "--replay", "run.pcap", "--capture", "again.pcap"}, false},
     };
     for (const Case& test : cases) {
         const HeadlessParse parse = ParseHeadlessArgs(test.args);
@@ -46,6 +58,12 @@ TEST(HeadlessArgsTest, UsableAndUnusableArguments) {
     EXPECT_EQ(*full->frequencyIndex, 8);
     EXPECT_DOUBLE_EQ(*full->durationSeconds, 1.5);
     EXPECT_TRUE(full->record && full->monitor);
+    EXPECT_FALSE(full->replay || full->capture);
+    const auto replay = ParseHeadlessArgs(cases[15].args).options;
+    ASSERT_TRUE(replay);
+    EXPECT_EQ(*replay->replay, "run.pcap");
+    EXPECT_TRUE(replay->speed.asFastAsPossible);
+    EXPECT_EQ(ParseHeadlessArgs(cases[16].args).options->speed.factor, 0.5);
 }
 
 // Runs the program from a copy in the fixture's bin/ folder; returns its exit status.
