@@ -148,7 +148,8 @@ void COrvantaDlg::CreatePages() {
     m_toolbar->show();
 
     AppState& state = m_host->State();
-    m_view = new view3d::C3DShowDlg(&state.record.AttitudeDegrees, this);
+    m_view =
+        new view3d::C3DShowDlg(&state.record.AttitudeDegrees, m_options.modelFile.string(), this);
     // A right-button drag pans the chart; the about menu is the window's own.
     m_view->setContextMenuPolicy(Qt::PreventContextMenu);
     m_view->setGeometry(FrameRect(kViewFrame));
@@ -306,6 +307,10 @@ int COrvantaDlg::LanguageFlag() const {
 
 void COrvantaDlg::ShowMessage(const QString& text, const QString& caption) {
     m_ui->ShowMessage(caption.toStdString(), text.toStdString(), MessageIcon::None);
+}
+
+QString COrvantaDlg::PictureFolder() const {
+    return QString::fromStdString(m_options.pictureDirectory.string());
 }
 
 void COrvantaDlg::paintEvent(QPaintEvent*) {

@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QUrl>
 #include <QWidget>
+#include <filesystem>
 #include <functional>
 #include <memory>
 
@@ -36,7 +37,9 @@ inline constexpr const char* kWebAddress = "https://www.orvanta.com/";
 class COrvantaDlg : public QWidget, public chart::ChartPageHost {
 public:
     struct Options {
-        HostOptions host; // its languageFlag is the run's language
+        HostOptions host;                       // its languageFlag is the run's language
+        std::filesystem::path modelFile;        // the 3D view's model
+        std::filesystem::path pictureDirectory; // where chart pictures go
         int backgroundBitmap = 139;
         SkinLayer* skin = nullptr;                // null: no theming
         std::function<void(const QUrl&)> openUrl; // null: the desktop's browser
@@ -81,6 +84,7 @@ public:
     bool MainWindowReady() const override { return m_initialised; }
     int LanguageFlag() const override;
     void ShowMessage(const QString& text, const QString& caption) override;
+    QString PictureFolder() const override;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -43,15 +43,6 @@ private:
 
 } // namespace
 
-std::filesystem::path DefaultDataDirectory() {
-    std::error_code error;
-    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (error) {
-        return "../data";
-    }
-    return program.parent_path().parent_path() / "data";
-}
-
 bool SystemLocaleIsChineseChina() {
     for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
         const char* value = std::getenv(name);

@@ -9,7 +9,7 @@ namespace orvanta::app {
 
 // Where the headless run finds its files and writes its lines.
 struct HeadlessEnvironment {
-    std::filesystem::path configPath = "../config/Config.ini";
+    std::filesystem::path configPath;
     std::filesystem::path dataDirectory; // the default data directory
     bool systemLocaleIsChineseChina = false;
     std::ostream* out = nullptr; // status lines and the echo; null: stdout
@@ -23,8 +23,6 @@ struct HeadlessEnvironment {
 // Main thread.
 int RunHeadless(const HeadlessOptions& options, const HeadlessEnvironment& environment);
 
-// The data directory two levels above the running program file, then "data".
-std::filesystem::path DefaultDataDirectory();
 // Whether the system language is Chinese of China, as the environment says.
 bool SystemLocaleIsChineseChina();
 

@@ -22,10 +22,9 @@ namespace orvanta::app {
 
 // Where the host finds its files, ports and clocks. The defaults are the program's.
 struct HostOptions {
-    std::filesystem::path configPath = CIniFile::kDefaultPath;
-    // The default data directory: two levels above the program file, then "data".
-    std::filesystem::path dataDirectory;
-    int languageFlag = 1; // 0 Chinese, 1 English, as chosen at start-up
+    std::filesystem::path configPath;
+    std::filesystem::path dataDirectory; // the default one, before PATH
+    int languageFlag = 1;                // 0 Chinese, 1 English, as chosen at start-up
     // The serial port list for a configured path; the system's ports by default.
     std::function<std::vector<std::string>(const std::string& configuredPath)> listPorts;
     const recording::LocalClock* clock = nullptr;  // null: the computer's clock

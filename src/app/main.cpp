@@ -1,3 +1,4 @@
+#include "app/FileLayout.h"
 #include "app/HeadlessOptions.h"
 #include "app/HeadlessRun.h"
 
@@ -35,8 +36,10 @@ int main(int argc, char** argv) {
         std::cerr << "orvanta: " << parse.error << '\n' << kHeadlessUsage;
         return 2;
     }
+    const FileLayout files = ProgramFileLayout();
     HeadlessEnvironment environment;
-    environment.dataDirectory = DefaultDataDirectory();
+    environment.configPath = files.configFile;
+    environment.dataDirectory = files.dataDirectory;
     environment.systemLocaleIsChineseChina = SystemLocaleIsChineseChina();
     return RunHeadless(*parse.options, environment);
 }

@@ -48,13 +48,20 @@ TEST(HeadlessArgsTest, UsableAndUnusableArguments) {
     EXPECT_TRUE(full->record && full->monitor);
 }
 
-// Runs the program from a copy in the fixture's bin/ folder; returns its exit status.
+// Runs the program from a copy in the fixture's bin/ folder, with an unrelated folder as
+// the current directory; returns its exit status.
 class HeadlessProcessTest : public HostFixture {
 protected:
     int Run(const std::string& arguments) {
         const fs::path bin = folder_.root() / "bin";
+        const fs::path elsewhere = folder_.root() / "elsewhere";
+        fs::create_directories(elsewhere);
         fs::copy_file(ORVANTA_BINARY, bin / "orvanta", fs::copy_options::overwrite_existing);
-        const std::string command = "cd '" + bin.string() + "' && ./orvanta " + arguments + " > '" +
+        // Should the program take itself for installed, its files stay in the test's folder.
+        const std::string command = "cd '" + elsewhere.string() + "' && HOME='" +
+                                    (folder_.root() / "home").string() +
+                                    "' XDG_CONFIG_HOME= XDG_DOCUMENTS_DIR= XDG_PICTURES_DIR= '" +
+                                    (bin / "orvanta").string() + "' " + arguments + " > '" +
                                     (folder_.root() / "out.txt").string() + "' 2> '" +
                                     (folder_.root() / "err.txt").string() + "'";
         const int status = std::system(command.c_str());
@@ -96,6 +103,7 @@ TEST_F(HeadlessProcessTest, RecordsAgainstTheSimulatorAndPrintsStatusLines) {
     const auto rows = std::count(csv.begin(), csv.end(), '\n') - 1;
     EXPECT_EQ(static_cast<std::uint64_t>(rows), simulator.Counters().dataFramesSent);
     EXPECT_NE(folder_.ReadConfig().find("MODEL=VK200-210"), std::string::npos);
+    EXPECT_TRUE(fs::is_empty(folder_.root() / "elsewhere"));
 }
 
 TEST_F(HeadlessProcessTest, ExitStatusesForNoPortAndBadArguments) {

@@ -34,20 +34,15 @@ struct Shown {
     std::string text;
 };
 
-// A program folder (bin/, config/, data/) as the current directory, and the window made
-// as the application makes it, with no serial port to find.
+// A program folder (bin/, config/, data/), and the window made as the application makes it,
+// with no serial port to find.
 class MainWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
         fs::create_directories(dir_.path() / "bin");
         fs::create_directories(dir_.path() / "config");
-        previous_ = fs::current_path();
-        fs::current_path(dir_.path() / "bin");
     }
-    void TearDown() override {
-        window_.reset();
-        fs::current_path(previous_);
-    }
+    void TearDown() override { window_.reset(); }
 
     fs::path ConfigPath() const { return dir_.path() / "config" / "Config.ini"; }
     void WriteConfig(const std::string& language) {
@@ -55,9 +50,8 @@ protected:
     }
 
     void Start(bool systemChinese = false, SkinLayer* skin = nullptr) {
-        COrvantaDlg::Options options = StartupOptions("../config/Config.ini", systemChinese);
+        COrvantaDlg::Options options = StartupOptions(PortableLayout(dir_.path()), systemChinese);
         options.skin = skin;
-        options.host.dataDirectory = dir_.path() / "data";
         options.host.listPorts = [](const std::string&) { return std::vector<std::string>{}; };
         options.openUrl = [this](const QUrl& url) { opened_.push_back(url.toString()); };
         window_ = std::make_unique<COrvantaDlg>(std::move(options));
@@ -96,7 +90,6 @@ protected:
     }
 
     testing::TempDir dir_;
-    fs::path previous_;
     std::unique_ptr<COrvantaDlg> window_;
     std::vector<Shown> shown_;
     std::vector<QString> opened_;
@@ -448,7 +441,7 @@ TEST_F(MainWindowTest, TheSkinDressesTheWindowAndFourControls) {
     // Without a skin file the window keeps the plain look.
     SkinLayer plain;
     plain.Start(nullptr, "SCRIBBLE", 0, 0);
-    plain.LoadSkinFile("../config/missing.smf");
+    plain.LoadSkinFile((dir_.path() / "config" / "missing.smf").c_str());
     EXPECT_FALSE(plain.HasSkin());
     Start(false, &plain);
     EXPECT_TRUE(window_->styleSheet().isEmpty());
