@@ -44,6 +44,8 @@ public:
         SkinLayer* skin = nullptr;                // null: no theming
         std::function<void(const QUrl&)> openUrl; // null: the desktop's browser
         std::function<void()> firstPainted;       // called once, after the first paint
+        // What a port is, for the port list's drop-down; null: from /sys.
+        std::function<std::string(const std::string& devicePath)> describePort;
     };
 
     explicit COrvantaDlg(Options options);

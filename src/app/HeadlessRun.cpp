@@ -1,9 +1,11 @@
 #include "app/HeadlessRun.h"
 
+#include "app/ConfigValues.h"
 #include "app/ControlModel.h"
 #include "app/Host.h"
 #include "app/LanguageChoice.h"
 #include "app/MainLoop.h"
+#include "serial/PortDescription.h"
 
 #include <atomic>
 #include <csignal>
@@ -42,6 +44,25 @@ private:
 };
 
 } // namespace
+
+void PrintPortList(std::ostream& out, const std::filesystem::path& configPath,
+                   const std::string& sysfsRoot) {
+    const std::string configured =
+        CIniFile(configPath).ReadString(config_key::kCom, kDefaultComPath);
+    for (const std::string& port : SystemPortList(sysfsRoot, configured)) {
+        out << port << '\t' << serial::DescribePort(sysfsRoot, port) << '\n';
+    }
+}
+
+void PrintFileLayout(std::ostream& out, const FileLayout& files) {
+    out << "\nFiles (" << (files.portable ? "portable" : "installed") << " layout):\n"
+        << "  configuration  " << files.configFile.string() << '\n'
+        << "  skin           " << files.skinFile.string() << '\n'
+        << "  3D model       " << files.modelFile.string() << '\n'
+        << "  CSV files      " << files.dataDirectory.string()
+        << " (unless PATH in the configuration says otherwise)\n"
+        << "  pictures       " << files.pictureDirectory.string() << '\n';
+}
 
 bool SystemLocaleIsChineseChina() {
     for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "app/FileLayout.h"
 #include "app/HeadlessOptions.h"
 
 #include <filesystem>
 #include <iosfwd>
+#include <string>
 
 namespace orvanta::app {
 
@@ -22,6 +24,13 @@ struct HeadlessEnvironment {
 // close handling. Returns the exit status: 0, or 3 when no port could be opened.
 // Main thread.
 int RunHeadless(const HeadlessOptions& options, const HeadlessEnvironment& environment);
+
+// The port list as the window offers it (without the guesses offered when there is no port
+// at all), one port a line: path, a tab, what it is.
+void PrintPortList(std::ostream& out, const std::filesystem::path& configPath,
+                   const std::string& sysfsRoot);
+// Where the program keeps its files, for the usage text.
+void PrintFileLayout(std::ostream& out, const FileLayout& files);
 
 // Whether the system language is Chinese of China, as the environment says.
 bool SystemLocaleIsChineseChina();

@@ -20,6 +20,11 @@
 
 namespace orvanta::app {
 
+// The system's serial ports under sysfsRoot, with the configured path when it exists and
+// was not found: what the port list offers.
+std::vector<std::string> SystemPortList(const std::string& sysfsRoot,
+                                        const std::string& configuredPath);
+
 // Where the host finds its files, ports and clocks. The defaults are the program's.
 struct HostOptions {
     std::filesystem::path configPath;
