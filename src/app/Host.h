@@ -25,7 +25,8 @@ namespace orvanta::app {
 std::vector<std::string> SystemPortList(const std::string& sysfsRoot,
                                         const std::string& configuredPath);
 
-// Where the host finds its files, ports and clocks. The defaults are the program's.
+// Where the host finds its files (from the file layout), ports and clocks; the defaults of
+// the ports and clocks are the program's.
 struct HostOptions {
     std::filesystem::path configPath;
     std::filesystem::path dataDirectory; // the default one, before PATH
