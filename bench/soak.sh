@@ -57,7 +57,7 @@ for _ in $(seq 100); do
 done
 grep -q "serving" "$work/devsim.out" || { echo "soak: the simulator did not start" >&2; cat "$work/devsim.err" >&2; exit 1; }
 
-(cd "$work/bin" && exec ./orvanta --headless --port "$work/device" --baud 256000 \
+(cd / && exec "$work/bin/orvanta" --headless --port "$work/device" --baud 256000 \
     --model VK200-210 --record --mode 2 --freq-index 8) \
     > "$work/orvanta.out" 2> "$work/orvanta.err" &
 prog_pid=$!

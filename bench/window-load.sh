@@ -27,6 +27,7 @@ trap cleanup EXIT
 
 mkdir -p "$work/bin" "$work/config" "$work/data" "$work/picture"
 cp "$dist/config/Mod.3DS" "$dist/config/Int.smf" "$work/config/"
+cp "$dist/bin/orvanta" "$work/bin/"   # the program finds config/ beside its own folder
 link="$work/device"
 printf '[Config]\nLANGUAGE=EN\nMODEL=VK200-210\nPROTOCOL=ASCII\nCOM=%s\nBAUD=6\nPARITY=0\n' \
     "$link" > "$work/config/Config.ini"
@@ -36,7 +37,7 @@ printf '[Config]\nLANGUAGE=EN\nMODEL=VK200-210\nPROTOCOL=ASCII\nCOM=%s\nBAUD=6\n
 simulator_pid=$!
 for _ in $(seq 50); do [ -e "$link" ] && break; sleep 0.1; done
 
-(cd "$work/bin" && ORVANTA_REPORT_FIRST_PAINT=1 exec "$dist/bin/orvanta" 2> "$work/window.log") &
+ORVANTA_REPORT_FIRST_PAINT=1 "$work/bin/orvanta" 2> "$work/window.log" &
 window_pid=$!
 
 ticks=$(getconf CLK_TCK)

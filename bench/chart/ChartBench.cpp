@@ -18,6 +18,7 @@ public:
     bool MainWindowReady() const override { return false; }
     int LanguageFlag() const override { return 1; }
     void ShowMessage(const QString&, const QString&) override {}
+    QString PictureFolder() const override { return {}; }
 };
 
 void BM_RebuildAndRender(benchmark::State& state) {

@@ -14,10 +14,9 @@ namespace orvanta::app {
 // Main thread only.
 class CIniFile {
 public:
-    static constexpr const char* kDefaultPath = "../config/Config.ini";
     static constexpr const char* kSection = "Config";
 
-    explicit CIniFile(std::filesystem::path path = kDefaultPath);
+    explicit CIniFile(std::filesystem::path path);
     ~CIniFile();
 
     const std::filesystem::path& Path() const { return m_path; }

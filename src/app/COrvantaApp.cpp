@@ -1,6 +1,5 @@
 #include "app/COrvantaApp.h"
 
-#include "app/HeadlessRun.h"
 #include "app/LanguageChoice.h"
 
 #include <QApplication>
@@ -44,25 +43,29 @@ bool SystemLanguageIsChineseChina() {
     return system.language() == QLocale::Chinese && system.territory() == QLocale::China;
 }
 
-COrvantaDlg::Options StartupOptions(const std::filesystem::path& configPath,
-                                    bool systemLanguageIsChineseChina) {
-    const LanguageChoice language = ChooseLanguage(configPath, systemLanguageIsChineseChina);
+COrvantaDlg::Options StartupOptions(const FileLayout& files, bool systemLanguageIsChineseChina) {
+    const LanguageChoice language = ChooseLanguage(files.configFile, systemLanguageIsChineseChina);
     COrvantaDlg::Options options;
-    options.host.configPath = configPath;
-    options.host.dataDirectory = DefaultDataDirectory();
+    options.host.configPath = files.configFile;
+    options.host.dataDirectory = files.dataDirectory;
+    options.modelFile = files.modelFile;
+    options.pictureDirectory = files.pictureDirectory;
     options.host.languageFlag = language.LanguageFlag;
     options.backgroundBitmap = language.BackgroundBitmap;
     return options;
 }
 
 int COrvantaApp::Run(int& argc, char** argv) {
+    const FileLayout files = ProgramFileLayout();
     m_skin.Start(nullptr, "SCRIBBLE", 0, 0);
-    m_skin.LoadSkinFile(kSkinPath);
+    m_skin.LoadSkinFile(files.skinFile.c_str());
 
     {
         QApplication application(argc, argv);
         QApplication::setApplicationName(QStringLiteral("Orvanta"));
-        COrvantaDlg::Options options = StartupOptions(kConfigPath, SystemLanguageIsChineseChina());
+        // Desktops match the window to its menu entry and icon by this name.
+        QGuiApplication::setDesktopFileName(QStringLiteral("com.orvanta.Orvanta"));
+        COrvantaDlg::Options options = StartupOptions(files, SystemLanguageIsChineseChina());
         options.skin = &m_skin;
         // For measurements: how long the window took to show its first picture.
         if (std::getenv("ORVANTA_REPORT_FIRST_PAINT")) {

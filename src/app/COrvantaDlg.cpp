@@ -5,6 +5,7 @@
 #include "app/CDataShowDlg.h"
 #include "app/CMyToolBar.h"
 #include "app/PanelBindings.h"
+#include "app/PortListDelegate.h"
 #include "app/QtText.h"
 #include "app/QtTimerService.h"
 #include "app/SkinLayer.h"
@@ -12,10 +13,12 @@
 #include "chart/CChartDlg.h"
 #include "res/Artwork.h"
 #include "res/StringTable.h"
+#include "serial/PortDescription.h"
 #include "view3d/C3DShowDlg.h"
 
 #include <QAbstractButton>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QContextMenuEvent>
 #include <QDesktopServices>
 #include <QFontMetrics>
@@ -72,6 +75,14 @@ COrvantaDlg::COrvantaDlg(Options options)
                                      [this] { return LanguageFlag(); }, m_hoverSegment, &parent);
             return m_strip;
         });
+
+    if (auto* ports = m_controls->As<QComboBox>(main_id::kPortList)) {
+        PortListDelegate::Install(
+            *ports,
+            m_options.describePort ? m_options.describePort : [](const std::string& devicePath) {
+                return serial::DescribePort("/sys", devicePath);
+            });
+    }
 
     m_timers = std::make_unique<QtTimerService>([this](int id) { m_host->OnTimer(id); });
     m_ui = std::make_unique<WidgetHostUi>(
@@ -148,7 +159,8 @@ void COrvantaDlg::CreatePages() {
     m_toolbar->show();
 
     AppState& state = m_host->State();
-    m_view = new view3d::C3DShowDlg(&state.record.AttitudeDegrees, this);
+    m_view =
+        new view3d::C3DShowDlg(&state.record.AttitudeDegrees, m_options.modelFile.string(), this);
     // A right-button drag pans the chart; the about menu is the window's own.
     m_view->setContextMenuPolicy(Qt::PreventContextMenu);
     m_view->setGeometry(FrameRect(kViewFrame));
@@ -306,6 +318,10 @@ int COrvantaDlg::LanguageFlag() const {
 
 void COrvantaDlg::ShowMessage(const QString& text, const QString& caption) {
     m_ui->ShowMessage(caption.toStdString(), text.toStdString(), MessageIcon::None);
+}
+
+QString COrvantaDlg::PictureFolder() const {
+    return QString::fromStdString(m_options.pictureDirectory.string());
 }
 
 void COrvantaDlg::paintEvent(QPaintEvent*) {

@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QUrl>
 #include <QWidget>
+#include <filesystem>
 #include <functional>
 #include <memory>
 
@@ -36,11 +37,15 @@ inline constexpr const char* kWebAddress = "https://www.orvanta.com/";
 class COrvantaDlg : public QWidget, public chart::ChartPageHost {
 public:
     struct Options {
-        HostOptions host; // its languageFlag is the run's language
+        HostOptions host;                       // its languageFlag is the run's language
+        std::filesystem::path modelFile;        // the 3D view's model
+        std::filesystem::path pictureDirectory; // where chart pictures go
         int backgroundBitmap = 139;
         SkinLayer* skin = nullptr;                // null: no theming
         std::function<void(const QUrl&)> openUrl; // null: the desktop's browser
         std::function<void()> firstPainted;       // called once, after the first paint
+        // What a port is, for the port list's drop-down; null: from /sys.
+        std::function<std::string(const std::string& devicePath)> describePort;
     };
 
     explicit COrvantaDlg(Options options);
@@ -81,6 +86,7 @@ public:
     bool MainWindowReady() const override { return m_initialised; }
     int LanguageFlag() const override;
     void ShowMessage(const QString& text, const QString& caption) override;
+    QString PictureFolder() const override;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

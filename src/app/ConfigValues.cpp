@@ -1,8 +1,14 @@
 #include "app/ConfigValues.h"
 
+#include <filesystem>
+#include <system_error>
+
 namespace orvanta::app {
 
 ProfileStatus CreateConfigFile(CIniFile& file, const std::string& dataDirectory) {
+    // An installed program's first start: ~/.config/orvanta does not exist yet.
+    std::error_code ec;
+    std::filesystem::create_directories(file.Path().parent_path(), ec);
     ProfileStatus first = ProfileStatus::Ok;
     const auto note = [&first](ProfileStatus status) {
         if (first == ProfileStatus::Ok) {

@@ -30,8 +30,9 @@ struct ConfigValues {
     int parity = 0;       // PARITY, default 0
 };
 
-// Writes the seven keys in order: LANGUAGE=CH, MODEL=VK100, PROTOCOL=ASCII, COM=/dev/ttyS0,
-// BAUD=1, PARITY=0, PATH=dataDirectory. Returns the first failure (all seven are tried).
+// Makes the file's folder when it is missing, then writes the seven keys in order:
+// LANGUAGE=CH, MODEL=VK100, PROTOCOL=ASCII, COM=/dev/ttyS0, BAUD=1, PARITY=0,
+// PATH=dataDirectory. Returns the first failure (all seven are tried).
 ProfileStatus CreateConfigFile(CIniFile& file, const std::string& dataDirectory);
 
 ConfigValues ReadConfigValues(const CIniFile& file, const std::string& dataDirectory);

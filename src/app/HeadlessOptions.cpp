@@ -15,6 +15,33 @@ const char* const kHeadlessUsage =
     "       orvanta --headless --replay FILE [--speed X|max] [--model VK100|VK200-210|VN300]\n"
     "                          [--record] [--duration SECONDS] [--monitor]\n";
 
+const char* const kProgramUsage =
+    "usage: orvanta                 the window\n"
+    "       orvanta --headless ...  the same without a window (below)\n"
+    "       orvanta --list-ports    the serial ports, one a line: path, a tab, what it is\n"
+    "       orvanta --version\n"
+    "       orvanta --help\n";
+
+ProgramModeChoice ChooseProgramMode(const std::vector<std::string>& args) {
+    if (args.empty()) {
+        return {ProgramMode::Window, {}};
+    }
+    for (const std::string& arg : args) {
+        if (arg == "--headless") {
+            return {ProgramMode::Headless, {}};
+        }
+    }
+    for (const ModeSwitch& entry : kModeSwitches) {
+        if (args[0] == entry.name) {
+            if (args.size() == 1) {
+                return {entry.mode, {}};
+            }
+            return {ProgramMode::Unusable, args[0] + " takes no other arguments"};
+        }
+    }
+    return {ProgramMode::Unusable, "unknown argument: " + args[0]};
+}
+
 namespace {
 
 template <typename Int> std::optional<Int> ParseInt(const std::string& text, Int low, Int high) {

@@ -4,9 +4,36 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace orvanta::app {
+
+// What the command line asks for. Window: no arguments. Headless: "--headless" anywhere;
+// its own arguments are read by ParseHeadlessArgs. The others stand alone.
+enum class ProgramMode { Window, Headless, Help, Version, ListPorts, Unusable };
+
+struct ModeSwitch {
+    std::string_view name;
+    ProgramMode mode;
+};
+inline constexpr ModeSwitch kModeSwitches[] = {
+    {"--help", ProgramMode::Help},
+    {"-h", ProgramMode::Help},
+    {"--version", ProgramMode::Version},
+    {"--list-ports", ProgramMode::ListPorts},
+};
+
+struct ProgramModeChoice {
+    ProgramMode mode;
+    std::string error; // why the arguments are unusable
+};
+
+// args excludes the program name. Pure; any thread.
+ProgramModeChoice ChooseProgramMode(const std::vector<std::string>& args);
+
+// The whole usage: the modes, then the headless mode's arguments.
+extern const char* const kProgramUsage;
 
 // The command line of the headless mode:
 // orvanta --headless [--port PATH] [--baud RATE] [--parity N|O|E]

@@ -1,9 +1,11 @@
 #include "app/HeadlessRun.h"
 
+#include "app/ConfigValues.h"
 #include "app/ControlModel.h"
 #include "app/Host.h"
 #include "app/LanguageChoice.h"
 #include "app/MainLoop.h"
+#include "serial/PortDescription.h"
 
 #include <atomic>
 #include <csignal>
@@ -43,13 +45,23 @@ private:
 
 } // namespace
 
-std::filesystem::path DefaultDataDirectory() {
-    std::error_code error;
-    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (error) {
-        return "../data";
+void PrintPortList(std::ostream& out, const std::filesystem::path& configPath,
+                   const std::string& sysfsRoot) {
+    const std::string configured =
+        CIniFile(configPath).ReadString(config_key::kCom, kDefaultComPath);
+    for (const std::string& port : SystemPortList(sysfsRoot, configured)) {
+        out << port << '\t' << serial::DescribePort(sysfsRoot, port) << '\n';
     }
-    return program.parent_path().parent_path() / "data";
+}
+
+void PrintFileLayout(std::ostream& out, const FileLayout& files) {
+    out << "\nFiles (" << (files.portable ? "portable" : "installed") << " layout):\n"
+        << "  configuration  " << files.configFile.string() << '\n'
+        << "  skin           " << files.skinFile.string() << '\n'
+        << "  3D model       " << files.modelFile.string() << '\n'
+        << "  CSV files      " << files.dataDirectory.string()
+        << " (unless PATH in the configuration says otherwise)\n"
+        << "  pictures       " << files.pictureDirectory.string() << '\n';
 }
 
 bool SystemLocaleIsChineseChina() {

@@ -1,15 +1,17 @@
 #pragma once
 
+#include "app/FileLayout.h"
 #include "app/HeadlessOptions.h"
 
 #include <filesystem>
 #include <iosfwd>
+#include <string>
 
 namespace orvanta::app {
 
 // Where the headless run finds its files and writes its lines.
 struct HeadlessEnvironment {
-    std::filesystem::path configPath = "../config/Config.ini";
+    std::filesystem::path configPath;
     std::filesystem::path dataDirectory; // the default data directory
     bool systemLocaleIsChineseChina = false;
     std::ostream* out = nullptr; // status lines and the echo; null: stdout
@@ -23,8 +25,13 @@ struct HeadlessEnvironment {
 // Main thread.
 int RunHeadless(const HeadlessOptions& options, const HeadlessEnvironment& environment);
 
-// The data directory two levels above the running program file, then "data".
-std::filesystem::path DefaultDataDirectory();
+// The port list as the window offers it (without the guesses offered when there is no port
+// at all), one port a line: path, a tab, what it is.
+void PrintPortList(std::ostream& out, const std::filesystem::path& configPath,
+                   const std::string& sysfsRoot);
+// Where the program keeps its files, for the usage text.
+void PrintFileLayout(std::ostream& out, const FileLayout& files);
+
 // Whether the system language is Chinese of China, as the environment says.
 bool SystemLocaleIsChineseChina();
 

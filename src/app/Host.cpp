@@ -63,6 +63,12 @@ void LittleEndian(std::uint32_t value, std::uint8_t out[4]) {
 
 } // namespace
 
+std::vector<std::string> SystemPortList(const std::string& sysfsRoot,
+                                        const std::string& configuredPath) {
+    serial::PortTable table;
+    return serial::FillPortList(table, sysfsRoot, serial::ProbeRealUart, configuredPath);
+}
+
 Host::Host(HostUi& ui, TimerService& timers, HostOptions options)
     : ui_(ui), timers_(timers), options_(std::move(options)),
       mainThread_(std::this_thread::get_id()), config_(options_.configPath),
@@ -74,8 +80,7 @@ Host::Host(HostUi& ui, TimerService& timers, HostOptions options)
     }
     if (!options_.listPorts) {
         options_.listPorts = [](const std::string& configured) {
-            serial::PortTable table;
-            return serial::FillPortList(table, "/sys", serial::ProbeRealUart, configured);
+            return SystemPortList("/sys", configured);
         };
     }
     if (!options_.clock) {

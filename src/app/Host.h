@@ -20,12 +20,17 @@
 
 namespace orvanta::app {
 
-// Where the host finds its files, ports and clocks. The defaults are the program's.
+// The system's serial ports under sysfsRoot, with the configured path when it exists and
+// was not found: what the port list offers.
+std::vector<std::string> SystemPortList(const std::string& sysfsRoot,
+                                        const std::string& configuredPath);
+
+// Where the host finds its files (from the file layout), ports and clocks; the defaults of
+// the ports and clocks are the program's.
 struct HostOptions {
-    std::filesystem::path configPath = CIniFile::kDefaultPath;
-    // The default data directory: two levels above the program file, then "data".
-    std::filesystem::path dataDirectory;
-    int languageFlag = 1; // 0 Chinese, 1 English, as chosen at start-up
+    std::filesystem::path configPath;
+    std::filesystem::path dataDirectory; // the default one, before PATH
+    int languageFlag = 1;                // 0 Chinese, 1 English, as chosen at start-up
     // The serial port list for a configured path; the system's ports by default.
     std::function<std::vector<std::string>(const std::string& configuredPath)> listPorts;
     const recording::LocalClock* clock = nullptr;  // null: the computer's clock

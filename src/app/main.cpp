@@ -1,3 +1,4 @@
+#include "app/FileLayout.h"
 #include "app/HeadlessOptions.h"
 #include "app/HeadlessRun.h"
 
@@ -5,7 +6,6 @@
 #include "app/COrvantaApp.h"
 #endif
 
-#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <iostream>
@@ -17,26 +17,49 @@ int main(int argc, char** argv) {
     // A file-size limit must turn into a write error the recorder reports, not an end.
     std::signal(SIGXFSZ, SIG_IGN);
     const std::vector<std::string> args(argv + 1, argv + argc);
-    const bool headless = std::find(args.begin(), args.end(), "--headless") != args.end();
+    const ProgramModeChoice choice = ChooseProgramMode(args);
+    switch (choice.mode) {
+    case ProgramMode::Help:
+        std::cout << kProgramUsage << '\n' << kHeadlessUsage;
+        PrintFileLayout(std::cout, ProgramFileLayout());
+        return 0;
+    case ProgramMode::Version:
+        std::cout << "orvanta " ORVANTA_VERSION "\n";
+        return 0;
+    case ProgramMode::ListPorts:
+        PrintPortList(std::cout, ProgramFileLayout().configFile, "/sys");
+        return 0;
+    case ProgramMode::Unusable:
+        std::cerr << "orvanta: " << choice.error << '\n' << kProgramUsage;
+        return 2;
+    case ProgramMode::Window:
 #ifdef ORVANTA_WITH_WINDOW
-    if (!headless) {
         if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") &&
             !std::getenv("QT_QPA_PLATFORM")) {
             std::cerr << "orvanta: no display to open the window on; use --headless\n"
                       << kHeadlessUsage;
             return 2;
         }
-        COrvantaApp application;
-        return application.Run(argc, argv);
-    }
+        {
+            COrvantaApp application;
+            return application.Run(argc, argv);
+        }
+#else
+        std::cerr << "orvanta: built without the window; use --headless\n" << kHeadlessUsage;
+        return 2;
 #endif
+    case ProgramMode::Headless:
+        break;
+    }
     const HeadlessParse parse = ParseHeadlessArgs(args);
     if (!parse.options) {
         std::cerr << "orvanta: " << parse.error << '\n' << kHeadlessUsage;
         return 2;
     }
+    const FileLayout files = ProgramFileLayout();
     HeadlessEnvironment environment;
-    environment.dataDirectory = DefaultDataDirectory();
+    environment.configPath = files.configFile;
+    environment.dataDirectory = files.dataDirectory;
     environment.systemLocaleIsChineseChina = SystemLocaleIsChineseChina();
     return RunHeadless(*parse.options, environment);
 }

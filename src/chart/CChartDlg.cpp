@@ -187,13 +187,14 @@ void CChartDlg::ToggleOrdinate() {
     m_chart->Redraw();
 }
 
-QString CChartDlg::PictureFileName(const QDateTime& localTime) {
-    return QStringLiteral("../picture/VW400_Wave_shape_") +
-           localTime.toString(QStringLiteral("yyyyMMddHHmmss")) + QStringLiteral(".png");
+QString CChartDlg::PictureFileName(const QString& folder, const QDateTime& localTime) {
+    return QDir(folder).filePath(QStringLiteral("VW400_Wave_shape_") +
+                                 localTime.toString(QStringLiteral("yyyyMMddHHmmss")) +
+                                 QStringLiteral(".png"));
 }
 
 bool CChartDlg::SaveChartPicture() {
-    const QString path = PictureFileName(QDateTime::currentDateTime());
+    const QString path = PictureFileName(m_host.PictureFolder(), QDateTime::currentDateTime());
     // A missing picture folder is made rather than losing the picture.
     const bool saved =
         QDir().mkpath(QFileInfo(path).path()) && m_chart->ExportImage(path, kPictureRect);

@@ -58,10 +58,10 @@ public:
     void ToggleSeries(int axis);
     void ToggleAbscissa();
     void ToggleOrdinate();
-    // Writes ../picture/VW400_Wave_shape_<local time>.png (800 x 360); tells
-    // the user when it cannot.
+    // Writes VW400_Wave_shape_<local time>.png (800 x 360) into the host's picture
+    // folder; tells the user when it cannot.
     bool SaveChartPicture();
-    static QString PictureFileName(const QDateTime& localTime);
+    static QString PictureFileName(const QString& folder, const QDateTime& localTime);
 
     void KillChartTimer();
     bool ChartTimerRunning() const { return m_timerId != 0; }

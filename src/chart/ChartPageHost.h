@@ -5,8 +5,8 @@
 namespace orvanta::chart {
 
 // What the chart page needs from the main window: the live data page it
-// swaps places with, the window's readiness, the language and message boxes.
-// Main thread only.
+// swaps places with, the window's readiness, the language, message boxes and the
+// picture folder. Main thread only.
 class ChartPageHost {
 public:
     virtual ~ChartPageHost() = default;
@@ -20,6 +20,8 @@ public:
     // 0 Chinese, 1 English.
     virtual int LanguageFlag() const = 0;
     virtual void ShowMessage(const QString& text, const QString& caption) = 0;
+    // Where saved chart pictures go; made when the first picture is saved.
+    virtual QString PictureFolder() const = 0;
 };
 
 } // namespace orvanta::chart

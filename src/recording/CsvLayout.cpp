@@ -116,10 +116,6 @@ std::filesystem::path BuildCsvPath(const std::filesystem::path& directory,
     return directory / (SanitizeFileNamePart(modelName) + "_" + FormatFileTime(time) + ".csv");
 }
 
-std::filesystem::path DefaultDataDirectory(const std::filesystem::path& programFile) {
-    return programFile.parent_path().parent_path() / "data";
-}
-
 std::string ReplaceAllCp936(std::string_view text, std::string_view from, std::string_view to) {
     std::string out;
     out.reserve(text.size() + 16);

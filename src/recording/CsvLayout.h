@@ -40,9 +40,6 @@ std::string SanitizeFileNamePart(std::string_view modelName);
 std::filesystem::path BuildCsvPath(const std::filesystem::path& directory,
                                    std::string_view modelName, const LocalTime& time);
 
-// The data directory beside the program's folder: /X/bin/orvanta gives /X/data.
-std::filesystem::path DefaultDataDirectory(const std::filesystem::path& programFile);
-
 // The header after a click on the angle pair (0 "°", 1 "rad") or the acceleration pair
 // (0 "g", 1 "m/s²"). The header holds code page 936 bytes ("°" is A1 E3).
 std::string RewriteAngleUnit(std::string_view header, int angleUnit);

@@ -9,8 +9,8 @@
 
 namespace orvanta::view3d {
 
-C3DShowDlg::C3DShowDlg(const std::array<float, 3>* attitudeDegrees, QWidget* parent,
-                       std::string modelPath)
+C3DShowDlg::C3DShowDlg(const std::array<float, 3>* attitudeDegrees, std::string modelPath,
+                       QWidget* parent)
     : QOpenGLWidget(parent), m_attitude(attitudeDegrees), m_modelPath(std::move(modelPath)) {
     setFormat(SetupPixelFormat());
     setFocusPolicy(Qt::NoFocus);

@@ -20,8 +20,8 @@ public:
 
     // attitudeDegrees (roll, pitch, yaw) is read on every redraw and must outlive the view;
     // null draws the model level. The model file is read once, when OpenGL is first set up.
-    explicit C3DShowDlg(const std::array<float, 3>* attitudeDegrees, QWidget* parent = nullptr,
-                        std::string modelPath = kDefaultModelPath);
+    C3DShowDlg(const std::array<float, 3>* attitudeDegrees, std::string modelPath,
+               QWidget* parent = nullptr);
     ~C3DShowDlg() override;
 
     // The surface the view asks for: compatibility profile, 24-bit colour, depth, double

@@ -8,9 +8,6 @@
 
 namespace orvanta::view3d {
 
-// Relative to the process's current directory, like every path of the program.
-inline constexpr const char* kDefaultModelPath = "../config/Mod.3DS";
-
 // Chunk identifiers of the 3DS format that the loader interprets.
 namespace chunk {
 inline constexpr std::uint16_t kPrimary = 0x4D4D;
@@ -47,7 +44,7 @@ struct SceneLoadResult {
 // as it was and the result carries "Unable to find the file: <path>!" or
 // "Unable to load PRIMARY chuck from file: <path>!". Malformed chunks inside a valid primary
 // chunk never fail the load: what lies outside a chunk, a list or the file is not read.
-SceneLoadResult LoadSceneModel(SceneModel& model, const std::string& path = kDefaultModelPath);
+SceneLoadResult LoadSceneModel(SceneModel& model, const std::string& path);
 
 // The same on bytes already in memory; name stands in for the path in the failure text.
 SceneLoadResult LoadSceneModelFromBytes(SceneModel& model, std::span<const std::uint8_t> bytes,

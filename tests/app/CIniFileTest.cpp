@@ -30,6 +30,14 @@ TEST_F(CIniFileTest, CreationWritesTheSevenKeysInOrder) {
     EXPECT_EQ(values.com, "/dev/ttyS0");
     EXPECT_EQ(values.baud, 1);
     EXPECT_EQ(values.path, "/opt/orvanta/data");
+
+    // A first start of the installed program: the folder is made, a file in its way fails.
+    CIniFile nested(dir_.path() / "config" / "orvanta" / "Config.ini");
+    EXPECT_EQ(CreateConfigFile(nested, "/data"), ProfileStatus::Ok);
+    EXPECT_TRUE(nested.Exists());
+    WriteFile(dir_.path() / "blocked", "x");
+    CIniFile blocked(dir_.path() / "blocked" / "orvanta" / "Config.ini");
+    EXPECT_EQ(CreateConfigFile(blocked, "/data"), ProfileStatus::CannotWrite);
 }
 
 TEST_F(CIniFileTest, MissingKeysTakeTheirDefaults) {

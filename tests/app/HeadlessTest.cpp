@@ -2,8 +2,11 @@
 // simulator.
 #include "HostFixture.h"
 #include "app/HeadlessOptions.h"
+#include "app/HeadlessRun.h"
+#include "support/FakeSysfs.h"
 
 #include <regex>
+#include <sstream>
 #include <sys/wait.h>
 
 namespace orvanta::app::testing {
@@ -66,20 +69,83 @@ TEST(HeadlessArgsTest, UsableAndUnusableArguments) {
     EXPECT_EQ(ParseHeadlessArgs(cases[16].args).options->speed.factor, 0.5);
 }
 
-// Runs the program from a copy in the fixture's bin/ folder; returns its exit status.
+TEST(ProgramModeTest, SwitchesStandAloneAndUnknownOnesAreRefused) {
+    struct Case {
+        std::vector<std::string> args;
+        ProgramMode mode;
+        const char* error;
+    };
+    const Case cases[] = {
+        {{}, ProgramMode::Window, ""},
+        {{"--help"}, ProgramMode::Help, ""},
+        {{"-h"}, ProgramMode::Help, ""},
+        {{"--version"}, ProgramMode::Version, ""},
+        {{"--list-ports"}, ProgramMode::ListPorts, ""},
+        {{"--port", "/dev/ttyUSB0", "--headless"}, ProgramMode::Headless, ""},
+        {{"--version", "--help"}, ProgramMode::Unusable, "--version takes no other arguments"},
+        {{"--port", "/dev/ttyUSB0"}, ProgramMode::Unusable, "unknown argument: --port"},
+        {{"-platform", "xcb"}, ProgramMode::Unusable, "unknown argument: -platform"},
+    };
+    for (const Case& c : cases) {
+        const ProgramModeChoice choice = ChooseProgramMode(c.args);
+        EXPECT_EQ(choice.mode, c.mode) << ::testing::PrintToString(c.args);
+        EXPECT_EQ(choice.error, c.error);
+    }
+}
+
+TEST(PortListTest, OneLineAPortWithWhatItIs) {
+    orvanta::testing::FakeSysfs sysfs;
+    const std::string hub = "pci0000:00/0000:00:14.0/usb1/";
+    sysfs.AddUsbDevice(hub + "1-1", "FTDI", "FT232R USB UART", "A50285BI");
+    sysfs.AddTty("ttyUSB0", sysfs.AddDevice(hub + "1-1/1-1:1.0/ttyUSB0", "ftdi_sio"));
+    sysfs.AddUsbDevice(hub + "1-2", "Silicon Labs", "CP2102 USB to UART Bridge", "");
+    sysfs.AddTty("ttyUSB1", sysfs.AddDevice(hub + "1-2/1-2:1.0/ttyUSB1", "cp210x"));
+    sysfs.AddUsbDevice(hub + "1-3", "", "", "");
+    sysfs.AddTty("ttyACM0", sysfs.AddDevice(hub + "1-3/1-3:1.0", "cdc_acm"));
+    sysfs.AddTty("tty1", sysfs.AddDevice("virtual/tty", ""));
+    // The configured port, a by-id link that sysfs does not list, comes last and as given.
+    const fs::path link = sysfs.root() / "serial" / "by-id" / "usb-FTDI_FT232R-if00-port0";
+    fs::create_directories(link.parent_path());
+    fs::create_symlink("/dev/null", link);
+    const fs::path config = sysfs.root() / "Config.ini";
+    orvanta::testing::WriteFile(config, "[Config]\nCOM=" + link.string() + "\n");
+
+    std::ostringstream out;
+    PrintPortList(out, config, sysfs.root().string());
+    EXPECT_EQ(out.str(), "/dev/ttyACM0\tcdc_acm\n"
+                         "/dev/ttyUSB0\tFTDI FT232R USB UART (A50285BI)\n"
+                         "/dev/ttyUSB1\tSilicon Labs CP2102 USB to UART Bridge\n" +
+                             link.string() + "\t\n");
+}
+
+// Runs the program from a copy in the fixture's bin/ folder, with an unrelated folder as
+// the current directory; returns its exit status.
 class HeadlessProcessTest : public HostFixture {
 protected:
     int Run(const std::string& arguments) {
         const fs::path bin = folder_.root() / "bin";
+        const fs::path elsewhere = folder_.root() / "elsewhere";
+        fs::create_directories(elsewhere);
         fs::copy_file(ORVANTA_BINARY, bin / "orvanta", fs::copy_options::overwrite_existing);
-        const std::string command = "cd '" + bin.string() + "' && ./orvanta " + arguments + " > '" +
-                                    (folder_.root() / "out.txt").string() + "' 2> '" +
-                                    (folder_.root() / "err.txt").string() + "'";
+        // Should the program take itself for installed, its files stay in the test's folder.
+        const std::string command =
+            "cd '" + elsewhere.string() + "' && HOME='" + (folder_.root() / "home").string() +
+            "' XDG_CONFIG_HOME= XDG_DOCUMENTS_DIR= XDG_PICTURES_DIR= " + launcher_ + "'" +
+            (bin / "orvanta").string() + "' " + arguments + " > '" +
+            (folder_.root() / "out.txt").string() + "' 2> '" +
+            (folder_.root() / "err.txt").string() + "'";
         const int status = std::system(command.c_str());
         out_ = ProgramFolder::ReadFile(folder_.root() / "out.txt");
         err_ = ProgramFolder::ReadFile(folder_.root() / "err.txt");
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
+    int RunWithoutDisplay(const std::string& arguments) {
+        launcher_ = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM ";
+        const int status = Run(arguments);
+        launcher_.clear();
+        return status;
+    }
+    std::string launcher_;
     std::string out_, err_;
 };
 
@@ -114,6 +180,7 @@ TEST_F(HeadlessProcessTest, RecordsAgainstTheSimulatorAndPrintsStatusLines) {
     const auto rows = std::count(csv.begin(), csv.end(), '\n') - 1;
     EXPECT_EQ(static_cast<std::uint64_t>(rows), simulator.Counters().dataFramesSent);
     EXPECT_NE(folder_.ReadConfig().find("MODEL=VK200-210"), std::string::npos);
+    EXPECT_TRUE(fs::is_empty(folder_.root() / "elsewhere"));
 }
 
 TEST_F(HeadlessProcessTest, ExitStatusesForNoPortAndBadArguments) {
@@ -122,6 +189,33 @@ TEST_F(HeadlessProcessTest, ExitStatusesForNoPortAndBadArguments) {
     EXPECT_EQ(Run("--headless --baud 12345 --duration 1"), 2);
     EXPECT_NE(err_.find("usage:"), std::string::npos);
     EXPECT_EQ(Run("--headless --bogus"), 2);
+}
+
+TEST_F(HeadlessProcessTest, InformationOnStandardOutputWithoutADisplay) {
+    struct Case {
+        const char* arguments;
+        int status;
+        const char* out; // the start of standard output
+    };
+    const Case cases[] = {
+        {"--help", 0, "usage: orvanta "},
+        {"--version", 0, "orvanta 1."},
+        {"--list-ports", 0, ""},
+        {"--bogus", 2, ""},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(RunWithoutDisplay(c.arguments), c.status) << c.arguments;
+        EXPECT_EQ(out_.rfind(c.out, 0), 0u) << c.arguments << ": " << out_;
+        EXPECT_EQ(err_.empty(), c.status == 0) << c.arguments << ": " << err_;
+    }
+    RunWithoutDisplay("--help");
+    EXPECT_NE(out_.find("configuration  " + folder_.config().string()), std::string::npos) << out_;
+    RunWithoutDisplay("--bogus");
+    EXPECT_NE(err_.find("unknown argument: --bogus"), std::string::npos) << err_;
+    RunWithoutDisplay("--list-ports");
+    for (std::size_t at = 0, end; (end = out_.find('\n', at)) != std::string::npos; at = end + 1) {
+        EXPECT_NE(out_.substr(at, end - at).find('\t'), std::string::npos) << out_;
+    }
 }
 
 } // namespace

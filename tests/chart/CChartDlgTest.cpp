@@ -28,27 +28,14 @@ public:
     void ShowMessage(const QString& text, const QString& caption) override {
         messages.emplace_back(text, caption);
     }
+    QString PictureFolder() const override { return pictureFolder; }
 
     bool dataPageShown = true;
     bool dataPageTimer = true;
     bool ready = true;
     int language = 1;
+    QString pictureFolder;
     std::vector<std::pair<QString, QString>> messages;
-};
-
-// Runs the test from <temp>/bin, so ../picture lands in the temporary folder.
-class ScopedWorkingFolder {
-public:
-    ScopedWorkingFolder() : m_previous(QDir::currentPath()) {
-        QDir(m_root.path()).mkpath(QStringLiteral("bin"));
-        QDir::setCurrent(m_root.filePath(QStringLiteral("bin")));
-    }
-    ~ScopedWorkingFolder() { QDir::setCurrent(m_previous); }
-    QString Path(const QString& relative) const { return m_root.filePath(relative); }
-
-private:
-    QTemporaryDir m_root;
-    QString m_previous;
 };
 
 class CChartDlgTest : public ::testing::Test {
@@ -236,24 +223,25 @@ TEST_F(CChartDlgTest, SizeRuleOnceTheMainWindowIsReady) {
 
 TEST_F(CChartDlgTest, PictureFileNames) {
     const QDateTime time(QDate(2020, 5, 29), QTime(14, 30, 5));
-    EXPECT_EQ(CChartDlg::PictureFileName(time),
-              QStringLiteral("../picture/VW400_Wave_shape_20200529143005.png"));
+    EXPECT_EQ(CChartDlg::PictureFileName(QStringLiteral("/home/u/Pictures/Orvanta"), time),
+              QStringLiteral("/home/u/Pictures/Orvanta/VW400_Wave_shape_20200529143005.png"));
 }
 
 TEST_F(CChartDlgTest, SavedPictureMakesItsFolderAndReportsFailure) {
-    const ScopedWorkingFolder folder;
+    const QTemporaryDir root;
+    const QString folder = root.filePath(QStringLiteral("Pictures/Orvanta"));
+    host.pictureFolder = folder;
     page.RebuildSeries();
     ASSERT_TRUE(page.OnChartCommand(CChartDlg::kCommandSavePicture));
-    const QStringList saved = QDir(folder.Path(QStringLiteral("picture")))
-                                  .entryList({QStringLiteral("VW400_Wave_shape_*.png")});
+    const QStringList saved = QDir(folder).entryList({QStringLiteral("VW400_Wave_shape_*.png")});
     ASSERT_EQ(saved.size(), 1);
     EXPECT_EQ(saved[0].size(), QStringLiteral("VW400_Wave_shape_20200529143005.png").size());
-    EXPECT_EQ(QImage(folder.Path(QStringLiteral("picture/")) + saved[0]).size(), QSize(800, 360));
+    EXPECT_EQ(QImage(QDir(folder).filePath(saved[0])).size(), QSize(800, 360));
     EXPECT_TRUE(host.messages.empty());
 
     // A file where the folder should be: nothing can be written, and the user hears of it.
-    ASSERT_TRUE(QDir(folder.Path(QStringLiteral("picture"))).removeRecursively());
-    QFile blocker(folder.Path(QStringLiteral("picture")));
+    ASSERT_TRUE(QDir(folder).removeRecursively());
+    QFile blocker(folder);
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     blocker.close();
     for (int language : {1, 0}) {
@@ -264,7 +252,7 @@ TEST_F(CChartDlgTest, SavedPictureMakesItsFolderAndReportsFailure) {
         const QString& text = host.messages[0].first;
         const QString prefix = language == 1 ? QStringLiteral("Unable to save the picture: ")
                                              : QStringLiteral("无法保存图片: ");
-        EXPECT_TRUE(text.startsWith(prefix + "../picture/VW400_Wave_shape_")) << text.toStdString();
+        EXPECT_TRUE(text.startsWith(prefix + folder + "/VW400_Wave_shape_")) << text.toStdString();
         EXPECT_TRUE(text.endsWith(".png"));
         EXPECT_EQ(host.messages[0].second, QStringLiteral("Message"));
     }

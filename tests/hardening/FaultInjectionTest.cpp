@@ -264,18 +264,18 @@ TEST_F(FaultInjectionTest, ConfigurationFileWithMegabyteLines) {
     EXPECT_EQ(CsvRows(data()), simulator.Counters().dataFramesSent);
 }
 
-// A configuration file that cannot be written (its folder is a regular file): the user is
+// A configuration file that cannot be written (a folder stands in its place): the user is
 // told, the program runs on with defaults and records.
 TEST_F(FaultInjectionTest, ConfigurationFileThatCannotBeWritten) {
-    fs::remove_all(root() / "config");
-    testing::WriteFile(root() / "config", "not a folder");
+    fs::create_directories(config()); // a folder where the file should be
     auto& simulator = StartSimulator(Vk200());
     Spawn({"--headless", "--port", link(), "--model", "VK200-210", "--record", "--duration", "3"});
     const auto status = EndWithDevice(3);
     ASSERT_TRUE(status);
     EXPECT_EQ(*status, 0) << Err();
-    EXPECT_EQ(testing::ReadFile(root() / "config"), "not a folder");
+    EXPECT_TRUE(fs::is_empty(config()));
     EXPECT_EQ(CsvRows(data()), simulator.Counters().dataFramesSent);
+    EXPECT_FALSE(fs::exists(root() / "home"));
 }
 
 // The data directory turns into a regular file in the middle of a recording: the user is

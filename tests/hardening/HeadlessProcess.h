@@ -1,7 +1,8 @@
 #pragma once
 
-// The program in headless mode as a child process in a program folder of its own, against
-// the device simulator run in this process: what the fault-injection tests run.
+// The program in headless mode as a child process in a program folder of its own, started
+// from an unrelated current directory, against the device simulator run in this process:
+// what the fault-injection tests run.
 #include "devsim/DeviceSimulator.h"
 #include "support/TempDir.h"
 
@@ -69,16 +70,19 @@ protected:
     }
     devsim::DeviceSimulator& Simulator() { return *simulator_; }
 
-    // Starts bin/orvanta with arguments from bin/; fileSizeLimit > 0 sets the soft
+    // Starts bin/orvanta with arguments from elsewhere/; fileSizeLimit > 0 sets the soft
     // RLIMIT_FSIZE in the child before it starts (the hard limit stays, so the test can
     // lift the soft one later without CAP_SYS_RESOURCE).
     void Spawn(const std::vector<std::string>& arguments, rlim_t fileSizeLimit = 0) {
         ASSERT_LT(pid_, 0) << "one program at a time";
-        std::vector<std::string> args{"./orvanta"};
+        std::vector<std::string> args{(bin() / "orvanta").string()};
         args.insert(args.end(), arguments.begin(), arguments.end());
         const std::string out = (root() / "out.txt").string();
         const std::string err = (root() / "err.txt").string();
-        const std::string folder = bin().string();
+        const std::string folder = (root() / "elsewhere").string();
+        fs::create_directories(folder);
+        // Should the program take itself for installed, its files stay in the test's folder.
+        const std::string home = (root() / "home").string();
         started_ = Clock::now();
         pid_ = ::fork();
         ASSERT_GE(pid_, 0);
@@ -91,8 +95,11 @@ protected:
             const int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
             const int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
             if (o < 0 || e < 0 || ::dup2(o, 1) < 0 || ::dup2(e, 2) < 0 ||
-                ::chdir(folder.c_str()) != 0) {
+                ::chdir(folder.c_str()) != 0 || ::setenv("HOME", home.c_str(), 1) != 0) {
                 ::_exit(120);
+            }
+            for (const char* name : {"XDG_CONFIG_HOME", "XDG_DOCUMENTS_DIR", "XDG_PICTURES_DIR"}) {
+                ::unsetenv(name);
             }
             if (fileSizeLimit > 0) {
                 rlimit limit{};

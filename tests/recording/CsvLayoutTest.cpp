@@ -75,7 +75,6 @@ TEST(CsvLayoutTest, FileTimeAndPath) {
     EXPECT_EQ(BuildCsvPath("/x/data", "VK100", time).string(), "/x/data/VK100_20200529143005.csv");
     EXPECT_EQ(BuildCsvPath("/x/data/", "VN300", time).string(), "/x/data/VN300_20200529143005.csv");
     EXPECT_EQ(BuildCsvPath("/x", "a/b", time).string(), "/x/a_b_20200529143005.csv");
-    EXPECT_EQ(DefaultDataDirectory("/opt/orvanta/bin/orvanta").string(), "/opt/orvanta/data");
 }
 
 TEST(CsvLayoutTest, FileNameSanitising) {

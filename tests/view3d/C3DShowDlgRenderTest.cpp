@@ -71,7 +71,7 @@ void SaveArtifact(const QImage& image, const char* name) {
 class RenderTest : public ::testing::Test {
 protected:
     void Show(int width = kWidth, int height = kHeight, std::string path = ORVANTA_MODEL_FILE) {
-        view = std::make_unique<C3DShowDlg>(&attitude, nullptr, std::move(path));
+        view = std::make_unique<C3DShowDlg>(&attitude, std::move(path));
         view->resize(width, height);
         view->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));

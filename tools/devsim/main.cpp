@@ -1,6 +1,7 @@
 // orvanta-devsim: plays a VK100, VK200-210 or VN300 on a pseudo-terminal.
 #include "devsim/DeviceSimulator.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <chrono>
@@ -8,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <string_view>
 
@@ -22,6 +24,7 @@ constexpr const char* kUsage =
     "                      [--duration SECONDS] [--noise SECONDS]\n"
     "                      [--inject oversize|no-end|empty-ack --inject-every N]\n"
     "                      [--settings normal|reject|mute]\n"
+    "       orvanta-devsim --version | --help\n"
     "\n"
     "Plays a sensor on a pseudo-terminal and prints \"orvanta-devsim: serving MODEL on PATH\"\n"
     "with the slave's path; open that path (or the --link path) like a serial port.\n"
@@ -51,6 +54,11 @@ constexpr const char* kUsage =
     "end the run. At exit two lines tell how many data frames were sent and how many of\n"
     "them were corrupted.\n";
 
+constexpr std::string_view kValueSwitches[] = {
+    "--model", "--link",   "--baud",         "--auto-divider", "--corrupt-every", "--seed",
+    "--noise", "--inject", "--inject-every", "--settings",     "--duration",
+};
+
 bool ParseUnsigned(std::string_view text, std::uint64_t max, std::uint64_t& value) {
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
     return ec == std::errc() && end == text.data() + text.size() && value <= max;
@@ -71,6 +79,14 @@ int main(int argc, char** argv) {
         if (arg == "--help" || arg == "-h") {
             std::fputs(kUsage, stdout);
             return 0;
+        }
+        if (arg == "--version") {
+            std::puts("orvanta-devsim " ORVANTA_VERSION);
+            return 0;
+        }
+        if (std::find(std::begin(kValueSwitches), std::end(kValueSwitches), arg) ==
+            std::end(kValueSwitches)) {
+            return Fail("unknown option " + std::string(arg) + "\n" + kUsage);
         }
         if (i + 1 >= argc) {
             return Fail("missing value after " + std::string(arg) + "\n" + kUsage);

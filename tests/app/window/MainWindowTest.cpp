@@ -7,6 +7,8 @@
 #include "app/CMyToolBar.h"
 #include "app/COrvantaApp.h"
 #include "app/COrvantaDlg.h"
+#include "app/ControlIds.h"
+#include "app/PortListDelegate.h"
 #include "app/SkinFile.h"
 #include "app/SkinLayer.h"
 #include "app/WidgetHostUi.h"
@@ -16,10 +18,13 @@
 #include "support/TempDir.h"
 #include "view3d/C3DShowDlg.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
+#include <QStyle>
 #include <QTest>
 #include <QToolTip>
 #include <gtest/gtest.h>
@@ -34,20 +39,15 @@ struct Shown {
     std::string text;
 };
 
-// A program folder (bin/, config/, data/) as the current directory, and the window made
-// as the application makes it, with no serial port to find.
+// A program folder (bin/, config/, data/), and the window made as the application makes it,
+// with no serial port to find.
 class MainWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
         fs::create_directories(dir_.path() / "bin");
         fs::create_directories(dir_.path() / "config");
-        previous_ = fs::current_path();
-        fs::current_path(dir_.path() / "bin");
     }
-    void TearDown() override {
-        window_.reset();
-        fs::current_path(previous_);
-    }
+    void TearDown() override { window_.reset(); }
 
     fs::path ConfigPath() const { return dir_.path() / "config" / "Config.ini"; }
     void WriteConfig(const std::string& language) {
@@ -55,10 +55,14 @@ protected:
     }
 
     void Start(bool systemChinese = false, SkinLayer* skin = nullptr) {
-        COrvantaDlg::Options options = StartupOptions("../config/Config.ini", systemChinese);
+        COrvantaDlg::Options options = StartupOptions(PortableLayout(dir_.path()), systemChinese);
         options.skin = skin;
-        options.host.dataDirectory = dir_.path() / "data";
-        options.host.listPorts = [](const std::string&) { return std::vector<std::string>{}; };
+        options.host.listPorts = [this](const std::string&) { return ports_; };
+        options.describePort = [](const std::string& path) {
+            return path == "/dev/ttyUSB0"   ? std::string("FTDI FT232R USB UART (A50285BI)")
+                   : path == "/dev/ttyACM0" ? std::string("STMicroelectronics Virtual COM Port")
+                                            : std::string();
+        };
         options.openUrl = [this](const QUrl& url) { opened_.push_back(url.toString()); };
         window_ = std::make_unique<COrvantaDlg>(std::move(options));
         window_->ui().SetMessageSink(
@@ -87,19 +91,22 @@ protected:
     }
 
     static void SaveArtifact(QWidget& widget, const std::string& name) {
+        SaveArtifact(widget.grab(), name);
+    }
+    static void SaveArtifact(const QPixmap& picture, const std::string& name) {
         const char* dir = std::getenv("ORVANTA_ARTIFACTS");
         if (dir == nullptr) {
             return;
         }
         fs::create_directories(dir);
-        EXPECT_TRUE(widget.grab().save(QString::fromStdString((fs::path(dir) / name).string())));
+        EXPECT_TRUE(picture.save(QString::fromStdString((fs::path(dir) / name).string())));
     }
 
     testing::TempDir dir_;
-    fs::path previous_;
     std::unique_ptr<COrvantaDlg> window_;
     std::vector<Shown> shown_;
     std::vector<QString> opened_;
+    std::vector<std::string> ports_;
 };
 
 TEST_F(MainWindowTest, TheLanguageComesFromTheFileOrTheSystem) {
@@ -448,7 +455,7 @@ TEST_F(MainWindowTest, TheSkinDressesTheWindowAndFourControls) {
     // Without a skin file the window keeps the plain look.
     SkinLayer plain;
     plain.Start(nullptr, "SCRIBBLE", 0, 0);
-    plain.LoadSkinFile("../config/missing.smf");
+    plain.LoadSkinFile((dir_.path() / "config" / "missing.smf").c_str());
     EXPECT_FALSE(plain.HasSkin());
     Start(false, &plain);
     EXPECT_TRUE(window_->styleSheet().isEmpty());
@@ -471,6 +478,47 @@ TEST_F(MainWindowTest, TheAboutBoxNamesTheProgram) {
     about.show();
     QTest::mouseClick(ok, Qt::LeftButton);
     EXPECT_EQ(about.result(), QDialog::Accepted);
+}
+
+TEST_F(MainWindowTest, PortListDropDownSaysWhatEachPortIs) {
+    SkinLayer skin;
+    skin.Start(nullptr, "SCRIBBLE", 0, 0);
+    skin.LoadSkinFile(ORVANTA_SKIN_FILE);
+    ports_ = {"/dev/ttyACM0", "/dev/ttyUSB0", "/dev/serial/by-id/usb-FTDI-if00-port0"};
+    for (const auto& [language, file] :
+         {std::pair{"EN", "port-list-en.png"}, std::pair{"CH", "port-list-zh.png"}}) {
+        WriteConfig(language);
+        Start(false, &skin);
+        auto* list = qobject_cast<QComboBox*>(window_->Control(main_id::kPortList));
+        ASSERT_NE(list, nullptr);
+        ASSERT_EQ(list->count(), 3);
+        // The closed list and the host keep the paths; only the drop-down adds descriptions.
+        EXPECT_EQ(list->currentText(), QStringLiteral("/dev/ttyACM0"));
+        EXPECT_EQ(window_->ui().ListItemText(Dialog::Main, main_id::kPortList, 1), "/dev/ttyUSB0");
+        const QStringList shown = {
+            QStringLiteral("/dev/ttyACM0  STMicroelectronics Virtual COM Port"),
+            QStringLiteral("/dev/ttyUSB0  FTDI FT232R USB UART (A50285BI)"),
+            QStringLiteral("/dev/serial/by-id/usb-FTDI-if00-port0")};
+        list->showPopup();
+        QAbstractItemView* view = list->view();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(view->window()));
+        for (int row = 0; row < 3; ++row) {
+            const QModelIndex index = list->model()->index(row, 0);
+            EXPECT_EQ(PortListDelegate::EntryText(index), shown[row]);
+            // Whole entries, not cut short: the text and its margins fit.
+            const int margin = view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1;
+            EXPECT_GE(view->visualRect(index).width(),
+                      view->fontMetrics().horizontalAdvance(shown[row]) + 2 * margin);
+        }
+        QTest::qWait(200);
+        // The closed list with its drop-down below it, as the screen shows them.
+        const QRect area = QRect(list->mapToGlobal(QPoint(-40, -40)), list->size() + QSize(80, 40))
+                               .united(view->window()->geometry().adjusted(-40, 0, 40, 40));
+        SaveArtifact(list->screen()->grabWindow(0, area.x(), area.y(), area.width(), area.height()),
+                     file);
+        list->hidePopup();
+        window_.reset();
+    }
 }
 
 TEST_F(MainWindowTest, ScreenshotsInBothLanguages) {

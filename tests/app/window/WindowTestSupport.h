@@ -3,6 +3,7 @@
 #include "app/CDataShowDlg.h"
 #include "app/COrvantaDlg.h"
 #include "app/ControlIds.h"
+#include "app/FileLayout.h"
 #include "app/QtTimerService.h"
 #include "app/WidgetHostUi.h"
 #include "chart/CChartDlg.h"
@@ -59,15 +60,12 @@ protected:
         std::error_code ec;
         fs::copy_file(ORVANTA_MODEL_FILE, Root() / "config" / "Mod.3DS", ec);
 #endif
-        previous_ = fs::current_path();
-        fs::current_path(Root() / "bin");
     }
     void TearDown() override {
         window_.reset();
         if (simulator_) {
             simulator_->Stop();
         }
-        fs::current_path(previous_);
     }
 
     fs::path Root() const {
@@ -98,9 +96,12 @@ protected:
             std::string("[Config]\nLANGUAGE=") + (languageFlag == 1 ? "EN" : "CN") +
                 "\nMODEL=" + GetParam().name + "\nPROTOCOL=ASCII\nCOM=" + LinkPath() +
                 "\nBAUD=" + std::to_string(baudIndex) + "\nPARITY=0\nPATH=\n");
+        const FileLayout files = PortableLayout(Root());
         COrvantaDlg::Options options;
-        options.host.configPath = "../config/Config.ini";
-        options.host.dataDirectory = Root() / "data";
+        options.host.configPath = files.configFile;
+        options.host.dataDirectory = files.dataDirectory;
+        options.modelFile = files.modelFile;
+        options.pictureDirectory = files.pictureDirectory;
         options.host.languageFlag = languageFlag;
         options.host.listPorts = [this](const std::string&) {
             return std::vector<std::string>{LinkPath()};
@@ -185,7 +186,6 @@ protected:
     }
 
     orvanta::testing::TempDir dir_;
-    fs::path previous_;
     std::unique_ptr<devsim::DeviceSimulator> simulator_;
     std::unique_ptr<COrvantaDlg> window_;
     std::vector<Shown> shown_;
