@@ -9,6 +9,7 @@ packages=(
     xvfb xauth x11-utils
     fonts-liberation fonts-dejavu-core fonts-wqy-microhei
     clang libclang-rt-14-dev
+    locales
 )
 
 missing=()

@@ -7,7 +7,7 @@
 #include "res/StringTable.h"
 
 #include <algorithm>
-#include <cstdlib>
+#include <cerrno>
 #include <cstring>
 
 namespace orvanta::app {
@@ -47,11 +47,11 @@ std::string FixedText(double value, int precision) {
 }
 
 // Standard decimal conversion: leading blanks skipped, stops at the first character
-// that does not belong to a number, no number gives 0.
+// that does not belong to a number, no number gives 0; "." whatever the locale.
 float ParseFloat(const std::string& text) {
     const char* begin = text.c_str();
     char* end = nullptr;
-    const double value = std::strtod(begin, &end);
+    const double value = protocol::ParseDecimal(begin, &end);
     return end == begin ? 0.0f : static_cast<float>(value);
 }
 

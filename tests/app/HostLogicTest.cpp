@@ -4,6 +4,7 @@
 #include "protocol/CommandFrame.h"
 #include "protocol/FrameCrc16.h"
 
+#include <clocale>
 #include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
@@ -321,6 +322,31 @@ TEST_F(HostLogicTest, PendingSettingIsRepeatedWhilePollingUntilAnswered) {
     EXPECT_FALSE(host_->State().AwaitingAck);
     ASSERT_FALSE(shown_.empty());
     EXPECT_EQ(shown_.back().text, "Successful Operation!!");
+}
+
+// Under a decimal-comma locale (the comma-locale run sets one) a typed "9.81" is still 9.81.
+TEST_F(HostLogicTest, TypedNumbersReadWithAPointUnderADecimalCommaLocale) {
+    const std::string previous = std::setlocale(LC_ALL, nullptr);
+    std::setlocale(LC_ALL, "");
+    const bool comma = std::localeconv()->decimal_point == std::string(",");
+    if (!comma) {
+        std::setlocale(LC_ALL, previous.c_str());
+        if (std::getenv("ORVANTA_COMMA_LOCALE") != nullptr) {
+            FAIL() << "the comma-locale run has no decimal-comma locale";
+        }
+        GTEST_SKIP() << "not under a decimal-comma locale; the comma-locale run covers this";
+    }
+    MakeHost();
+    host_->FillLists();
+    ui_.SetText(Dialog::Main, main_id::kGravityBox, " 9.81");
+    host_->OnGravitySet();
+    host_->ShowDeviceStatus(0);
+    ui_.SetText(Dialog::DataPage, page_id::kDeclinationBox, "-4.25°");
+    host_->OnDeclinationOk();
+    std::setlocale(LC_ALL, previous.c_str());
+    EXPECT_FLOAT_EQ(host_->State().StagedGravity, 9.81f);
+    EXPECT_EQ(host_->State().record.GravityText, "9.810");
+    EXPECT_FLOAT_EQ(host_->State().DeclinationValue, -4.25f);
 }
 
 } // namespace
