@@ -51,6 +51,7 @@ COrvantaDlg::Options StartupOptions(const std::filesystem::path& configPath,
     options.host.configPath = configPath;
     options.host.dataDirectory = DefaultDataDirectory();
     options.host.languageFlag = language.LanguageFlag;
+    options.host.SetSystemRoot(PortSearchRoot());
     options.backgroundBitmap = language.BackgroundBitmap;
     return options;
 }

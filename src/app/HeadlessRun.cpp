@@ -52,6 +52,11 @@ std::filesystem::path DefaultDataDirectory() {
     return program.parent_path().parent_path() / "data";
 }
 
+std::filesystem::path PortSearchRoot() {
+    const char* root = std::getenv("ORVANTA_SYSTEM_ROOT");
+    return root != nullptr && *root != '\0' ? root : "/";
+}
+
 bool SystemLocaleIsChineseChina() {
     for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
         const char* value = std::getenv(name);
@@ -97,6 +102,7 @@ int RunHeadless(const HeadlessOptions& options, const HeadlessEnvironment& envir
     hostOptions.configPath = environment.configPath;
     hostOptions.dataDirectory = environment.dataDirectory;
     hostOptions.languageFlag = language.LanguageFlag;
+    hostOptions.SetSystemRoot(environment.systemRoot);
     Host host(ui, loop, hostOptions);
     hostPointer = &host;
     host.SetDispatchNotifier([&loop] { loop.Wake(); });

@@ -12,8 +12,9 @@ struct HeadlessEnvironment {
     std::filesystem::path configPath = "../config/Config.ini";
     std::filesystem::path dataDirectory; // the default data directory
     bool systemLocaleIsChineseChina = false;
-    std::ostream* out = nullptr; // status lines and the echo; null: stdout
-    std::ostream* err = nullptr; // messages; null: stderr
+    std::filesystem::path systemRoot = "/"; // where the ports are looked for (sys/, dev/)
+    std::ostream* out = nullptr;            // status lines and the echo; null: stdout
+    std::ostream* err = nullptr;            // messages; null: stderr
 };
 
 // Runs the program without a window: the same initialisation, connect sequence, polling
@@ -25,6 +26,9 @@ int RunHeadless(const HeadlessOptions& options, const HeadlessEnvironment& envir
 
 // The data directory two levels above the running program file, then "data".
 std::filesystem::path DefaultDataDirectory();
+// The folder that stands for "/" when the ports are looked for: ORVANTA_SYSTEM_ROOT when it
+// is set (tests show the program a fake machine that way), "/" otherwise.
+std::filesystem::path PortSearchRoot();
 // Whether the system language is Chinese of China, as the environment says.
 bool SystemLocaleIsChineseChina();
 

@@ -38,5 +38,6 @@ int main(int argc, char** argv) {
     HeadlessEnvironment environment;
     environment.dataDirectory = DefaultDataDirectory();
     environment.systemLocaleIsChineseChina = SystemLocaleIsChineseChina();
+    environment.systemRoot = PortSearchRoot();
     return RunHeadless(*parse.options, environment);
 }
