@@ -42,6 +42,28 @@ function(orvanta_gui_test name)
     orvanta_warnings(${name})
     add_test(NAME ${name}
              COMMAND ${PROJECT_SOURCE_DIR}/tests/with-display.sh $<TARGET_FILE:${name}>)
+    # One window test at a time: two software-rendered windows starting together on a
+    # small machine miss their time limits.
     set_tests_properties(${name} PROPERTIES SKIP_RETURN_CODE 77 LABELS "display"
+                         RESOURCE_LOCK display
                          ENVIRONMENT "ORVANTA_ARTIFACTS=${CMAKE_BINARY_DIR}/artifacts")
+endfunction()
+
+# Runs a test executable once more under a decimal-comma locale (tests/with-locale.sh makes
+# de_DE.UTF-8 with localedef where the system lacks it): orvanta_comma_locale_test(TARGET
+# [DISPLAY] [ARGS ...]). DISPLAY: it needs an X display, as orvanta_gui_test's do.
+function(orvanta_comma_locale_test target)
+    cmake_parse_arguments(ARG "DISPLAY" "" "ARGS" ${ARGN})
+    set(command ${PROJECT_SOURCE_DIR}/tests/with-locale.sh de_DE.UTF-8)
+    set(label nodisplay)
+    if(ARG_DISPLAY)
+        list(APPEND command ${PROJECT_SOURCE_DIR}/tests/with-display.sh)
+        set(label display)
+    endif()
+    add_test(NAME ${target}_comma_locale COMMAND ${command} $<TARGET_FILE:${target}> ${ARG_ARGS})
+    if(ARG_DISPLAY)
+        set_tests_properties(${target}_comma_locale PROPERTIES RESOURCE_LOCK display)
+    endif()
+    set_tests_properties(${target}_comma_locale PROPERTIES SKIP_RETURN_CODE 77 LABELS ${label}
+        ENVIRONMENT "ORVANTA_LOCALE_DIR=${CMAKE_BINARY_DIR}/locales;ORVANTA_ARTIFACTS=${CMAKE_BINARY_DIR}/artifacts/comma-locale")
 endfunction()

@@ -10,6 +10,7 @@ packages=(
     fonts-liberation fonts-dejavu-core fonts-wqy-microhei
     clang libclang-rt-14-dev
     dpkg-dev lintian desktop-file-utils appstream
+    locales
     libpcap-dev
 )
 

@@ -25,18 +25,21 @@ enum class PendingKind : int {
     OutputItems = 10,
 };
 
-// The value of the last setting that carries one (4 bytes; the output mode keeps 2).
-// Written on the main thread, read whole by the poll worker: guarded.
+// The pending setting's kind and the value it carries (4 bytes; 1 for a calibration,
+// none for the others), kept as one pair: written on the main thread, read whole by the
+// poll worker, so a repeat never sends one setting's kind with another's bytes.
 class PayloadBuffer {
 public:
     struct Value {
+        PendingKind kind = PendingKind::None;
         std::array<std::uint8_t, 4> bytes{};
         std::uint8_t length = 0;
     };
 
-    void Store(const std::uint8_t* bytes, std::uint8_t length) {
+    void Store(PendingKind kind, const std::uint8_t* bytes, std::uint8_t length) {
         std::lock_guard lock(mutex_);
         value_ = {};
+        value_.kind = kind;
         for (std::uint8_t i = 0; i < length && i < value_.bytes.size(); ++i) {
             value_.bytes[i] = bytes[i];
         }

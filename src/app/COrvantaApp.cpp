@@ -1,5 +1,6 @@
 #include "app/COrvantaApp.h"
 
+#include "app/HeadlessRun.h"
 #include "app/LanguageChoice.h"
 
 #include <QApplication>
@@ -51,6 +52,7 @@ COrvantaDlg::Options StartupOptions(const FileLayout& files, bool systemLanguage
     options.modelFile = files.modelFile;
     options.pictureDirectory = files.pictureDirectory;
     options.host.languageFlag = language.LanguageFlag;
+    options.host.SetSystemRoot(PortSearchRoot());
     options.backgroundBitmap = language.BackgroundBitmap;
     return options;
 }

@@ -1,6 +1,7 @@
 #include "app/HeadlessOptions.h"
 
 #include "protocol/ModelTable.h"
+#include "protocol/NumberText.h"
 
 #include <charconv>
 #include <cmath>
@@ -114,7 +115,7 @@ HeadlessParse ParseHeadlessArgs(const std::vector<std::string>& args) {
             }
         } else if (arg == "--duration") {
             char* end = nullptr;
-            const double seconds = std::strtod(value.c_str(), &end);
+            const double seconds = protocol::ParseDecimal(value.c_str(), &end);
             if (value.empty() || *end != '\0' || !std::isfinite(seconds) || seconds < 0 ||
                 seconds > 1e9) {
                 return fail("--duration takes a number of seconds");

@@ -46,10 +46,10 @@ private:
 } // namespace
 
 void PrintPortList(std::ostream& out, const std::filesystem::path& configPath,
-                   const std::string& sysfsRoot) {
+                   const std::string& sysfsRoot, const std::string& deviceDir) {
     const std::string configured =
         CIniFile(configPath).ReadString(config_key::kCom, kDefaultComPath);
-    for (const std::string& port : SystemPortList(sysfsRoot, configured)) {
+    for (const std::string& port : SystemPortList(sysfsRoot, deviceDir, configured)) {
         out << port << '\t' << serial::DescribePort(sysfsRoot, port) << '\n';
     }
 }
@@ -62,6 +62,11 @@ void PrintFileLayout(std::ostream& out, const FileLayout& files) {
         << "  CSV files      " << files.dataDirectory.string()
         << " (unless PATH in the configuration says otherwise)\n"
         << "  pictures       " << files.pictureDirectory.string() << '\n';
+}
+
+std::filesystem::path PortSearchRoot() {
+    const char* root = std::getenv("ORVANTA_SYSTEM_ROOT");
+    return root != nullptr && *root != '\0' ? root : "/";
 }
 
 bool SystemLocaleIsChineseChina() {
@@ -109,6 +114,7 @@ int RunHeadless(const HeadlessOptions& options, const HeadlessEnvironment& envir
     hostOptions.configPath = environment.configPath;
     hostOptions.dataDirectory = environment.dataDirectory;
     hostOptions.languageFlag = language.LanguageFlag;
+    hostOptions.SetSystemRoot(environment.systemRoot);
     Host host(ui, loop, hostOptions);
     hostPointer = &host;
     host.SetDispatchNotifier([&loop] { loop.Wake(); });

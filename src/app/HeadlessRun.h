@@ -14,8 +14,9 @@ struct HeadlessEnvironment {
     std::filesystem::path configPath;
     std::filesystem::path dataDirectory; // the default data directory
     bool systemLocaleIsChineseChina = false;
-    std::ostream* out = nullptr; // status lines and the echo; null: stdout
-    std::ostream* err = nullptr; // messages; null: stderr
+    std::filesystem::path systemRoot = "/"; // where the ports are looked for (sys/, dev/)
+    std::ostream* out = nullptr;            // status lines and the echo; null: stdout
+    std::ostream* err = nullptr;            // messages; null: stderr
 };
 
 // Runs the program without a window: the same initialisation, connect sequence, polling
@@ -28,10 +29,13 @@ int RunHeadless(const HeadlessOptions& options, const HeadlessEnvironment& envir
 // The port list as the window offers it (without the guesses offered when there is no port
 // at all), one port a line: path, a tab, what it is.
 void PrintPortList(std::ostream& out, const std::filesystem::path& configPath,
-                   const std::string& sysfsRoot);
+                   const std::string& sysfsRoot, const std::string& deviceDir = "/dev");
 // Where the program keeps its files, for the usage text.
 void PrintFileLayout(std::ostream& out, const FileLayout& files);
 
+// The folder that stands for "/" when the ports are looked for: ORVANTA_SYSTEM_ROOT when it
+// is set (tests show the program a fake machine that way), "/" otherwise.
+std::filesystem::path PortSearchRoot();
 // Whether the system language is Chinese of China, as the environment says.
 bool SystemLocaleIsChineseChina();
 

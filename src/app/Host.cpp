@@ -7,7 +7,7 @@
 #include "res/StringTable.h"
 
 #include <algorithm>
-#include <cstdlib>
+#include <cerrno>
 #include <cstring>
 
 namespace orvanta::app {
@@ -47,11 +47,11 @@ std::string FixedText(double value, int precision) {
 }
 
 // Standard decimal conversion: leading blanks skipped, stops at the first character
-// that does not belong to a number, no number gives 0.
+// that does not belong to a number, no number gives 0; "." whatever the locale.
 float ParseFloat(const std::string& text) {
     const char* begin = text.c_str();
     char* end = nullptr;
-    const double value = std::strtod(begin, &end);
+    const double value = protocol::ParseDecimal(begin, &end);
     return end == begin ? 0.0f : static_cast<float>(value);
 }
 
@@ -63,10 +63,34 @@ void LittleEndian(std::uint32_t value, std::uint8_t out[4]) {
 
 } // namespace
 
-std::vector<std::string> SystemPortList(const std::string& sysfsRoot,
+std::vector<std::string> SystemPortList(const std::string& sysfsRoot, const std::string& deviceDir,
                                         const std::string& configuredPath) {
     serial::PortTable table;
-    return serial::FillPortList(table, sysfsRoot, serial::ProbeRealUart, configuredPath);
+    return serial::FillPortList(table, sysfsRoot, serial::ProbeRealUart, configuredPath, deviceDir);
+}
+
+std::string PortOpenFailedText(std::string_view failedText, int languageFlag, std::string_view path,
+                               const serial::SerialError& reason) {
+    const bool english = languageFlag == 1;
+    std::string text(failedText);
+    if (reason.kind == serial::SerialErrorKind::NotATerminal) {
+        text.append("\n").append(path).append(english ? " is not a serial port." : " 不是串口。");
+    } else if (reason.errnoValue == EACCES && !reason.deviceGroup.empty()) {
+        if (english) {
+            text.append("\nYour user must be in the group \"")
+                .append(reason.deviceGroup)
+                .append("\", which owns ")
+                .append(path)
+                .append(".");
+        } else {
+            text.append("\n当前用户必须属于拥有 ")
+                .append(path)
+                .append(" 的用户组 \"")
+                .append(reason.deviceGroup)
+                .append("\"。");
+        }
+    }
+    return text;
 }
 
 Host::Host(HostUi& ui, TimerService& timers, HostOptions options)
@@ -79,8 +103,9 @@ Host::Host(HostUi& ui, TimerService& timers, HostOptions options)
         state_.FrequencyTable[i] = first.frequencies[i];
     }
     if (!options_.listPorts) {
-        options_.listPorts = [](const std::string& configured) {
-            return SystemPortList("/sys", configured);
+        options_.listPorts = [sysfsRoot = options_.sysfsRoot,
+                              deviceDir = options_.deviceDir](const std::string& configured) {
+            return SystemPortList(sysfsRoot, deviceDir, configured);
         };
     }
     if (!options_.clock) {
@@ -212,7 +237,10 @@ void Host::ReadConfiguration() {
 }
 
 bool Host::ConnectConfiguredPort() {
-    if (SelectConfiguredPort()) {
+    // A configured port that is now the system console is left to the scan, which skips it.
+    if (SelectConfiguredPort() &&
+        !IsConsole(ui_.ListItemText(Dialog::Main, main_id::kPortList,
+                                    ui_.ListSelection(Dialog::Main, main_id::kPortList)))) {
         state_.ScanSkipPosition = ui_.ListSelection(Dialog::Main, main_id::kPortList);
         ToggleOpen();
     } else if (ui_.ListCount(Dialog::Main, main_id::kPortList) > 0 && TryNextPort()) {
@@ -284,8 +312,12 @@ bool Host::TryNextPort() {
         if (position == state_.ScanSkipPosition) {
             continue; // already tried before the scan began
         }
+        const std::string port = ui_.ListItemText(Dialog::Main, main_id::kPortList, position);
+        if (IsConsole(port)) {
+            continue; // never a byte to the system console
+        }
         ui_.SelectListItem(Dialog::Main, main_id::kPortList, position);
-        state_.Link.port = ui_.ListItemText(Dialog::Main, main_id::kPortList, position);
+        state_.Link.port = port;
         if (theSerialPort.OpenLink(this, state_.Link.port, state_.Link.baud, state_.Link.parity)) {
             BeginConnection();
             return true;
@@ -319,8 +351,26 @@ void Host::NotifyNoPort(bool messageShown) {
 }
 
 void Host::ShowPortOpenFailed() {
-    ui_.ShowMessage(kMessageCaption, portOpenFailedText_, MessageIcon::Exclamation);
+    ui_.ShowMessage(kMessageCaption,
+                    PortOpenFailedText(portOpenFailedText_, state_.LanguageFlag, state_.Link.port,
+                                       theSerialPort.LastOpenError()),
+                    MessageIcon::Exclamation);
     NotifyNoPort(true);
+}
+
+bool Host::IsConsole(const std::string& path) const {
+    return serial::IsActiveConsole(path, options_.sysfsRoot, options_.deviceDir);
+}
+
+bool Host::ReopenConfiguredPort(int position, const std::string& path) {
+    ui_.SelectListItem(Dialog::Main, main_id::kPortList, position);
+    state_.Link.port = path;
+    if (!theSerialPort.OpenLink(this, path, state_.Link.baud, state_.Link.parity)) {
+        return false;
+    }
+    theSerialPort.StartMonitor();
+    timers_.KillTimer(kConnectTimer);
+    return true;
 }
 
 void Host::ToggleOpen() {
@@ -435,11 +485,15 @@ void Host::OnConnectTimer() {
     if (state_.AwaitItemMask) {
         // The scan moves on from a silent port while listed entries remain untried.
         if (state_.ScanIndex > 0 && !(state_.ScanIndex == 1 && state_.ScanSkipPosition == 0)) {
+            const int position = ui_.ListSelection(Dialog::Main, main_id::kPortList);
+            const std::string silentPort = state_.Link.port;
             theSerialPort.CloseLink();
-            if (!TryNextPort()) {
-                EndConnection();
-                NotifyNoPort(false);
+            if (TryNextPort() || (position == state_.ScanSkipPosition &&
+                                  ReopenConfiguredPort(position, silentPort))) {
+                return;
             }
+            EndConnection();
+            NotifyNoPort(false);
             return;
         }
         timers_.KillTimer(kConnectTimer);
@@ -660,7 +714,8 @@ void Host::SendWriteCommand(CommandCode code, const std::uint8_t* bytes, std::ui
     SendCommand(protocol::BuildWriteCommand(code, std::span<const std::uint8_t>(bytes, length)));
 }
 
-void Host::MakePending(PendingKind kind) {
+void Host::MakePending(PendingKind kind, const std::uint8_t* bytes, std::uint8_t length) {
+    state_.Payload.Store(kind, bytes, length);
     state_.PendingCommand = static_cast<int>(kind);
     state_.AwaitingAck = true;
 }
@@ -730,7 +785,6 @@ void Host::SendOutputMode() {
         return;
     }
     std::uint8_t parameter[2] = {0, 0};
-    state_.Payload.Store(parameter, 2);
     int f = state_.FrequencyIndex;
     if (f < 0 || f > 9) {
         f = 0; // no valid frequency: stop polling
@@ -746,7 +800,6 @@ void Host::SendOutputMode() {
             static_cast<double>(std::max<std::uint32_t>(state_.Frequency(f), 1)));
         parameter[0] = 1;
         parameter[1] = static_cast<std::uint8_t>(static_cast<std::int64_t>(ratio + 0.2) & 0xFF);
-        state_.Payload.Store(parameter, 2);
     } else {
         pollWorker_.SetInterval(std::chrono::milliseconds(kPollIntervalTable[f]));
         pollWorker_.Resume();
@@ -778,18 +831,16 @@ void Host::OnDeviceBaudSet() {
     const int index = std::clamp(ui_.ListSelection(Dialog::Main, main_id::kDeviceBaudList), 0, 5);
     std::uint8_t bytes[4];
     LittleEndian(state_.HostBaudTable[static_cast<std::size_t>(index)], bytes);
-    state_.Payload.Store(bytes, 4);
     SendWriteCommand(CommandCode::SetDeviceBaud, bytes, 4);
-    MakePending(PendingKind::DeviceBaud);
+    MakePending(PendingKind::DeviceBaud, bytes, 4);
 }
 
 void Host::OnGravitySet() {
     state_.StagedGravity = ParseFloat(ui_.Text(Dialog::Main, main_id::kGravityBox));
     std::uint8_t bytes[4];
     std::memcpy(bytes, &state_.StagedGravity, 4);
-    state_.Payload.Store(bytes, 4);
     SendWriteCommand(CommandCode::SetGravity, bytes, 4);
-    MakePending(PendingKind::Gravity);
+    MakePending(PendingKind::Gravity, bytes, 4);
 }
 
 void Host::OnSave() {
@@ -809,9 +860,8 @@ void Host::OnItemSet() {
     state_.PageItemMask = mask;
     std::uint8_t bytes[4];
     LittleEndian(mask, bytes);
-    state_.Payload.Store(bytes, 4);
     SendWriteCommand(CommandCode::SetItemMask, bytes, 4);
-    MakePending(PendingKind::OutputItems);
+    MakePending(PendingKind::OutputItems, bytes, 4);
 }
 
 void Host::OnDeclinationRadio() {
@@ -828,18 +878,16 @@ void Host::OnDeclinationOk() {
     state_.DeclinationValue = ParseFloat(ui_.Text(Dialog::DataPage, page_id::kDeclinationBox));
     std::uint8_t bytes[4];
     std::memcpy(bytes, &state_.DeclinationValue, 4);
-    state_.Payload.Store(bytes, 4);
     SendWriteCommand(CommandCode::SetDeclination, bytes, 4);
-    MakePending(PendingKind::DeclinationWrite);
+    MakePending(PendingKind::DeclinationWrite, bytes, 4);
 }
 
 void Host::OnCalibrationSet() {
     const int entry =
         std::clamp(ui_.ListSelection(Dialog::DataPage, page_id::kCalibrationList), 0, 2);
     const std::uint8_t action = kCalibrationActions[entry];
-    state_.Payload.Store(&action, 1);
     SendCommand(protocol::BuildByteCommand(CommandCode::Calibrate, action));
-    MakePending(PendingKind::Calibration);
+    MakePending(PendingKind::Calibration, &action, 1);
 }
 
 // ---------------------------------------------------------------- poll worker
@@ -854,8 +902,9 @@ bool Host::RepeatPending() {
     if (!state_.AwaitingAck) {
         return false;
     }
+    // Kind and bytes are read as one pair: a setting made meanwhile replaces both.
     const PayloadBuffer::Value payload = state_.Payload.Load();
-    switch (static_cast<PendingKind>(state_.PendingCommand.load())) {
+    switch (payload.kind) {
     case PendingKind::DeviceBaud:
         // The rate comes from the list as it stands now, which only the main thread reads.
         CallOnMain([this] {

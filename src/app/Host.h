@@ -20,10 +20,16 @@
 
 namespace orvanta::app {
 
-// The system's serial ports under sysfsRoot, with the configured path when it exists and
-// was not found: what the port list offers.
-std::vector<std::string> SystemPortList(const std::string& sysfsRoot,
+// The system's serial ports under sysfsRoot (device nodes in deviceDir), with the configured
+// path when it is a terminal and was not found: what the port list offers.
+std::vector<std::string> SystemPortList(const std::string& sysfsRoot, const std::string& deviceDir,
                                         const std::string& configuredPath);
+
+// The text of the failed-open box: failedText ("Serial port open failed" in the language of
+// languageFlag), and for a path that is no terminal or a device the user has no rights to,
+// one more sentence that names the path (and the group that owns the device).
+std::string PortOpenFailedText(std::string_view failedText, int languageFlag, std::string_view path,
+                               const serial::SerialError& reason);
 
 // Where the host finds its files (from the file layout), ports and clocks; the defaults of
 // the ports and clocks are the program's.
@@ -31,6 +37,15 @@ struct HostOptions {
     std::filesystem::path configPath;
     std::filesystem::path dataDirectory; // the default one, before PATH
     int languageFlag = 1;                // 0 Chinese, 1 English, as chosen at start-up
+    // Where the system's serial ports are found; the scan also reads the active consoles
+    // there.
+    std::string sysfsRoot = "/sys";
+    std::string deviceDir = "/dev";
+    // Looks for the ports in root's sys/ and dev/ instead.
+    void SetSystemRoot(const std::filesystem::path& root) {
+        sysfsRoot = (root / "sys").string();
+        deviceDir = (root / "dev").string();
+    }
     // The serial port list for a configured path; the system's ports by default.
     std::function<std::vector<std::string>(const std::string& configuredPath)> listPorts;
     const recording::LocalClock* clock = nullptr;  // null: the computer's clock
@@ -176,7 +191,9 @@ private:
     bool OnMainThread() const { return std::this_thread::get_id() == mainThread_; }
     // Hands a frame to SendFrame on the main thread, from either thread.
     void SendCommand(const protocol::CommandFrame& frame);
-    void MakePending(PendingKind kind);
+    // Makes the setting pending with the value its repetitions carry.
+    void MakePending(PendingKind kind, const std::uint8_t* bytes = nullptr,
+                     std::uint8_t length = 0);
     void SendWriteCommand(protocol::CommandCode code, const std::uint8_t* bytes,
                           std::uint8_t length);
 
@@ -204,6 +221,9 @@ private:
     void SetItemBoxes(std::uint32_t mask);
     void RebuildCsvPath();
     void ShowPortOpenFailed();
+    bool IsConsole(const std::string& path) const;
+    // After a scan that opened nothing else: the configured port, silent, stays open.
+    bool ReopenConfiguredPort(int position, const std::string& path);
     void NotifyNoPort(bool messageShown);
 
     HostUi& ui_;

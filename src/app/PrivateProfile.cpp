@@ -1,10 +1,12 @@
 #include "app/PrivateProfile.h"
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <fcntl.h>
 #include <optional>
+#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -212,6 +214,21 @@ bool WriteAll(int fd, const std::string& data) {
     return true;
 }
 
+// Creates a temporary file beside file that did not exist before. The mode is given to
+// open, so the umask applies as to any new file (mkstemp would make it 0600).
+int CreateTemporary(const std::filesystem::path& file, mode_t mode, std::string& name) {
+    static std::atomic<unsigned> counter{0};
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        name = file.string() + "." + std::to_string(::getpid()) + "-" +
+               std::to_string(counter.fetch_add(1));
+        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        if (fd >= 0 || errno != EEXIST) {
+            return fd;
+        }
+    }
+    return -1;
+}
+
 // Replaces the file's contents. A temporary file beside it is renamed over it so that a
 // failed write never leaves half a file; an existing file that cannot be opened for writing
 // (write-protected) is refused as the platform's profile calls refuse it.
@@ -231,8 +248,8 @@ ProfileStatus Replace(const std::filesystem::path& file, const std::string& data
     struct stat linkInfo {};
     const bool isLink = ::lstat(file.c_str(), &linkInfo) == 0 && S_ISLNK(linkInfo.st_mode);
     if (!isLink) {
-        std::string temp = file.string() + ".XXXXXX";
-        const int fd = ::mkstemp(temp.data());
+        std::string temp;
+        const int fd = CreateTemporary(file, exists ? 0600 : 0666, temp);
         if (fd >= 0) {
             const bool written =
                 (!exists || ::fchmod(fd, mode) == 0) && WriteAll(fd, data) && ::fsync(fd) == 0;

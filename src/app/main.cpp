@@ -27,7 +27,8 @@ int main(int argc, char** argv) {
         std::cout << "orvanta " ORVANTA_VERSION "\n";
         return 0;
     case ProgramMode::ListPorts:
-        PrintPortList(std::cout, ProgramFileLayout().configFile, "/sys");
+        PrintPortList(std::cout, ProgramFileLayout().configFile,
+                      (PortSearchRoot() / "sys").string(), (PortSearchRoot() / "dev").string());
         return 0;
     case ProgramMode::Unusable:
         std::cerr << "orvanta: " << choice.error << '\n' << kProgramUsage;
@@ -61,5 +62,6 @@ int main(int argc, char** argv) {
     environment.configPath = files.configFile;
     environment.dataDirectory = files.dataDirectory;
     environment.systemLocaleIsChineseChina = SystemLocaleIsChineseChina();
+    environment.systemRoot = PortSearchRoot();
     return RunHeadless(*parse.options, environment);
 }

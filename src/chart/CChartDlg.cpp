@@ -3,14 +3,13 @@
 #include "chart/CChartLineSerie.h"
 #include "chart/CChartStandardAxis.h"
 #include "chart/ChartEdge.h"
+#include "chart/ChartNumberText.h"
 #include "chart/ChartPageHost.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QPainter>
 #include <QTimerEvent>
-#include <cstdio>
-#include <vector>
 
 namespace orvanta::chart {
 namespace {
@@ -19,16 +18,6 @@ constexpr COLORREF kBlack = 0x000000;
 constexpr COLORREF kWhite = 0xFFFFFF;
 constexpr COLORREF kGridColor = 0xBDBDBD;
 constexpr int kFontTenths = 125;
-
-QString FormatNewest(double value) {
-    const int length = std::snprintf(nullptr, 0, "%.3f", value);
-    if (length <= 0) {
-        return {};
-    }
-    std::vector<char> text(static_cast<std::size_t>(length) + 1);
-    std::snprintf(text.data(), text.size(), "%.3f", value);
-    return QString::fromLatin1(text.data(), length);
-}
 
 } // namespace
 
@@ -119,7 +108,7 @@ void CChartDlg::RebuildSeries() {
             continue;
         }
         const QString name = QString::fromLatin1(prefixes[index].data(), prefixes[index].size()) +
-                             FormatNewest(m_history.Newest(group, axis));
+                             FixedText(m_history.Newest(group, axis), 3);
         CChartLineSerie* series = m_chart->AddSeries(std::make_unique<CChartLineSerie>(m_chart));
         m_state.seriesHandles[index] = series->Id();
         series->SetPointOrder(CChartSerie::kNoOrdering);

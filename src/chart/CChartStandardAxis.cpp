@@ -1,9 +1,9 @@
 #include "chart/CChartStandardAxis.h"
 
+#include "chart/ChartNumberText.h"
+
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <vector>
 
 namespace orvanta::chart {
 
@@ -39,14 +39,7 @@ int CChartStandardAxis::DiscreteValueToPixel(double value) const {
 }
 
 QString CChartStandardAxis::TickLabel(double value) const {
-    const int decimals = static_cast<int>(std::min(m_decimals, 340u));
-    const int length = std::snprintf(nullptr, 0, "%.*f", decimals, value);
-    if (length <= 0) {
-        return {};
-    }
-    std::vector<char> text(static_cast<std::size_t>(length) + 1);
-    std::snprintf(text.data(), text.size(), "%.*f", decimals, value);
-    return QString::fromLatin1(text.data(), length);
+    return FixedText(value, static_cast<int>(std::min(m_decimals, 340u)));
 }
 
 void CChartStandardAxis::RecomputeTickStep() {

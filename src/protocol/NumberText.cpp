@@ -4,6 +4,8 @@
 #include <array>
 #include <bit>
 #include <charconv>
+#include <clocale>
+#include <cstdlib>
 #include <cstring>
 
 namespace orvanta::protocol {
@@ -142,6 +144,11 @@ void AppendHexEcho(std::string& text, const std::uint8_t* bytes, std::size_t cou
     for (std::size_t i = 0; i < count; ++i) {
         std::memcpy(out + 3 * i, &kHexEcho[3 * bytes[i]], 3);
     }
+}
+
+double ParseDecimal(const char* text, char** end) {
+    static const locale_t cLocale = ::newlocale(LC_ALL_MASK, "C", locale_t{});
+    return ::strtod_l(text, end, cLocale);
 }
 
 } // namespace orvanta::protocol

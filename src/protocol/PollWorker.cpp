@@ -1,18 +1,30 @@
 #include "protocol/PollWorker.h"
 
-#include <pthread.h>
-#include <sched.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 namespace orvanta::protocol {
 
 namespace {
 
+// The highest priority of the normal scheduling class: the lowest nice value the thread may
+// take. A real-time class is never asked for, also not as root: a busy real-time thread
+// starves the rest of the machine. Without the right to lower its nice value the worker
+// runs at normal priority, which is fine for 5 ms intervals.
 void AskForHighPriority() {
-    // The worker asks for the highest priority; without the right to raise it the
-    // worker runs at normal priority, which is fine for 5 ms intervals.
-    sched_param param{};
-    param.sched_priority = sched_get_priority_min(SCHED_RR);
-    (void)pthread_setschedparam(pthread_self(), SCHED_RR, &param);
+    const pid_t thread = ::gettid();
+    if (::setpriority(PRIO_PROCESS, static_cast<id_t>(thread), -20) == 0) {
+        return;
+    }
+    // An unprivileged thread may go down to 20 - RLIMIT_NICE.
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NICE, &limit) != 0 || limit.rlim_cur == 0 || limit.rlim_cur > 40) {
+        return;
+    }
+    const int lowest = 20 - static_cast<int>(limit.rlim_cur);
+    if (lowest < ::getpriority(PRIO_PROCESS, static_cast<id_t>(thread))) {
+        (void)::setpriority(PRIO_PROCESS, static_cast<id_t>(thread), lowest);
+    }
 }
 
 } // namespace

@@ -23,8 +23,8 @@ public:
     PollWorker(const PollWorker&) = delete;
     PollWorker& operator=(const PollWorker&) = delete;
 
-    // Creates the thread, suspended. Asks for a high priority and stays at normal
-    // priority when that is not permitted.
+    // Creates the thread, suspended. Asks for the highest priority of the normal
+    // scheduling class and stays at normal priority when that is not permitted.
     void Start(Step step);
 
     // Both return whether the state changed, so a suspension is never doubled.

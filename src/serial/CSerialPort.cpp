@@ -95,6 +95,8 @@ bool CSerialPort::OpenLink(SerialPortOwner* owner, const std::string& devicePath
     m_hSendEvent.Reset();
     m_hStopEvent.Reset();
 
+    m_failureRun = {};
+
     tty::ConfigureResult configured;
     {
         std::lock_guard lock(m_csLink);
@@ -102,23 +104,26 @@ bool CSerialPort::OpenLink(SerialPortOwner* owner, const std::string& devicePath
         m_sendQueue.clear();
         m_devicePath = devicePath;
         m_nSendBufferSize = kSendBufferSize;
+        ReleaseDevice(kBrokenPort);
 
-        const int previous = m_hComm;
-        if (previous >= 0) {
-            tty::Close(previous);
-        }
         int fd = -1;
-        if (tty::Open(devicePath, fd)) {
-            m_hComm = kBrokenPort;
+        m_lastOpenError = tty::Open(devicePath, fd);
+        if (m_lastOpenError) {
             return false;
         }
         m_hComm = fd;
-        configured = tty::Configure(fd, baud, ParityFromLetter(parity));
+        configured = tty::Configure(fd, baud, ParityFromLetter(parity), m_savedTerminal);
         m_lineSettings = configured.computed;
-        tty::Flush(fd, true, true);
+        if (configured.error) {
+            m_lastOpenError = configured.error;
+            ReleaseDevice(kBrokenPort);
+        } else {
+            tty::Flush(fd, true, true);
+        }
     }
     if (configured.error) {
         ReportApiFailure(configured.failedCall, configured.error);
+        return false;
     }
     return true;
 }
@@ -163,11 +168,7 @@ void CSerialPort::CloseLink() {
     StopMonitor();
     {
         std::lock_guard lock(m_csLink);
-        const int fd = m_hComm;
-        if (fd >= 0) {
-            tty::Close(fd);
-        }
-        m_hComm = kNoPort;
+        ReleaseDevice(kNoPort);
         m_sendQueue.clear();
         m_nSendBufferSize = 0;
     }
@@ -237,18 +238,20 @@ void CSerialPort::MonitorLoop() {
             if (errno == EINTR) {
                 continue;
             }
-            Report(SerialErrorReporter::kApplicationCaption, "Receive Error!");
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            const FailureRun::Verdict verdict = m_failureRun.OnFailure(FailureRun::Clock::now());
+            if (verdict.report) {
+                Report(SerialErrorReporter::kApplicationCaption, "Receive Error!");
+            }
+            if (verdict.broken) {
+                MarkBroken();
+            }
+            BackOff();
             continue;
         }
         if (waitSet[0].revents != 0) {
             {
                 std::lock_guard lock(m_csLink);
-                const int open = m_hComm;
-                if (open >= 0) {
-                    tty::Close(open);
-                }
-                m_hComm = kNoPort;
+                ReleaseDevice(kNoPort);
             }
             m_bMonitorRunning = false;
             return;
@@ -316,6 +319,7 @@ std::size_t CSerialPort::DrainInput() {
             path = m_devicePath;
         }
         if (got > 0) {
+            m_failureRun.OnSuccess();
             block[got] = 0;
             m_hOwnerWnd->OnSerialBytes(block.data(),
                                        SerialBlockInfo{path, static_cast<std::uint32_t>(got)});
@@ -391,37 +395,52 @@ void CSerialPort::SendQueued() {
                 return;
             }
         }
+        m_failureRun.OnSuccess();
     }
+}
+
+void CSerialPort::ReleaseDevice(int next) {
+    const int fd = m_hComm;
+    if (fd >= 0) {
+        tty::Close(fd, m_savedTerminal);
+    }
+    m_savedTerminal = {};
+    m_hComm = next;
 }
 
 void CSerialPort::MarkBroken() {
     std::lock_guard lock(m_csLink);
-    const int fd = m_hComm;
-    if (fd >= 0) {
-        tty::Close(fd);
-        m_hComm = kBrokenPort;
+    if (m_hComm >= 0) {
+        ReleaseDevice(kBrokenPort);
+    }
+}
+
+void CSerialPort::BackOff() {
+    const auto until = FailureRun::Clock::now() + FailureRun::kRetryDelay;
+    for (auto now = FailureRun::Clock::now(); now < until; now = FailureRun::Clock::now()) {
+        pollfd stop{m_hStopEvent.fd(), POLLIN, 0};
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(until - now);
+        if (::poll(&stop, 1, static_cast<int>(left.count())) > 0) {
+            return;
+        }
     }
 }
 
 void CSerialPort::HandleIoFailure(const SerialError& error, FailedStep step) {
     std::string_view caption;
     const char* call;
-    const char* apiCall;
     switch (step) {
     case FailedStep::Wait:
         caption = kWaitCaption;
         call = "WaitCommEvent()";
-        apiCall = "WaitCommEvent()";
         break;
     case FailedStep::Read:
         caption = kReadCaption;
         call = "ReadFile()";
-        apiCall = "ReadFile()";
         break;
     default:
         caption = kWriteCaption;
         call = "WriteFile()";
-        apiCall = "WriteFile()";
         break;
     }
     const std::string path = DevicePath();
@@ -441,12 +460,23 @@ void CSerialPort::HandleIoFailure(const SerialError& error, FailedStep step) {
         Report(caption, ComposeDeviceErrorText(path, "ERROR_BAD_COMMAND", call, error.errnoValue));
         return;
     default:
-        // A failed wait leaves nothing to wait on; a failed read or write keeps the port.
-        if (step == FailedStep::Wait) {
-            MarkBroken();
-        }
-        ReportApiFailure(apiCall, error);
+        break;
+    }
+    // A failed wait leaves nothing to wait on; a failed read or write keeps the port until
+    // the failures have gone on for too long.
+    if (step == FailedStep::Wait) {
+        MarkBroken();
+        ReportApiFailure(call, error);
         return;
+    }
+    const FailureRun::Verdict verdict = m_failureRun.OnFailure(FailureRun::Clock::now());
+    if (verdict.report) {
+        ReportApiFailure(call, error);
+    }
+    if (verdict.broken) {
+        MarkBroken();
+    } else {
+        BackOff();
     }
 }
 

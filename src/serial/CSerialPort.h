@@ -1,10 +1,12 @@
 #pragma once
 
 #include "serial/EventFd.h"
+#include "serial/FailureRun.h"
 #include "serial/LineSettings.h"
 #include "serial/SerialError.h"
 #include "serial/SerialErrorReporter.h"
 #include "serial/SerialPortOwner.h"
+#include "serial/Tty.h"
 
 #include <atomic>
 #include <cstddef>
@@ -24,9 +26,10 @@ enum class PortState { Closed, Open, Monitoring, Broken };
 
 // The program's serial port: opens a terminal device, runs a monitor thread that waits
 // for input, a send request or a stop request, hands every received block to the owner and
-// writes queued bytes. OpenLink, StartMonitor, QueueSend, CloseLink and the destructor
-// belong to the owner's thread (never the monitor thread); State and LineSettingsInForce
-// may be called from any thread.
+// writes queued bytes. Closing puts the terminal back as the port found it. OpenLink,
+// StartMonitor, QueueSend, CloseLink, LastOpenError and the destructor belong to the
+// owner's thread (never the monitor thread); State and LineSettingsInForce may be called
+// from any thread.
 class CSerialPort {
 public:
     static constexpr std::uint32_t kSendBufferSize = 512;
@@ -39,10 +42,11 @@ public:
     CSerialPort(const CSerialPort&) = delete;
     CSerialPort& operator=(const CSerialPort&) = delete;
 
-    // Opens and configures the device; true when the device was opened (a failed
-    // configuration step is reported but still gives true). False without an owner, with
-    // an empty path or baud 0 (nothing changes then), or when the device cannot be opened
-    // (missing, held by someone else, no rights). The owner must outlive the open port.
+    // Opens and configures the device; true when it is open. False without an owner, with
+    // an empty path or baud 0 (nothing changes then), when the device cannot be opened
+    // (missing, not a terminal, held by someone else, no rights; LastOpenError says which)
+    // or when it refuses the line settings (reported, and the device is closed again). The
+    // owner must outlive the open port.
     bool OpenLink(SerialPortOwner* owner, const std::string& devicePath, std::uint32_t baud,
                   char parity);
     // Starts the monitor thread after a successful OpenLink; false when no port is open.
@@ -54,6 +58,9 @@ public:
     // Stops the monitor and closes the port. After a fatal error it only forgets the port;
     // the idle monitor then ends at the next OpenLink or at destruction.
     void CloseLink();
+
+    // Why the last OpenLink that reached the device failed; kind None after a success.
+    const SerialError& LastOpenError() const { return m_lastOpenError; }
 
     PortState State() const;
     // The line settings the port computed for the driver at the last OpenLink.
@@ -71,8 +78,13 @@ private:
     void SendQueued();
     bool WaitWritable(int fd);
 
+    // Puts the terminal back as it was found, closes it and sets m_hComm to next;
+    // m_csLink held.
+    void ReleaseDevice(int next);
     // Marks the port broken: closes the descriptor so the device node is released.
     void MarkBroken();
+    // Waits FailureRun::kRetryDelay, or less when a stop is asked for.
+    void BackOff();
     enum class FailedStep { Wait, Read, Write };
     void HandleIoFailure(const SerialError& error, FailedStep step);
     void ReportApiFailure(const char* call, const SerialError& error);
@@ -94,6 +106,9 @@ private:
     std::uint32_t m_nSendBufferSize = 0; // largest frame; 0 while no port is open
     SerialErrorReporter* m_pReporter;
     bool m_bEventsReady = false;
+    tty::SavedTerminal m_savedTerminal; // guarded by m_csLink
+    SerialError m_lastOpenError;
+    FailureRun m_failureRun; // monitor thread; reset by OpenLink while no monitor runs
 };
 
 // "WARNING:  %s Failed with the following error: \n%s\nPort: %s\n" cut to the 200-character

@@ -25,6 +25,13 @@ struct LineParameters {
     bool operator==(const LineParameters&) const = default;
 };
 
+// Whether the driver took the settings asked for: the same data bits, parity, stop bits,
+// raw mode, no handshake, receiver on, and a baud within 3 % (a driver may report the rate
+// it really reached). A pseudo-terminal forces 8 bits without parity; only there is that
+// difference accepted.
+bool LineSettingsTaken(const LineParameters& asked, const LineParameters& inForce,
+                       bool pseudoTerminal);
+
 // Applies the port's fixed settings to a driver state full of leftovers and decodes the
 // result: what OpenLink writes to the driver for this baud and parity letter.
 LineParameters PreviewLineSettings(std::uint32_t baud, char parityLetter);

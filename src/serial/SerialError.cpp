@@ -46,4 +46,10 @@ SerialError SerialError::Bad(std::string text) {
     return error;
 }
 
+SerialError SerialError::NotATerminal() {
+    SerialError error = FromErrno(ENOTTY);
+    error.kind = SerialErrorKind::NotATerminal;
+    return error;
+}
+
 } // namespace orvanta::serial

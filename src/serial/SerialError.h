@@ -11,6 +11,7 @@ enum class SerialErrorKind {
     AccessDenied,  // EACCES, EBUSY, EPERM: someone else holds the port or no rights
     DeviceGone,    // ENXIO, EIO, ENODEV, hang-up: the device has vanished
     InvalidHandle, // EBADF: the descriptor is not (or no longer) usable
+    NotATerminal,  // the path is a file, a FIFO, /dev/null...: nothing is written to it
     OsFailure,     // anything else; the text says what
 };
 
@@ -20,12 +21,16 @@ struct SerialError {
     SerialErrorKind kind = SerialErrorKind::None;
     int errnoValue = 0;
     std::string text; // strerror text of errnoValue, or a description
+    // EACCES on open: the group that owns the device node, by name (its number when the
+    // system knows no name).
+    std::string deviceGroup;
 
     bool ok() const { return kind == SerialErrorKind::None; }
     explicit operator bool() const { return !ok(); }
 
     static SerialError FromErrno(int errnoValue);
     static SerialError Bad(std::string text);
+    static SerialError NotATerminal();
 };
 
 // Sorts an errno value into the kinds above.

@@ -2,15 +2,24 @@
 
 #include <asm/termbits.h>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
+#include <grp.h>
+#include <linux/major.h>
 #include <linux/serial.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 
 namespace orvanta::serial::tty {
 
 namespace {
+
+static_assert(sizeof(termios2) <= sizeof(SavedTerminal::settings));
 
 int RetryIoctl(int fd, unsigned long request, void* arg) {
     int r;
@@ -90,38 +99,102 @@ LineParameters Decode(const termios2& t) {
     return p;
 }
 
+// The name of the group that owns the node; its number when the system knows no name.
+std::string GroupOwning(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        return {};
+    }
+    long size = ::sysconf(_SC_GETGR_R_SIZE_MAX);
+    std::vector<char> buffer(size > 0 ? static_cast<std::size_t>(size) : 1024);
+    group entry{};
+    group* found = nullptr;
+    int r;
+    while ((r = ::getgrgid_r(info.st_gid, &entry, buffer.data(), buffer.size(), &found)) ==
+               ERANGE &&
+           buffer.size() < (1u << 20)) {
+        buffer.resize(buffer.size() * 2);
+    }
+    if (r == 0 && found != nullptr && found->gr_name != nullptr) {
+        return found->gr_name;
+    }
+    return std::to_string(info.st_gid);
+}
+
+SerialError Refuse(int fd, SerialError error) {
+    ::close(fd);
+    return error;
+}
+
 } // namespace
+
+bool IsPseudoTerminalMajor(unsigned major) {
+    return (major >= UNIX98_PTY_SLAVE_MAJOR &&
+            major < UNIX98_PTY_SLAVE_MAJOR + UNIX98_PTY_MAJOR_COUNT) ||
+           major == PTY_MASTER_MAJOR || major == PTY_SLAVE_MAJOR;
+}
+
+bool IsPseudoTerminal(int fd) {
+    struct stat info {};
+    if (::fstat(fd, &info) == 0 && S_ISCHR(info.st_mode) &&
+        IsPseudoTerminalMajor(major(info.st_rdev))) {
+        return true;
+    }
+    unsigned number = 0; // only a master from /dev/ptmx knows its number
+    return RetryIoctl(fd, TIOCGPTN, &number) == 0;
+}
 
 SerialError Open(const std::string& path, int& fd) {
     fd = -1;
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0 && !S_ISCHR(info.st_mode)) {
+        return SerialError::NotATerminal(); // a file or a FIFO is not even opened
+    }
     int handle;
     while ((handle = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC)) < 0 &&
            errno == EINTR) {
     }
     if (handle < 0) {
-        return SerialError::FromErrno(errno);
+        SerialError error = SerialError::FromErrno(errno);
+        if (error.errnoValue == EACCES) {
+            error.deviceGroup = GroupOwning(path);
+        }
+        return error;
+    }
+    if (::fstat(handle, &info) != 0 || !S_ISCHR(info.st_mode) || !::isatty(handle)) {
+        return Refuse(handle, SerialError::NotATerminal());
+    }
+    // Root is not kept out by someone else's TIOCEXCL; the flag itself tells.
+    int exclusive = 0;
+    if (RetryIoctl(handle, TIOCGEXCL, &exclusive) == 0 && exclusive != 0) {
+        return Refuse(handle, SerialError::FromErrno(EBUSY));
     }
     int r;
     while ((r = ::flock(handle, LOCK_EX | LOCK_NB)) < 0 && errno == EINTR) {
     }
     if (r < 0) {
-        const int saved = errno;
-        ::close(handle);
-        SerialError error = SerialError::FromErrno(saved == EWOULDBLOCK ? EBUSY : saved);
-        return error;
+        return Refuse(handle, SerialError::FromErrno(errno == EWOULDBLOCK ? EBUSY : errno));
     }
-    if (RetryIoctl(handle, TIOCEXCL, 0UL) < 0 && errno != ENOTTY && errno != EINVAL) {
-        const int saved = errno;
-        ::close(handle);
-        return SerialError::FromErrno(saved);
+    if (RetryIoctl(handle, TIOCEXCL, 0UL) < 0) {
+        return Refuse(handle, SerialError::FromErrno(errno));
     }
     fd = handle;
     return {};
 }
 
-void Close(int fd) {
+void Close(int fd, const SavedTerminal& saved) {
     if (fd < 0) {
         return;
+    }
+    // Best effort: a vanished device refuses all of this.
+    if (saved.settingsSaved) {
+        termios2 t{};
+        std::memcpy(&t, saved.settings.data(), sizeof t);
+        RetryIoctl(fd, TCSETS2, &t);
+    }
+    if (saved.raisedRts) {
+        int rts = TIOCM_RTS;
+        RetryIoctl(fd, TIOCMBIC, &rts);
     }
     // The exclusive flag lives on the terminal, not the descriptor; another opener of a
     // pty that stays open elsewhere would otherwise be refused.
@@ -129,30 +202,51 @@ void Close(int fd) {
     ::close(fd);
 }
 
-ConfigureResult Configure(int fd, std::uint32_t baud, Parity parity) {
+ConfigureResult Configure(int fd, std::uint32_t baud, Parity parity, SavedTerminal& saved) {
     ConfigureResult result;
-    if (baud == 0) {
-        result.error = SerialError::Bad("baud rate 0");
-        result.failedCall = "SetCommState()";
+    const auto fail = [&result](const char* call, SerialError error) {
+        result.error = std::move(error);
+        result.failedCall = call;
         return result;
+    };
+    if (baud == 0) {
+        return fail("SetCommState()", SerialError::Bad("baud rate 0"));
     }
     termios2 t{};
     if (RetryIoctl(fd, TCGETS2, &t) < 0) {
-        result.error = SerialError::FromErrno(errno);
-        result.failedCall = "GetCommState()";
-        return result;
+        return fail("GetCommState()", SerialError::FromErrno(errno));
     }
+    std::memcpy(saved.settings.data(), &t, sizeof t);
+    saved.settingsSaved = true;
     ApplyFixedSettings(t, baud, parity);
     result.computed = Decode(t);
     if (RetryIoctl(fd, TCSETS2, &t) < 0) {
-        result.error = SerialError::FromErrno(errno);
-        result.failedCall = "SetCommState()";
-        return result;
+        return fail("SetCommState()", SerialError::FromErrno(errno));
     }
-    int rts = TIOCM_RTS;
-    if (RetryIoctl(fd, TIOCMBIS, &rts) < 0 && errno != ENOTTY && errno != EINVAL) {
-        result.error = SerialError::FromErrno(errno);
-        result.failedCall = "SetCommState()";
+    const bool pty = IsPseudoTerminal(fd);
+    termios2 inForce{};
+    if (RetryIoctl(fd, TCGETS2, &inForce) < 0) {
+        return fail("GetCommState()", SerialError::FromErrno(errno));
+    }
+    if (!LineSettingsTaken(result.computed, Decode(inForce), pty)) {
+        return fail("SetCommState()", SerialError::Bad("the terminal refused the line settings"));
+    }
+    // A pty has no modem lines and says so with ENOTTY or EINVAL.
+    const auto ptyRefusal = [pty] { return pty && (errno == ENOTTY || errno == EINVAL); };
+    int lines = 0;
+    if (RetryIoctl(fd, TIOCMGET, &lines) < 0) {
+        if (!ptyRefusal()) {
+            return fail("SetCommState()", SerialError::FromErrno(errno));
+        }
+    } else if ((lines & TIOCM_RTS) == 0) {
+        int rts = TIOCM_RTS;
+        if (RetryIoctl(fd, TIOCMBIS, &rts) < 0) {
+            if (!ptyRefusal()) {
+                return fail("SetCommState()", SerialError::FromErrno(errno));
+            }
+        } else {
+            saved.raisedRts = true;
+        }
     }
     return result;
 }
@@ -262,6 +356,17 @@ Parity ParityFromLetter(char letter) {
     default:
         return Parity::None;
     }
+}
+
+bool LineSettingsTaken(const LineParameters& asked, const LineParameters& inForce,
+                       bool pseudoTerminal) {
+    const bool framing =
+        pseudoTerminal || (inForce.dataBits == asked.dataBits && inForce.parity == asked.parity);
+    const std::uint64_t off =
+        inForce.baud > asked.baud ? inForce.baud - asked.baud : asked.baud - inForce.baud;
+    return framing && inForce.stopBits == asked.stopBits && inForce.raw == asked.raw &&
+           inForce.hardwareFlow == asked.hardwareFlow && inForce.receiverOn == asked.receiverOn &&
+           off * 100 <= std::uint64_t{asked.baud} * 3;
 }
 
 LineParameters PreviewLineSettings(std::uint32_t baud, char parityLetter) {

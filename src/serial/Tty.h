@@ -3,6 +3,7 @@
 #include "serial/LineSettings.h"
 #include "serial/SerialError.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -13,12 +14,23 @@
 // any thread; callers serialise calls on one descriptor themselves.
 namespace orvanta::serial::tty {
 
-// open(O_RDWR | O_NOCTTY | O_NONBLOCK), then exclusive access: flock (which binds root
-// too) and TIOCEXCL. A port held by someone else gives AccessDenied.
+// What a terminal had before the port changed it, so that closing puts it back.
+struct SavedTerminal {
+    std::array<std::uint8_t, 64> settings{}; // the driver's termios2, as read
+    bool settingsSaved = false;
+    bool raisedRts = false; // RTS was off and the port turned it on
+};
+
+// Opens a terminal for the port. A path that exists but is no character device is refused
+// without being opened; otherwise open(O_RDWR | O_NOCTTY | O_NONBLOCK), and a descriptor
+// that is not a terminal (/dev/null) is closed before anything is written: NotATerminal.
+// Then exclusive access: a port whose exclusive flag or flock someone else holds gives
+// AccessDenied with EBUSY, also for root, whom TIOCEXCL does not bind. EACCES names the
+// group that owns the device node.
 SerialError Open(const std::string& path, int& fd);
 
-// Gives up exclusive access and closes.
-void Close(int fd);
+// Puts back what saved holds, gives up exclusive access and closes.
+void Close(int fd, const SavedTerminal& saved);
 
 // Which step of Configure failed, in the names the failure report uses.
 struct ConfigureResult {
@@ -27,10 +39,17 @@ struct ConfigureResult {
     LineParameters computed; // what was asked of the driver
 };
 
-// Raw mode, VMIN = VTIME = 0, 8 data bits, one stop bit, the parity, any baud through
-// termios2 and BOTHER, RTS held on. A refused RTS ioctl (ENOTTY, EINVAL: a pty) is
-// ignored.
-ConfigureResult Configure(int fd, std::uint32_t baud, Parity parity);
+// Saves the settings in force, then sets raw mode, VMIN = VTIME = 0, 8 data bits, one stop
+// bit, the parity, any baud through termios2 and BOTHER, and RTS held on, and reads them
+// back. A pseudo-terminal's known refusals (8 bits without parity forced, no modem lines)
+// are accepted there only; any other refusal is an error.
+ConfigureResult Configure(int fd, std::uint32_t baud, Parity parity, SavedTerminal& saved);
+
+// Whether the descriptor is either end of a pseudo-terminal.
+bool IsPseudoTerminal(int fd);
+// Whether a character device of this major number is a pseudo-terminal (Unix 98 slaves,
+// the legacy BSD pairs).
+bool IsPseudoTerminalMajor(unsigned major);
 
 // Discards what waits in the input and/or output queue (tcflush).
 SerialError Flush(int fd, bool input, bool output);

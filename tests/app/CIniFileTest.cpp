@@ -6,6 +6,7 @@
 #include <climits>
 #include <gtest/gtest.h>
 #include <random>
+#include <sys/stat.h>
 
 namespace orvanta::app {
 namespace {
@@ -38,6 +39,29 @@ TEST_F(CIniFileTest, CreationWritesTheSevenKeysInOrder) {
     WriteFile(dir_.path() / "blocked", "x");
     CIniFile blocked(dir_.path() / "blocked" / "orvanta" / "Config.ini");
     EXPECT_EQ(CreateConfigFile(blocked, "/data"), ProfileStatus::CannotWrite);
+}
+
+// A new file is an ordinary file that the umask shapes; a rewrite keeps the file's mode.
+TEST_F(CIniFileTest, NewFilesFollowTheUmaskAndRewritesKeepTheMode) {
+    struct Case {
+        mode_t umask;
+        mode_t created;
+    };
+    for (const Case c : {Case{022, 0644}, Case{027, 0640}, Case{077, 0600}}) {
+        std::filesystem::remove(File());
+        const mode_t previous = ::umask(c.umask);
+        const ProfileStatus status = CIniFile(File()).WriteString("MODEL", "VN300");
+        ::umask(previous);
+        ASSERT_EQ(status, ProfileStatus::Ok);
+        struct stat info {};
+        ASSERT_EQ(::stat(File().c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 07777, c.created) << std::oct << c.umask;
+    }
+    ASSERT_EQ(::chmod(File().c_str(), 0664), 0);
+    ASSERT_EQ(CIniFile(File()).WriteInt("BAUD", 3), ProfileStatus::Ok);
+    struct stat info {};
+    ASSERT_EQ(::stat(File().c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0664u);
 }
 
 TEST_F(CIniFileTest, MissingKeysTakeTheirDefaults) {

@@ -5,9 +5,12 @@
 #include "app/HeadlessRun.h"
 #include "support/FakeSysfs.h"
 
+#include <cstdlib>
+#include <fcntl.h>
 #include <regex>
 #include <sstream>
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace orvanta::app::testing {
 namespace {
@@ -103,10 +106,15 @@ TEST(PortListTest, OneLineAPortWithWhatItIs) {
     sysfs.AddUsbDevice(hub + "1-3", "", "", "");
     sysfs.AddTty("ttyACM0", sysfs.AddDevice(hub + "1-3/1-3:1.0", "cdc_acm"));
     sysfs.AddTty("tty1", sysfs.AddDevice("virtual/tty", ""));
-    // The configured port, a by-id link that sysfs does not list, comes last and as given.
+    // The configured port, a link to a terminal that sysfs does not list, comes last and as
+    // given; a pseudo-terminal stands for the device behind a by-id link.
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(::grantpt(master), 0);
+    ASSERT_EQ(::unlockpt(master), 0);
     const fs::path link = sysfs.root() / "serial" / "by-id" / "usb-FTDI_FT232R-if00-port0";
     fs::create_directories(link.parent_path());
-    fs::create_symlink("/dev/null", link);
+    fs::create_symlink(::ptsname(master), link);
     const fs::path config = sysfs.root() / "Config.ini";
     orvanta::testing::WriteFile(config, "[Config]\nCOM=" + link.string() + "\n");
 
@@ -116,6 +124,7 @@ TEST(PortListTest, OneLineAPortWithWhatItIs) {
                          "/dev/ttyUSB0\tFTDI FT232R USB UART (A50285BI)\n"
                          "/dev/ttyUSB1\tSilicon Labs CP2102 USB to UART Bridge\n" +
                              link.string() + "\t\n");
+    ::close(master);
 }
 
 // Runs the program from a copy in the fixture's bin/ folder, with an unrelated folder as

@@ -64,7 +64,7 @@ protected:
         ui_.SetMessageSink([this](std::string_view caption, std::string_view text, MessageIcon) {
             shown_.push_back({std::string(caption), std::string(text)});
         });
-        host_ = std::make_unique<Host>(ui_, *loop_, options);
+        host_ = std::make_unique<Host>(ui_, timers_ ? *timers_ : *loop_, options);
         host_->SetDispatchNotifier([this] { loop_->Wake(); });
     }
 
@@ -127,6 +127,7 @@ protected:
     ControlModel ui_;
     std::vector<Shown> shown_;
     std::vector<std::string> ports_;
+    TimerService* timers_ = nullptr; // the loop's own timers when null
     std::unique_ptr<MainLoop> loop_;
     std::unique_ptr<Host> host_;
     std::vector<std::unique_ptr<devsim::DeviceSimulator>> simulators_;

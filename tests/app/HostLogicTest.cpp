@@ -4,7 +4,10 @@
 #include "protocol/CommandFrame.h"
 #include "protocol/FrameCrc16.h"
 
+#include <cerrno>
+#include <clocale>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
@@ -321,6 +324,123 @@ TEST_F(HostLogicTest, PendingSettingIsRepeatedWhilePollingUntilAnswered) {
     EXPECT_FALSE(host_->State().AwaitingAck);
     ASSERT_FALSE(shown_.empty());
     EXPECT_EQ(shown_.back().text, "Successful Operation!!");
+}
+
+TEST(PortOpenFailedTextTest, SaysWhyInBothLanguages) {
+    serial::SerialError noRights = serial::SerialError::FromErrno(EACCES);
+    noRights.deviceGroup = "dialout";
+    struct Case {
+        serial::SerialError reason;
+        const char* english;
+        const char* chinese;
+    };
+    const Case cases[] = {
+        {serial::SerialError::NotATerminal(),
+         "Serial port open failed\n/dev/null is not a serial port.",
+         "串口打开失败\n/dev/null 不是串口。"},
+        {noRights,
+         "Serial port open failed\nYour user must be in the group \"dialout\", which owns "
+         "/dev/null.",
+         "串口打开失败\n当前用户必须属于拥有 /dev/null 的用户组 \"dialout\"。"},
+        {serial::SerialError::FromErrno(EBUSY), "Serial port open failed", "串口打开失败"},
+        {serial::SerialError::FromErrno(ENOENT), "Serial port open failed", "串口打开失败"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(PortOpenFailedText("Serial port open failed", 1, "/dev/null", c.reason),
+                  c.english);
+        EXPECT_EQ(PortOpenFailedText("串口打开失败", 0, "/dev/null", c.reason), c.chinese);
+    }
+}
+
+// When the scan finds no other port that opens, the configured port that stayed silent is
+// the one left open.
+TEST_F(HostLogicTest, ASilentConfiguredPortStaysOpenWhenTheScanOpensNothingElse) {
+    Pty pty;
+    if (!pty.ok()) {
+        GTEST_SKIP() << "no pseudo-terminals here";
+    }
+    folder_.WriteConfig("[Config]\nMODEL=VK100\nCOM=" + pty.path() + "\nBAUD=4\n");
+    MakeHost(1, {"/dev/orvanta-no-such-port", pty.path()});
+    host_->Initialise();
+    ASSERT_TRUE(host_->State().PortOpen);
+    RunFor(1000ms);
+    EXPECT_TRUE(host_->State().PortOpen);
+    EXPECT_EQ(host_->SerialPort().State(), serial::PortState::Monitoring);
+    EXPECT_EQ(host_->SerialPort().DevicePath(), pty.path());
+    EXPECT_EQ(ui_.ListSelection(Dialog::Main, main_id::kPortList), 1);
+    EXPECT_EQ(host_->State().ScanIndex, 0u);
+    EXPECT_TRUE(shown_.empty());
+}
+
+// Timers that never fire but look at the pending setting whenever a frame goes out, at the
+// moment the poll worker might read it.
+class WatchingTimers : public TimerService {
+public:
+    explicit WatchingTimers(std::function<void()> onSend) : onSend_(std::move(onSend)) {}
+    void StartTimer(int id, int) override {
+        if (id == kReplyTimer) {
+            onSend_();
+        }
+    }
+    void KillTimer(int) override {}
+
+private:
+    std::function<void()> onSend_;
+};
+
+std::array<std::uint8_t, 4> BytesOf(float value) {
+    std::array<std::uint8_t, 4> bytes;
+    std::memcpy(bytes.data(), &value, 4);
+    return bytes;
+}
+
+// A repeated setting takes its kind and its bytes from one pair: while a new setting is
+// being made, the pending one still carries its own value.
+TEST_F(HostLogicTest, ARepeatedSettingCarriesItsOwnBytes) {
+    std::vector<PayloadBuffer::Value> seen;
+    WatchingTimers watching([this, &seen] { seen.push_back(host_->State().Payload.Load()); });
+    timers_ = &watching;
+    MakeHost();
+    host_->FillLists();
+    host_->State().PortOpen = true; // frames go nowhere, but they are sent
+    ui_.SetText(Dialog::Main, main_id::kGravityBox, "9.81");
+    host_->OnGravitySet();
+    ui_.SetText(Dialog::DataPage, page_id::kDeclinationBox, "-4.5");
+    host_->OnDeclinationOk();
+    ASSERT_EQ(seen.size(), 2u);
+    // The declination frame leaves while the gravity is still the pending setting.
+    EXPECT_EQ(seen[1].kind, PendingKind::Gravity);
+    EXPECT_EQ(seen[1].bytes, BytesOf(9.81f));
+    const PayloadBuffer::Value now = host_->State().Payload.Load();
+    EXPECT_EQ(now.kind, PendingKind::DeclinationWrite);
+    EXPECT_EQ(now.bytes, BytesOf(-4.5f));
+    host_->Close(); // before the timers go
+    host_.reset();
+}
+
+// Under a decimal-comma locale (the comma-locale run sets one) a typed "9.81" is still 9.81.
+TEST_F(HostLogicTest, TypedNumbersReadWithAPointUnderADecimalCommaLocale) {
+    const std::string previous = std::setlocale(LC_ALL, nullptr);
+    std::setlocale(LC_ALL, "");
+    const bool comma = std::localeconv()->decimal_point == std::string(",");
+    if (!comma) {
+        std::setlocale(LC_ALL, previous.c_str());
+        if (std::getenv("ORVANTA_COMMA_LOCALE") != nullptr) {
+            FAIL() << "the comma-locale run has no decimal-comma locale";
+        }
+        GTEST_SKIP() << "not under a decimal-comma locale; the comma-locale run covers this";
+    }
+    MakeHost();
+    host_->FillLists();
+    ui_.SetText(Dialog::Main, main_id::kGravityBox, " 9.81");
+    host_->OnGravitySet();
+    host_->ShowDeviceStatus(0);
+    ui_.SetText(Dialog::DataPage, page_id::kDeclinationBox, "-4.25°");
+    host_->OnDeclinationOk();
+    std::setlocale(LC_ALL, previous.c_str());
+    EXPECT_FLOAT_EQ(host_->State().StagedGravity, 9.81f);
+    EXPECT_EQ(host_->State().record.GravityText, "9.810");
+    EXPECT_FLOAT_EQ(host_->State().DeclinationValue, -4.25f);
 }
 
 } // namespace

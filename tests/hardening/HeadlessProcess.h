@@ -83,6 +83,9 @@ protected:
         fs::create_directories(folder);
         // Should the program take itself for installed, its files stay in the test's folder.
         const std::string home = (root() / "home").string();
+        // Gone before the child starts, so a look at them never finds the last run's.
+        fs::remove(out);
+        fs::remove(err);
         started_ = Clock::now();
         pid_ = ::fork();
         ASSERT_GE(pid_, 0);
@@ -101,6 +104,10 @@ protected:
             for (const char* name : {"XDG_CONFIG_HOME", "XDG_DOCUMENTS_DIR", "XDG_PICTURES_DIR"}) {
                 ::unsetenv(name);
             }
+            if (!systemRoot_.empty() &&
+                ::setenv("ORVANTA_SYSTEM_ROOT", systemRoot_.c_str(), 1) != 0) {
+                ::_exit(123);
+            }
             if (fileSizeLimit > 0) {
                 rlimit limit{};
                 ::getrlimit(RLIMIT_FSIZE, &limit);
@@ -113,6 +120,9 @@ protected:
             ::_exit(122);
         }
     }
+
+    // The program looks for its ports in this folder's sys/ and dev/ (a fake machine).
+    void SetSystemRoot(const fs::path& root) { systemRoot_ = root.string(); }
 
     // The exit status, or nothing when the program did not end in time (it is killed).
     std::optional<int> Wait(std::chrono::milliseconds timeout) {
@@ -244,6 +254,7 @@ private:
     orvanta::testing::TempDir dir_;
     std::unique_ptr<devsim::DeviceSimulator> simulator_;
     pid_t pid_ = -1;
+    std::string systemRoot_;
     Clock::time_point started_{};
     Clock::duration elapsed_{};
 };

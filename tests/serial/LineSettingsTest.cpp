@@ -37,6 +37,37 @@ TEST(LineSettingsTest, AnyRateIsKeptExactly) {
     }
 }
 
+TEST(LineSettingsTest, OnlyAPseudoTerminalMayForceEightBitsWithoutParity) {
+    const LineParameters asked = PreviewLineSettings(256000, 'E');
+    const auto with = [&asked](auto change) {
+        LineParameters p = asked;
+        change(p);
+        return p;
+    };
+    struct Case {
+        const char* what;
+        LineParameters inForce;
+        bool takenOnTerminal;
+        bool takenOnPty;
+    };
+    const Case cases[] = {
+        {"as asked", asked, true, true},
+        {"parity dropped", with([](auto& p) { p.parity = Parity::None; }), false, true},
+        {"7 data bits", with([](auto& p) { p.dataBits = 7; }), false, true},
+        {"two stop bits", with([](auto& p) { p.stopBits = 2; }), false, false},
+        {"cooked", with([](auto& p) { p.raw = false; }), false, false},
+        {"handshake", with([](auto& p) { p.hardwareFlow = true; }), false, false},
+        {"receiver off", with([](auto& p) { p.receiverOn = false; }), false, false},
+        {"baud 2 % off", with([](auto& p) { p.baud = 250880; }), true, true},
+        {"baud fell back", with([](auto& p) { p.baud = 9600; }), false, false},
+        {"baud 4 % off", with([](auto& p) { p.baud = 266240; }), false, false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(LineSettingsTaken(asked, c.inForce, false), c.takenOnTerminal) << c.what;
+        EXPECT_EQ(LineSettingsTaken(asked, c.inForce, true), c.takenOnPty) << c.what;
+    }
+}
+
 TEST(ApiFailureTextTest, ComposesTheWarning) {
     EXPECT_EQ(
         ComposeApiFailureText("SetCommState()", "Inappropriate ioctl for device", "/dev/ttyUSB0"),

@@ -1,10 +1,13 @@
 #include "serial/PortDiscovery.h"
 
+#include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <set>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -43,9 +46,13 @@ protected:
     }
     void TearDown() override { fs::remove_all(m_root); }
 
-    void AddTty(const std::string& name, const std::string& driver) {
+    // uartType: the serial core's `type` attribute, -1 for none.
+    void AddTty(const std::string& name, const std::string& driver, int uartType = -1) {
         const fs::path dir = m_root / "class" / "tty" / name;
         fs::create_directories(dir);
+        if (uartType >= 0) {
+            std::ofstream(dir / "type") << uartType << "\n";
+        }
         if (driver.empty()) {
             return; // a virtual terminal: no device at all
         }
@@ -53,6 +60,10 @@ protected:
         const fs::path target = m_root / "bus" / "drivers" / driver;
         fs::create_directories(target);
         fs::create_symlink(target, dir / "device" / "driver");
+    }
+    void SetConsoles(const std::string& active) {
+        fs::create_directories(m_root / "class" / "tty" / "console");
+        std::ofstream(m_root / "class" / "tty" / "console" / "active") << active << "\n";
     }
     std::string root() const { return m_root.string(); }
 
@@ -89,23 +100,60 @@ TEST_F(FakeSysfs, KeepsAtMostTwentyPorts) {
     EXPECT_EQ(table.slots[19], "/dev/ttyUSB19");
 }
 
-TEST_F(FakeSysfs, LegacyPortsOnlyWhenTheProbeFindsAUart) {
-    for (int i = 0; i < 4; ++i) {
+// Linux before 6.5 names the legacy slots' driver link "serial8250", later ones "port".
+TEST_F(FakeSysfs, LegacySlotsWithoutAUartAreLeftOutOnBothKernelLayouts) {
+    for (const std::string driver : {"serial8250", "port"}) {
+        TearDown();
+        SetUp();
+        for (int i = 0; i < 32; ++i) {
+            AddTty("ttyS" + std::to_string(i), driver, i == 0 ? 4 : 0); // 4: a 16550A
+        }
+        AddTty("ttyUSB0", "ftdi_sio");
+        int probes = 0;
+        PortTable table;
+        EnumeratePorts(table, root(), [&](const std::string&) { return ++probes, true; });
+        EXPECT_EQ(Names(table.slots.begin(), table.slots.begin() + table.used()),
+                  (Names{"/dev/ttyS0", "/dev/ttyUSB0"}))
+            << driver;
+        EXPECT_EQ(probes, 0) << "the type attribute decides without opening anything";
+    }
+}
+
+TEST_F(FakeSysfs, WithoutTheTypeAttributeTheProbeDecidesButNeverOnAConsole) {
+    for (int i = 0; i < 3; ++i) {
         AddTty("ttyS" + std::to_string(i), "serial8250");
     }
+    AddTty("ttyS3", "port");
     AddTty("ttyUSB0", "pl2303");
+    SetConsoles("tty0 ttyS2");
     std::set<std::string> probed;
     const UartProbe probe = [&](const std::string& path) {
         probed.insert(path);
-        return path == "/dev/ttyS1";
+        return path == "/dev/ttyS1" || path == "/dev/ttyS3";
     };
     PortTable table;
     EnumeratePorts(table, root(), probe);
     EXPECT_EQ(Names(table.slots.begin(), table.slots.begin() + table.used()),
-              (Names{"/dev/ttyS1", "/dev/ttyUSB0"}));
-    // Only the legacy ports are probed; a USB adapter is taken as it is.
-    EXPECT_EQ(probed,
-              (std::set<std::string>{"/dev/ttyS0", "/dev/ttyS1", "/dev/ttyS2", "/dev/ttyS3"}));
+              (Names{"/dev/ttyS1", "/dev/ttyS2", "/dev/ttyS3", "/dev/ttyUSB0"}));
+    // Only the legacy slots are probed; a USB adapter is taken as it is, the console is
+    // listed without being opened.
+    EXPECT_EQ(probed, (std::set<std::string>{"/dev/ttyS0", "/dev/ttyS1", "/dev/ttyS3"}));
+}
+
+TEST_F(FakeSysfs, ActiveConsolesAreFoundThroughLinks) {
+    const fs::path dev = m_root / "dev";
+    fs::create_directories(dev / "serial" / "by-id");
+    std::ofstream(dev / "ttyS0") << "";
+    std::ofstream(dev / "ttyUSB0") << "";
+    fs::create_symlink(dev / "ttyS0", dev / "serial" / "by-id" / "console-adapter");
+    SetConsoles("tty0 ttyS0");
+    EXPECT_EQ(ActiveConsolePorts(root(), dev.string()),
+              (Names{(dev / "tty0").string(), (dev / "ttyS0").string()}));
+    EXPECT_TRUE(IsActiveConsole((dev / "ttyS0").string(), root(), dev.string()));
+    EXPECT_TRUE(IsActiveConsole((dev / "serial" / "by-id" / "console-adapter").string(), root(),
+                                dev.string()));
+    EXPECT_FALSE(IsActiveConsole((dev / "ttyUSB0").string(), root(), dev.string()));
+    EXPECT_FALSE(IsActiveConsole("/dev/ttyS0", root() + "/nowhere"));
 }
 
 TEST_F(FakeSysfs, AMissingTreeGivesAnEmptyTable) {
@@ -115,10 +163,18 @@ TEST_F(FakeSysfs, AMissingTreeGivesAnEmptyTable) {
     EXPECT_TRUE(FillPortList(table, root() + "/nowhere", NoUart(), "").empty());
 }
 
-TEST_F(FakeSysfs, AConfiguredPathThatExistsIsAddedOnce) {
+// A configured path is added when it is a terminal, never a file, a FIFO or /dev/null.
+TEST_F(FakeSysfs, AConfiguredTerminalIsAddedOnce) {
     AddTty("ttyUSB0", "ftdi_sio");
-    const std::string pty = (m_root / "pts-7").string();
-    std::ofstream(pty) << "";
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) {
+        GTEST_SKIP() << "no pseudo-terminals here";
+    }
+    const std::string pty = ::ptsname(master);
+    const std::string file = (m_root / "Config.ini").string();
+    std::ofstream(file) << "[Config]\n";
+    const std::string fifo = (m_root / "fifo").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     PortTable table;
     struct Case {
         std::string configured;
@@ -126,6 +182,9 @@ TEST_F(FakeSysfs, AConfiguredPathThatExistsIsAddedOnce) {
     };
     const Case cases[] = {
         {pty, {"/dev/ttyUSB0", pty}},
+        {file, {"/dev/ttyUSB0"}},
+        {fifo, {"/dev/ttyUSB0"}},
+        {"/dev/null", {"/dev/ttyUSB0"}},
         {(m_root / "gone").string(), {"/dev/ttyUSB0"}},
         {"/dev/ttyUSB0", {"/dev/ttyUSB0"}},
         {"", {"/dev/ttyUSB0"}},
@@ -134,6 +193,21 @@ TEST_F(FakeSysfs, AConfiguredPathThatExistsIsAddedOnce) {
         EXPECT_EQ(FillPortList(table, root(), NoUart(), c.configured), c.expected) << c.configured;
     }
     EXPECT_EQ(table.used(), 1u); // the extra path is a list entry, not a table slot
+    ::close(master);
+}
+
+TEST(TerminalDeviceTest, OnlyTerminalsCount) {
+    EXPECT_FALSE(IsTerminalDevice("/dev/null", "/sys"));
+    EXPECT_FALSE(IsTerminalDevice("/", "/sys"));
+    EXPECT_FALSE(IsTerminalDevice("/proc/self/status", "/sys"));
+    EXPECT_FALSE(IsTerminalDevice("/dev/orvanta-missing", "/sys"));
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    if (master >= 0 && ::grantpt(master) == 0 && ::unlockpt(master) == 0) {
+        EXPECT_TRUE(IsTerminalDevice(::ptsname(master), "/sys"));
+    }
+    if (master >= 0) {
+        ::close(master);
+    }
 }
 
 TEST(FallbackPortListTest, OffersTheFifteenLegacyNames) {

@@ -4,16 +4,26 @@
 #include "serial/BlockingCallQueue.h"
 #include "serial/CSerialPort.h"
 #include "serial/Tty.h"
+#include "support/TempDir.h"
 
 #include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <mutex>
 #include <poll.h>
 #include <string>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <termios.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -316,6 +326,171 @@ TEST_F(SerialPortOnPty, BadArgumentsAndMissingDevicesAreOpenFailures) {
     port.CloseLink();
     EXPECT_EQ(port.State(), PortState::Closed);
     EXPECT_TRUE(m_reporter.messages().empty()); // open failures are the caller's to report
+}
+
+// A path that is no terminal is refused before a byte is written; the port itself says
+// nothing (the caller tells the user) and leaves the file as it was.
+TEST(SerialPortPathTest, OnlyTerminalsAreOpened) {
+    orvanta::testing::TempDir dir;
+    const std::string file = (dir.path() / "Config.ini").string();
+    const std::string content = "[Config]\nCOM=/dev/ttyUSB0\n";
+    orvanta::testing::WriteFile(file, content);
+    const std::string fifo = (dir.path() / "fifo").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string socketPath = (dir.path() / "socket").string();
+    const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    socketPath.copy(address.sun_path, sizeof address.sun_path - 1);
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+
+    RecordingReporter reporter;
+    QueueOwner owner;
+    for (const std::string& path :
+         {file, fifo, socketPath, dir.path().string(), std::string("/dev/null")}) {
+        CSerialPort port(&reporter);
+        EXPECT_FALSE(port.OpenLink(&owner, path, 115200, 'N')) << path;
+        EXPECT_EQ(port.LastOpenError().kind, SerialErrorKind::NotATerminal) << path;
+        port.CloseLink();
+    }
+    EXPECT_EQ(orvanta::testing::ReadFile(file), content);
+    EXPECT_TRUE(reporter.messages().empty());
+    ::close(listener);
+}
+
+TEST_F(SerialPortOnPty, ClosingPutsTheTerminalBackAsItWasFound) {
+    // Cooked mode at 9600 with echo, as a console or a login line has it.
+    termios cooked{};
+    ASSERT_EQ(::tcgetattr(master(), &cooked), 0);
+    cooked.c_lflag |= ICANON | ECHO | ISIG | IEXTEN;
+    cooked.c_iflag |= ICRNL;
+    cooked.c_oflag |= OPOST;
+    ::cfsetispeed(&cooked, B9600);
+    ::cfsetospeed(&cooked, B9600);
+    ASSERT_EQ(::tcsetattr(master(), TCSANOW, &cooked), 0);
+    LineParameters before;
+    ASSERT_TRUE(tty::ReadLineParameters(master(), before).ok());
+    ASSERT_FALSE(before.raw);
+
+    const std::pair<const char*, std::function<void(CSerialPort&)>> endings[] = {
+        {"CloseLink", [](CSerialPort& port) { port.CloseLink(); }},
+        {"CloseLink with the monitor running",
+         [](CSerialPort& port) {
+             ASSERT_TRUE(port.StartMonitor());
+             port.CloseLink();
+         }},
+        {"the end of the program", [](CSerialPort& port) { ASSERT_TRUE(port.StartMonitor()); }},
+    };
+    for (const auto& [how, end] : endings) {
+        {
+            CSerialPort port(&m_reporter);
+            ASSERT_TRUE(port.OpenLink(&m_owner, slave(), 256000, 'O')) << how;
+            LineParameters during;
+            ASSERT_TRUE(tty::ReadLineParameters(master(), during).ok());
+            EXPECT_TRUE(during.raw) << how;
+            EXPECT_EQ(during.baud, 256000u) << how;
+            end(port);
+        }
+        LineParameters after;
+        ASSERT_TRUE(tty::ReadLineParameters(master(), after).ok());
+        EXPECT_EQ(after, before) << how;
+    }
+    EXPECT_TRUE(m_reporter.messages().empty());
+}
+
+// Writes that keep failing without breaking the port: one report for the whole run, and
+// after about two seconds of failures the port is given up.
+TEST_F(SerialPortOnPty, WritesThatKeepFailingAreReportedOnceThenThePortIsBroken) {
+    const int configurer = ::open(slave().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(configurer, 0);
+    CSerialPort port(&m_reporter);
+    ASSERT_TRUE(port.OpenLink(&m_owner, slave(), 115200, 'N'));
+    ASSERT_TRUE(port.StartMonitor());
+    // The null line discipline (N_NULL) refuses every write with EOPNOTSUPP.
+    int discipline = 27;
+    if (::ioctl(configurer, TIOCSETD, &discipline) != 0) {
+        ::close(configurer);
+        GTEST_SKIP() << "this kernel has no null line discipline";
+    }
+    const auto frame = protocol::BuildBareCommand(protocol::CommandCode::PollDefault);
+    const auto start = std::chrono::steady_clock::now();
+    while (port.State() != PortState::Broken && std::chrono::steady_clock::now() - start < 20s) {
+        port.QueueSend(frame.bytes.data(), frame.length); // as a poll worker at 100 Hz
+        m_owner.PumpFor(10ms);
+    }
+    const auto brokenAfter = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(port.State(), PortState::Broken);
+    EXPECT_GE(brokenAfter, 2s);
+    const auto messages = m_reporter.messages();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].first, "Application Error");
+    EXPECT_EQ(messages[0].second.rfind("WARNING:  WriteFile() Failed", 0), 0u);
+    port.CloseLink();
+    discipline = N_TTY;
+    ::ioctl(configurer, TIOCSETD, &discipline);
+    ::close(configurer);
+}
+
+// Root passes TIOCEXCL; the flag and the flock still tell that the port is taken, and not a
+// byte reaches it.
+TEST_F(SerialPortOnPty, APortSomeoneElseHoldsIsRefusedEvenToRoot) {
+    const std::pair<const char*, std::function<int(int)>> holds[] = {
+        {"flock", [](int fd) { return ::flock(fd, LOCK_EX | LOCK_NB); }},
+        {"TIOCEXCL", [](int fd) { return ::ioctl(fd, TIOCEXCL); }},
+    };
+    for (const auto& [how, hold] : holds) {
+        const int held = ::open(slave().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        ASSERT_GE(held, 0);
+        ASSERT_EQ(hold(held), 0) << how;
+        CSerialPort port(&m_reporter);
+        EXPECT_FALSE(port.OpenLink(&m_owner, slave(), 115200, 'N')) << how;
+        EXPECT_EQ(port.LastOpenError().kind, SerialErrorKind::AccessDenied) << how;
+        EXPECT_EQ(port.LastOpenError().errnoValue, EBUSY) << how;
+        ::ioctl(held, TIOCNXCL);
+        ::close(held);
+    }
+    EXPECT_TRUE(ReadFrom(master(), 1, std::chrono::seconds(0)).empty());
+    CSerialPort port(&m_reporter);
+    EXPECT_TRUE(port.OpenLink(&m_owner, slave(), 115200, 'N')) << "free again";
+}
+
+// EACCES names the group the device node belongs to, so the user knows which to join.
+TEST_F(SerialPortOnPty, NoRightsNameTheGroupThatOwnsTheDevice) {
+    const bool root = ::geteuid() == 0;
+    const group* owning = root ? ::getgrnam("dialout") : ::getgrgid(::getegid());
+    if (owning == nullptr) {
+        GTEST_SKIP() << "no group to give the device to";
+    }
+    const std::string name = owning->gr_name;
+    ASSERT_EQ(::chown(slave().c_str(), static_cast<uid_t>(-1), owning->gr_gid), 0);
+    ASSERT_EQ(::chmod(slave().c_str(), root ? 0660 : 0), 0);
+    int result[2];
+    ASSERT_EQ(::pipe(result), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // Root passes every permission: the open is made as nobody.
+        if (root &&
+            (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)) {
+            ::_exit(2);
+        }
+        int fd = -1;
+        const SerialError error = tty::Open(slave(), fd);
+        const std::string said = std::to_string(error.errnoValue) + " " + error.deviceGroup;
+        (void)!::write(result[1], said.data(), said.size());
+        ::_exit(0);
+    }
+    ::close(result[1]);
+    std::string said;
+    char buffer[256];
+    for (ssize_t n; (n = ::read(result[0], buffer, sizeof buffer)) > 0;) {
+        said.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(result[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(said, std::to_string(EACCES) + " " + name);
 }
 
 TEST(SerialPortUnplugTest, AVanishedDeviceBreaksThePortUntilReopened) {
