@@ -1,12 +1,23 @@
 #include "recording/CaptureReader.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <pcap/pcap.h>
 
 namespace orvanta::recording {
+
+namespace {
+
+constexpr std::uint32_t kPcapngBlockType = 0x0A0D0D0A; // the same in either byte order
+constexpr std::uint64_t kRecordHeaderSize = 16;
+
+std::uint64_t StreamPosition(FILE* stream) {
+    const long position = std::ftell(stream);
+    return position > 0 ? static_cast<std::uint64_t>(position) : 0;
+}
+
+} // namespace
 
 struct CaptureReader::Handle {
     ~Handle() {
@@ -18,6 +29,10 @@ struct CaptureReader::Handle {
     }
     FILE* stream = nullptr;
     pcap_t* pcap = nullptr;
+    // Classic pcap records are a 16-byte header and the data, so positions are counted
+    // rather than asked of the stream (a system call each); pcapng blocks vary.
+    bool classic = true;
+    std::uint64_t position = 0; // where the next record starts
 };
 
 CaptureReader::CaptureReader(std::unique_ptr<Handle> handle) : handle_(std::move(handle)) {}
@@ -52,6 +67,10 @@ std::unique_ptr<CaptureReader> CaptureReader::OpenMemory(std::span<const std::ui
 
 std::unique_ptr<CaptureReader> CaptureReader::Start(std::unique_ptr<Handle> handle,
                                                     std::string& error) {
+    std::uint32_t magic = 0;
+    handle->classic =
+        std::fread(&magic, sizeof magic, 1, handle->stream) != 1 || magic != kPcapngBlockType;
+    std::rewind(handle->stream);
     char reason[PCAP_ERRBUF_SIZE] = {};
     handle->pcap = pcap_fopen_offline_with_tstamp_precision(handle->stream,
                                                             PCAP_TSTAMP_PRECISION_NANO, reason);
@@ -65,13 +84,13 @@ std::unique_ptr<CaptureReader> CaptureReader::Start(std::unique_ptr<Handle> hand
             "link type " + std::to_string(linkType) + ", not " + std::to_string(kCaptureLinkType);
         return nullptr;
     }
+    handle->position = StreamPosition(handle->stream);
     std::unique_ptr<CaptureReader> reader(new CaptureReader(std::move(handle)));
     CaptureRecord first;
     const Step step = reader->Next(first);
     if (step == Step::End) {
         // Every capture starts with a note: this one was cut off after the file header.
-        reader->damageOffset_ =
-            static_cast<std::uint64_t>(std::max(0L, std::ftell(pcap_file(reader->handle_->pcap))));
+        reader->damageOffset_ = reader->handle_->position;
         reader->finished_ = Step::Damaged;
     } else if (step == Step::Record) {
         if (first.direction != CaptureDirection::Note) {
@@ -89,7 +108,8 @@ CaptureReader::Step CaptureReader::Next(CaptureRecord& record) {
     if (finished_ != Step::Record) {
         return finished_;
     }
-    const long before = std::ftell(pcap_file(handle_->pcap));
+    Handle& handle = *handle_;
+    const std::uint64_t before = handle.classic ? handle.position : StreamPosition(handle.stream);
     pcap_pkthdr* header = nullptr;
     const u_char* data = nullptr;
     const int result = pcap_next_ex(handle_->pcap, &header, &data);
@@ -100,7 +120,7 @@ CaptureReader::Step CaptureReader::Next(CaptureRecord& record) {
     const bool ours = result == 1 && header->caplen >= 1 && header->caplen == header->len &&
                       data[0] <= static_cast<std::uint8_t>(CaptureDirection::Note);
     if (!ours) {
-        damageOffset_ = before >= 0 ? static_cast<std::uint64_t>(before) : 0;
+        damageOffset_ = before;
         finished_ = Step::Damaged;
         return finished_;
     }
@@ -108,6 +128,7 @@ CaptureReader::Step CaptureReader::Next(CaptureRecord& record) {
                     static_cast<std::int64_t>(header->ts.tv_usec);
     record.direction = static_cast<CaptureDirection>(data[0]);
     record.bytes.assign(data + 1, data + header->caplen);
+    handle.position = before + kRecordHeaderSize + header->caplen;
     ++recordsRead_;
     return Step::Record;
 }

@@ -43,22 +43,30 @@ void SystemReplayClock::Rearm() {
     cancelled_ = false;
 }
 
-CaptureReplay::CaptureReplay(ReplayClock* clock)
-    : ownClock_(clock == nullptr ? std::make_unique<SystemReplayClock>() : nullptr),
+CaptureReplay::CaptureReplay(ReplayListener& listener, ReplayClock* clock)
+    : listener_(listener),
+      ownClock_(clock == nullptr ? std::make_unique<SystemReplayClock>() : nullptr),
       clock_(clock == nullptr ? *ownClock_ : *clock) {}
 
 CaptureReplay::~CaptureReplay() {
-    Stop();
+    CloseLink();
 }
 
-bool CaptureReplay::Open(const std::filesystem::path& path, std::string& error) {
-    Stop();
-    reader_ = CaptureReader::Open(path, error);
+bool CaptureReplay::OpenLink(serial::SerialPortOwner* owner, const std::string& devicePath,
+                             std::uint32_t, char) {
+    CloseLink();
+    if (owner == nullptr || devicePath.empty()) {
+        openError_ = "no capture file";
+        return false;
+    }
+    openError_.clear();
+    reader_ = CaptureReader::Open(devicePath, openError_);
     if (reader_ == nullptr) {
         return false;
     }
-    path_ = path;
-    pathText_ = path.string();
+    owner_ = owner;
+    path_ = devicePath;
+    state_ = serial::PortState::Open;
     return true;
 }
 
@@ -67,25 +75,29 @@ const CaptureNote& CaptureReplay::Note() const {
     return reader_ != nullptr ? reader_->Note() : kNone;
 }
 
-bool CaptureReplay::Start(serial::SerialPortOwner& owner, ReplayListener& listener) {
+bool CaptureReplay::StartMonitor() {
     if (reader_ == nullptr || thread_.joinable()) {
         return false;
     }
-    owner_ = &owner;
-    listener_ = &listener;
     stopRequested_ = false;
     clock_.Rearm();
     running_ = true;
+    state_ = serial::PortState::Monitoring;
     try {
         thread_ = std::thread(&CaptureReplay::Run, this);
     } catch (const std::system_error&) {
         running_ = false;
+        state_ = serial::PortState::Open;
         return false;
     }
     return true;
 }
 
-void CaptureReplay::Stop() {
+bool CaptureReplay::QueueSend(const std::uint8_t*, std::size_t) {
+    return false;
+}
+
+void CaptureReplay::CloseLink() {
     if (thread_.joinable()) {
         stopRequested_ = true;
         clock_.Cancel();
@@ -97,6 +109,7 @@ void CaptureReplay::Stop() {
         thread_.join();
     }
     reader_.reset();
+    state_ = serial::PortState::Closed;
 }
 
 bool CaptureReplay::WaitForRecord(std::int64_t timeNs) {
@@ -119,7 +132,7 @@ bool CaptureReplay::WaitForRecord(std::int64_t timeNs) {
 void CaptureReplay::DeliverBlock(std::vector<std::uint8_t>& block) {
     const auto count = static_cast<std::uint32_t>(block.size());
     block.push_back(0); // the port's blocks carry a zero byte behind the last one
-    owner_->OnSerialBytes(block.data(), serial::SerialBlockInfo{pathText_, count});
+    owner_->OnSerialBytes(block.data(), serial::SerialBlockInfo{path_, count});
     block.clear();
 }
 
@@ -162,17 +175,18 @@ void CaptureReplay::Run() {
             DeliverBlock(block);
             break;
         case CaptureDirection::HostToDevice:
-            listener_->OnCapturedSend(record.bytes.data(), record.bytes.size());
+            listener_.OnCapturedSend(record.bytes.data(), record.bytes.size());
             break;
         case CaptureDirection::Note:
-            listener_->OnCapturedNote(ParseCaptureNote(std::string_view(
+            listener_.OnCapturedNote(ParseCaptureNote(std::string_view(
                 reinterpret_cast<const char*>(record.bytes.data()), record.bytes.size())));
             break;
         }
     }
     CaptureRecord rest;
     const bool damaged = !stopped && reader_->Next(rest) == CaptureReader::Step::Damaged;
-    listener_->OnReplayEnded(
+    state_ = serial::PortState::Open;
+    listener_.OnReplayEnded(
         ReplayEnd{stopped, damaged, reader_->RecordsRead(), reader_->DamageOffset()});
     running_ = false;
 }

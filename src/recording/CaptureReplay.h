@@ -1,7 +1,7 @@
 #pragma once
 
 #include "recording/CaptureReader.h"
-#include "serial/SerialPortOwner.h"
+#include "serial/SerialLink.h"
 
 #include <atomic>
 #include <chrono>
@@ -76,37 +76,43 @@ public:
 // block to the owner's OnSerialBytes, host-to-device records and later notes to the
 // listener, at the captured intervals divided by the speed factor. As fast as possible,
 // neighbouring device blocks are joined (the receiver does not see block borders) and the
-// back-pressure call runs before each block.
+// back-pressure call runs before each block. It takes no frames to send.
 //
-// Threads: every public method belongs to the owner's thread; the replay thread calls the
-// owner, the listener and the back-pressure call.
-class CaptureReplay {
+// Threads: as a serial port's (SerialLink), and SetSpeed, SetBackPressure, OpenError and
+// Note belong to the owner's thread too; the replay thread calls the owner, the listener
+// and the back-pressure call.
+class CaptureReplay final : public serial::SerialLink {
 public:
     // Blocks joined at full speed stay below this.
     static constexpr std::size_t kJoinedBlockLimit = 65536;
 
-    explicit CaptureReplay(ReplayClock* clock = nullptr); // null: the steady clock
-    ~CaptureReplay();                                     // Stop()
+    // clock null: the steady clock.
+    explicit CaptureReplay(ReplayListener& listener, ReplayClock* clock = nullptr);
+    ~CaptureReplay() override; // CloseLink()
     CaptureReplay(const CaptureReplay&) = delete;
     CaptureReplay& operator=(const CaptureReplay&) = delete;
-
-    // Opens the capture and reads its note; false, with the reason, when the file is not a
-    // capture. A replay still running is stopped first.
-    bool Open(const std::filesystem::path& path, std::string& error);
-    bool IsOpen() const { return reader_ != nullptr; }
-    const CaptureNote& Note() const;
-    const std::filesystem::path& Path() const { return path_; }
 
     void SetSpeed(ReplaySpeed speed) { speed_ = speed; }
     void SetBackPressure(std::function<void()> call) { backPressure_ = std::move(call); }
 
-    // Plays the opened capture from the record after its note; false when none is open or
-    // it has been played.
-    bool Start(serial::SerialPortOwner& owner, ReplayListener& listener);
-    // Ends the replay thread and forgets the capture. While waiting it runs the owner's
-    // pending delivery, which the replay thread may be blocked in.
-    void Stop();
-    bool Running() const { return running_.load(); }
+    // Opens the capture at devicePath and reads its note (baud and parity mean nothing
+    // here); false, with the reason in OpenError, when the file is not a capture. Each
+    // open plays the capture from its start.
+    bool OpenLink(serial::SerialPortOwner* owner, const std::string& devicePath, std::uint32_t baud,
+                  char parity) override;
+    // Plays the records after the note; false when nothing is open or it has been played.
+    bool StartMonitor() override;
+    // A replay sends nothing: always false.
+    bool QueueSend(const std::uint8_t* bytes, std::size_t length) override;
+    // Ends the replay thread and closes the file. While waiting it runs the owner's pending
+    // delivery, in which the replay thread may be blocked.
+    void CloseLink() override;
+    // Monitoring while records are being played; Open once they all have been.
+    serial::PortState State() const override { return state_.load(); }
+    std::string DevicePath() const override { return path_; }
+
+    const std::string& OpenError() const { return openError_; }
+    const CaptureNote& Note() const;
 
 private:
     void Run();
@@ -114,18 +120,19 @@ private:
     bool WaitForRecord(std::int64_t timeNs);
     void DeliverBlock(std::vector<std::uint8_t>& block);
 
+    ReplayListener& listener_;
     std::unique_ptr<SystemReplayClock> ownClock_;
     ReplayClock& clock_;
-    std::filesystem::path path_;
-    std::string pathText_; // what the blocks name as their port
+    std::string path_;
+    std::string openError_;
     std::unique_ptr<CaptureReader> reader_;
     ReplaySpeed speed_;
     std::function<void()> backPressure_;
     serial::SerialPortOwner* owner_ = nullptr;
-    ReplayListener* listener_ = nullptr;
     std::thread thread_;
     std::atomic<bool> running_{false};
     std::atomic<bool> stopRequested_{false};
+    std::atomic<serial::PortState> state_{serial::PortState::Closed};
 
     // Replay thread only.
     ReplayClock::TimePoint startedAt_{};

@@ -60,6 +60,10 @@ public:
         ended_.wait_for(lock, 10s, [this] { return end.has_value(); });
         return end.value_or(ReplayEnd{});
     }
+    std::size_t EventCount() {
+        std::lock_guard lock(mutex_);
+        return events.size();
+    }
     void Add(const std::string& kind, Bytes bytes) {
         std::lock_guard lock(mutex_);
         events.emplace_back(kind, std::move(bytes));
@@ -96,6 +100,8 @@ std::filesystem::path Capture(const TempDir& dir, const std::vector<Timed>& reco
 constexpr auto kRx = CaptureDirection::DeviceToHost;
 constexpr auto kTx = CaptureDirection::HostToDevice;
 
+const Bytes kSomeFrame = {0xFF, 0x02, 0x56, 0x00, 0x00, 0x00, 0x00, 0x03};
+
 const std::vector<Timed> kRecords = {
     {kRx, {1}, 10 * kMs},
     {kTx, {2}, 10 * kMs},
@@ -110,15 +116,17 @@ TEST(CaptureReplayTest, RecordsComeInOrderAtTheCapturedTimesDividedByTheSpeed) {
     TempDir dir;
     const auto path = Capture(dir, kRecords);
     JumpClock clock;
-    CaptureReplay replay(&clock);
-    std::string error;
-    ASSERT_TRUE(replay.Open(path, error)) << error;
-    EXPECT_EQ(NoteValue(replay.Note(), "model"), "VK100");
-    replay.SetSpeed(ReplaySpeed{false, 2.0});
     Recorder owner;
-    ASSERT_TRUE(replay.Start(owner, owner));
+    CaptureReplay replay(owner, &clock);
+    ASSERT_TRUE(replay.OpenLink(&owner, path.string(), 0, 'N')) << replay.OpenError();
+    EXPECT_EQ(NoteValue(replay.Note(), "model"), "VK100");
+    EXPECT_FALSE(replay.QueueSend(kSomeFrame.data(), kSomeFrame.size()));
+    replay.SetSpeed(ReplaySpeed{false, 2.0});
+    ASSERT_TRUE(replay.StartMonitor());
     const ReplayEnd end = owner.WaitForEnd();
-    replay.Stop();
+    EXPECT_EQ(replay.State(), serial::PortState::Open);
+    replay.CloseLink();
+    EXPECT_EQ(replay.State(), serial::PortState::Closed);
 
     EXPECT_FALSE(end.stopped);
     EXPECT_FALSE(end.damaged);
@@ -143,15 +151,14 @@ TEST(CaptureReplayTest, AsFastAsPossibleJoinsDeviceBlocksAndWaitsOnlyForBackPres
     records.push_back({kRx, {8}, 80 * kMs});
     const auto path = Capture(dir, records);
     JumpClock clock;
-    CaptureReplay replay(&clock);
-    std::string error;
-    ASSERT_TRUE(replay.Open(path, error)) << error;
-    replay.SetSpeed(*ParseReplaySpeed("max"));
     Recorder owner;
+    CaptureReplay replay(owner, &clock);
+    ASSERT_TRUE(replay.OpenLink(&owner, path.string(), 0, 'N')) << replay.OpenError();
+    replay.SetSpeed(*ParseReplaySpeed("max"));
     replay.SetBackPressure([&owner] { ++owner.backPressureCalls; });
-    ASSERT_TRUE(replay.Start(owner, owner));
+    ASSERT_TRUE(replay.StartMonitor());
     owner.WaitForEnd();
-    replay.Stop();
+    replay.CloseLink();
 
     Bytes bigAndEight = big;
     bigAndEight.push_back(8);
@@ -170,13 +177,12 @@ TEST(CaptureReplayTest, ADamagedCaptureIsPlayedUpToTheDamage) {
     bytes.resize(bytes.size() - 3); // the last record is cut off
     testing::WriteFile(path, bytes);
     JumpClock clock;
-    CaptureReplay replay(&clock);
-    std::string error;
-    ASSERT_TRUE(replay.Open(path, error)) << error;
     Recorder owner;
-    ASSERT_TRUE(replay.Start(owner, owner));
+    CaptureReplay replay(owner, &clock);
+    ASSERT_TRUE(replay.OpenLink(&owner, path.string(), 0, 'N')) << replay.OpenError();
+    ASSERT_TRUE(replay.StartMonitor());
     const ReplayEnd end = owner.WaitForEnd();
-    replay.Stop();
+    replay.CloseLink();
     EXPECT_TRUE(end.damaged);
     EXPECT_EQ(end.recordsRead, 7u);
     EXPECT_EQ(end.damageOffset, bytes.size() + 3 - 18);
@@ -208,27 +214,38 @@ TEST(CaptureReplayTest, StopEndsWaitsAndBlockedDeliveries) {
         };
         Recorder recorder;
         QueuedOwner queued(mainCalls, recorder);
-        CaptureReplay replay; // the steady clock
-        std::string error;
-        ASSERT_TRUE(replay.Open(path, error)) << error;
-        ASSERT_TRUE(blockedDelivery ? replay.Start(queued, recorder)
-                                    : replay.Start(recorder, recorder));
+        CaptureReplay replay(recorder); // the steady clock
+        serial::SerialPortOwner* owner =
+            blockedDelivery ? static_cast<serial::SerialPortOwner*>(&queued) : &recorder;
+        ASSERT_TRUE(replay.OpenLink(owner, path.string(), 0, 'N')) << replay.OpenError();
+        ASSERT_TRUE(replay.StartMonitor());
         if (blockedDelivery) {
             while (mainCalls.Pending() == 0) {
                 std::this_thread::sleep_for(1ms);
             }
         } else {
-            while (recorder.events.empty()) {
+            while (recorder.EventCount() == 0) {
                 std::this_thread::sleep_for(1ms);
             }
         }
-        replay.Stop();
-        EXPECT_FALSE(replay.Running());
-        EXPECT_FALSE(replay.IsOpen());
+        replay.CloseLink();
+        EXPECT_EQ(replay.State(), serial::PortState::Closed);
         ASSERT_TRUE(recorder.end.has_value());
         EXPECT_TRUE(recorder.end->stopped);
         EXPECT_EQ(recorder.events.size(), 1u);
     }
+}
+
+TEST(CaptureReplayTest, AFileThatIsNotACaptureDoesNotOpen) {
+    TempDir dir;
+    const auto path = dir.path() / "data.csv";
+    testing::WriteFile(path, "Roll,Pitch\r\n");
+    Recorder owner;
+    CaptureReplay replay(owner);
+    EXPECT_FALSE(replay.OpenLink(&owner, path.string(), 0, 'N'));
+    EXPECT_FALSE(replay.OpenError().empty());
+    EXPECT_FALSE(replay.StartMonitor());
+    EXPECT_EQ(replay.State(), serial::PortState::Closed);
 }
 
 TEST(CaptureReplayTest, SpeedIsMaxOrAFactor) {
