@@ -26,6 +26,19 @@ std::string ToCrLf(const std::string& text) {
     return out;
 }
 
+// path with "_2", "_3" ... before its extension: the first that names no file.
+std::filesystem::path FreeNumberedPath(const std::filesystem::path& path) {
+    for (int n = 2;; ++n) {
+        std::filesystem::path numbered = path;
+        numbered.replace_filename(path.stem().string() + "_" + std::to_string(n) +
+                                  path.extension().string());
+        std::error_code ec;
+        if (!std::filesystem::exists(numbered, ec)) {
+            return numbered;
+        }
+    }
+}
+
 bool LargerThan(const std::filesystem::path& path, std::uint64_t limit) {
     std::error_code ec;
     const auto size = std::filesystem::file_size(path, ec);
@@ -252,9 +265,19 @@ void CsvRecorder::AppendToCsvFile(std::string text) {
     }
     std::filesystem::path path = CsvPath();
     if (LargerThan(path, limits_.rollOverBytes)) { // no disk access under the lock
+        std::filesystem::path next;
+        {
+            std::lock_guard lock(mutex_);
+            next = NewPathLocked();
+        }
+        if (next == path) {
+            // Named in the same second as the full file (a replay at full speed fills 40 MiB
+            // in less): a numbered name, so the rows do not go on in the full file.
+            next = FreeNumberedPath(path);
+        }
         std::lock_guard lock(mutex_);
         if (csvPath_ == path) {
-            csvPath_ = NewPathLocked(); // continued without a header
+            csvPath_ = next; // continued without a header
         }
         path = csvPath_;
     }

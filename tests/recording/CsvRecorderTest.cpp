@@ -224,6 +224,24 @@ TEST_F(CsvRecorderTest, RollsOverToANewFileWithoutHeaderPast40MiB) {
     recorder.Shutdown();
 }
 
+TEST_F(CsvRecorderTest, ARollOverWithinTheSameSecondTakesANumberedName) {
+    RecorderLimits limits;
+    limits.rollOverBytes = 10;
+    CsvRecorder recorder(clock_, sleeper_, messages_, limits);
+    Configure(recorder, dir_.path() / "data");
+    const auto second = dir_.path() / "data" / "VK200-210_20240102030405_2.csv";
+    std::filesystem::create_directories(second.parent_path());
+    testing::WriteFile(second, "an earlier roll-over"); // taken: the next number is used
+    ASSERT_TRUE(recorder.Start());
+    Flush(sleeper_); // the header makes the first file larger than 10 bytes
+    recorder.AppendRow(Items("next"), 1, kT0);
+    Flush(sleeper_);
+    ASSERT_EQ(sleeper_.NextSleep(), 4000ms);
+    EXPECT_EQ(ReadFile(PathAt(kT0)), FileText(kHeader));
+    EXPECT_EQ(ReadFile(dir_.path() / "data" / "VK200-210_20240102030405_3.csv"), FileRow("next"));
+    recorder.Shutdown();
+}
+
 TEST_F(CsvRecorderTest, UnwritableDirectoryHoldsRowsAndTellsOnce) {
     CsvRecorder recorder(clock_, sleeper_, messages_);
     const auto blocker = dir_.path() / "blocker";
