@@ -36,14 +36,8 @@ void CBmpButton::LoadStripPictures() {
 }
 
 void CBmpButton::StretchPicture(int slot, int resource) {
-    QImage& target = m_slots.at(static_cast<std::size_t>(slot));
-    target = QImage();
-    const QImage loaded = res::LoadBitmap(resource);
-    if (loaded.isNull() || m_size.isEmpty()) {
-        return;
-    }
-    target = loaded.scaled(m_size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
-                 .convertToFormat(QImage::Format_RGB32);
+    // Drawn at the button's size: a picture shrunk to a strip this low loses its captions.
+    m_slots.at(static_cast<std::size_t>(slot)) = res::LoadStripPicture(resource, m_size);
 }
 
 QImage CBmpButton::Composed() const {

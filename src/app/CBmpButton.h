@@ -17,11 +17,11 @@ public:
     CBmpButton(std::function<int()> chartItem, std::function<int()> languageFlag, int& hoverSegment,
                QWidget* parent = nullptr);
 
-    // Loads the base pictures and stretches the twelve slot pictures to the button's size,
-    // in the language chosen last.
+    // Loads the base pictures and draws the twelve slot pictures at the button's size, in
+    // the language chosen last.
     void LoadStripPictures();
-    // Replaces one slot's picture with the resource stretched to the button's size; a
-    // resource that cannot be loaded leaves the slot empty.
+    // Replaces one slot's picture with the resource drawn at the button's size; a resource
+    // that cannot be drawn leaves the slot empty.
     void StretchPicture(int slot, int resource);
 
     bool Hovering() const { return m_hover == 1; }

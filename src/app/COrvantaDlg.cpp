@@ -88,10 +88,7 @@ COrvantaDlg::COrvantaDlg(Options options)
     m_ui = std::make_unique<WidgetHostUi>(
         *this, [this](int id) { return Control(id); },
         [this](int id) { return m_page ? m_page->Control(id) : nullptr; },
-        WidgetHostUi::DisplayArea{[this](int item) {
-                                      m_chart->SetChartItem(item);
-                                      m_chart->SelectChartItem();
-                                  },
+        WidgetHostUi::DisplayArea{[this](int item) { ShowChartItem(item); },
                                   [this] {
                                       m_chart->KillChartTimer();
                                       m_page->KillPageTimer();
@@ -291,6 +288,15 @@ void COrvantaDlg::RescaleLayout() {
     update();
 }
 
+void COrvantaDlg::ShowChartItem(int chartItem) {
+    m_chart->SetChartItem(chartItem);
+    m_chart->SelectChartItem();
+    // The strip marks the item shown, however it was chosen.
+    if (m_strip) {
+        m_strip->update();
+    }
+}
+
 void COrvantaDlg::OnChartCommand(int commandId) {
     m_chart->OnChartCommand(commandId);
 }
@@ -349,6 +355,13 @@ void COrvantaDlg::paintEvent(QPaintEvent*) {
 
 void COrvantaDlg::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
+    // Without a window manager nothing holds the native window to the limits: the window
+    // returns to them itself and lays out only sizes within them.
+    const QSize allowed = event->size().expandedTo(minimumSize()).boundedTo(maximumSize());
+    if (m_initialised && allowed != event->size()) {
+        resize(allowed);
+        return;
+    }
     RescaleLayout();
 }
 

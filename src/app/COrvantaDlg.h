@@ -99,6 +99,8 @@ protected:
 
 private:
     void WriteBoundControls();
+    // The display area's page for a chart item, and the strip's mark.
+    void ShowChartItem(int chartItem);
     void CreatePages();
     void SetUpHelpTips();
     void SkinWindow();

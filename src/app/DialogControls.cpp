@@ -2,6 +2,7 @@
 
 #include "app/QtText.h"
 
+#include <QAbstractItemView>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
@@ -15,6 +16,9 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyleOptionComboBox>
+#include <QStylePainter>
+#include <QWheelEvent>
 #include <algorithm>
 
 namespace orvanta::app {
@@ -45,6 +49,46 @@ protected:
         if (source && source->hasText()) {
             insertPlainText(source->text().toUpper());
         }
+    }
+};
+
+// A drop-down list turns with the wheel only while it has the keyboard focus: scrolling
+// over the window must not change the model, the output mode or the port on the way.
+class DropDownList : public QComboBox {
+public:
+    explicit DropDownList(QWidget* parent) : QComboBox(parent) {
+        // The wheel does not give it the focus either.
+        setFocusPolicy(Qt::StrongFocus);
+    }
+
+    void showPopup() override {
+        // The list is a window of its own, which a style sheet leaves in the application's
+        // font; the popup is sized for the list's own.
+        view()->setFont(font());
+        QComboBox::showPopup();
+    }
+
+protected:
+    void wheelEvent(QWheelEvent* event) override {
+        if (!hasFocus()) {
+            event->ignore();
+            return;
+        }
+        QComboBox::wheelEvent(event);
+    }
+    void paintEvent(QPaintEvent*) override {
+        QStylePainter painter(this);
+        painter.setPen(palette().color(QPalette::Text));
+        QStyleOptionComboBox option;
+        initStyleOption(&option);
+        painter.drawComplexControl(QStyle::CC_ComboBox, option);
+        // An entry too long for the closed list (a path under /dev/serial/by-id) keeps both
+        // its ends; the open list shows it whole.
+        const QRect field = style()->subControlRect(QStyle::CC_ComboBox, &option,
+                                                    QStyle::SC_ComboBoxEditField, this);
+        option.currentText =
+            fontMetrics().elidedText(option.currentText, Qt::ElideMiddle, field.width() - 2);
+        painter.drawControl(QStyle::CE_ComboBoxLabel, option);
     }
 };
 
@@ -179,6 +223,9 @@ DialogControls::DialogControls(QWidget& parent, const res::DialogTemplate& dialo
         if (!widget) {
             widget = Make(c, parent, group);
         }
+        // A style sheet on the dialog stops its font from reaching the children (they get
+        // the application's font instead); a font set on the widget itself stays.
+        widget->setFont(font);
         const int height = IsDropDown(c.kind) ? dialog.dropDownHeight : c.height;
         widget->setGeometry(ToPixels(c.x, c.y, c.width, height));
         if (PassesMouseThrough(c)) {
@@ -218,9 +265,9 @@ QWidget* DialogControls::Make(const res::ControlTemplate& c, QWidget& parent,
     case ControlKind::OwnerDrawButton:
         return MakeButton(c, parent);
     case ControlKind::DropList:
-        return new QComboBox(&parent);
+        return new DropDownList(&parent);
     case ControlKind::DropDown: {
-        auto* box = new QComboBox(&parent);
+        auto* box = new DropDownList(&parent);
         box->setEditable(true);
         box->setInsertPolicy(QComboBox::NoInsert);
         box->setEditText(Utf8(c.text));

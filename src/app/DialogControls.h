@@ -23,11 +23,11 @@ QFont DialogFont(const res::FontSpec& spec);
 res::DialogBaseUnits MeasureBaseUnits(const QFont& font);
 
 // The widgets of one dialog template, made as children of a parent widget at their
-// rectangles for the template's font, and found again by identifier. Each widget's object
-// name is "c<id>" so the skin's style sheet can address it. Radio buttons are grouped as
-// the template's group starts say. Only a button the template marks kDefault acts as a
-// default button, so Enter does not end a window. Statics that do not notify let mouse
-// events through to the window under them. GUI thread only.
+// rectangles for the template's font, each carrying that font itself, and found again by
+// identifier. Each widget's object name is "c<id>" so the skin's style sheet can address
+// it. Radio buttons are grouped as the template's group starts say. Only a button the template
+// marks kDefault acts as a default button, so Enter does not end a window. Statics that do not
+// notify let mouse events through to the window under them. GUI thread only.
 class DialogControls {
 public:
     // Makes a widget for a control itself, or returns null to leave it to the builder. The

@@ -45,8 +45,21 @@ void WidgetHostUi::ShowMessage(std::string_view caption, std::string_view text, 
         m_messageSink(caption, text, icon);
         return;
     }
-    QMessageBox box(BoxIcon(icon), Utf8(caption), Utf8(text), QMessageBox::Ok, &m_mainWindow);
-    box.exec();
+    const QString title = Utf8(caption);
+    const QString body = Utf8(text);
+    // The same box still open is not opened again: a repeated command acknowledged twice
+    // shows one box.
+    for (const QMessageBox* open :
+         m_mainWindow.findChildren<QMessageBox*>(Qt::FindDirectChildrenOnly)) {
+        if (open->isVisible() && open->windowTitle() == title && open->text() == body) {
+            return;
+        }
+    }
+    // Modal to the window, but the handler that reports goes on at once: no event loop of
+    // its own runs the host's handlers again inside this one.
+    auto* box = new QMessageBox(BoxIcon(icon), title, body, QMessageBox::Ok, &m_mainWindow);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
 }
 
 void WidgetHostUi::SetText(Dialog dialog, int id, std::string_view text) {

@@ -12,8 +12,9 @@ class QWidget;
 namespace orvanta::app {
 
 // The host's view of the real window: controls of the main window and the live data page
-// found by identifier, message boxes over the main window, the folder picker and the
-// display area. Labels of the main window follow SetStatusText. GUI thread only.
+// found by identifier, message boxes over the main window (modal to it, without blocking
+// the caller, one at a time per caption and text), the folder picker and the display area.
+// Labels of the main window follow SetStatusText. GUI thread only.
 class WidgetHostUi : public HostUi {
 public:
     struct DisplayArea {

@@ -11,8 +11,10 @@ int ScaleCoordinate(int value, float scale) {
 }
 
 bool KeepsHeightOnRescale(int controlId) {
-    static constexpr int kKept[18] = {1001, 1002, 1003, 1004, 1017, 1020, 1021, 1022, 1023,
-                                      1024, 1026, 1080, 1081, 1082, 1083, 1085, 1117, 1118};
+    // The captions of the lists share their rows, so that they stay level with them.
+    static constexpr int kKept[27] = {1001, 1002, 1003, 1004, 1017, 1020, 1021, 1022, 1023,
+                                      1024, 1026, 1080, 1081, 1082, 1083, 1085, 1117, 1118,
+                                      1035, 1036, 1037, 1041, 1044, 1045, 1040, 1140, 1176};
     return std::find(std::begin(kKept), std::end(kKept), controlId) != std::end(kKept);
 }
 

@@ -18,7 +18,8 @@ using LayoutRect = AnchorRect;
 // precision, then truncated.
 int ScaleCoordinate(int value, float scale);
 
-// The 18 controls of the four top panels keep their height when the window rescales.
+// The controls of the four top panels and the captions of their lists keep their height when
+// the window rescales.
 bool KeepsHeightOnRescale(int controlId);
 
 // A control's new rectangle for the scale factors sx and sy.

@@ -29,18 +29,8 @@ QImage Draw(int id) {
         return image;
     }
     default:
-        break;
+        return LoadStripPicture(id, kStripSize);
     }
-    if (const int i = IndexIn(kStripItemEnglish, id); i >= 0) {
-        return DrawStripItem(ArtLanguage::kEnglish, i);
-    }
-    if (const int i = IndexIn(kStripItemChinese, id); i >= 0) {
-        return DrawStripItem(ArtLanguage::kChinese, i);
-    }
-    if (const int i = IndexIn(kStripHover, id); i >= 0) {
-        return DrawStripHover(i);
-    }
-    return {};
 }
 
 } // namespace
@@ -69,6 +59,19 @@ QImage LoadBitmap(int id) {
         drawn.emplace(id, image);
     }
     return image;
+}
+
+QImage LoadStripPicture(int id, QSize size) {
+    if (const int i = IndexIn(kStripItemEnglish, id); i >= 0) {
+        return DrawStripItem(ArtLanguage::kEnglish, i, size);
+    }
+    if (const int i = IndexIn(kStripItemChinese, id); i >= 0) {
+        return DrawStripItem(ArtLanguage::kChinese, i, size);
+    }
+    if (const int i = IndexIn(kStripHover, id); i >= 0) {
+        return DrawStripHover(i, size);
+    }
+    return {};
 }
 
 QIcon LoadAppIcon() {

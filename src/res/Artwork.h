@@ -37,14 +37,21 @@ inline constexpr int kToolbarImageCount = 6;
 // GUI thread only: drawing text needs the application's fonts.
 QImage LoadBitmap(int id);
 
+// A page-strip picture (item or hover) drawn at the size it is shown, rather than shrunk
+// from its resource size; a null image for any other id or a size DrawStripItem refuses.
+// Drawn afresh at each call. GUI thread only.
+QImage LoadStripPicture(int id, QSize size);
+
 // Icon 128 in the sizes a window system asks for. GUI thread only.
 QIcon LoadAppIcon();
 
 // The drawings behind the ids, one call per picture, each drawn afresh. GUI thread only.
 enum class ArtLanguage { kEnglish, kChinese };
 QImage DrawBackground(ArtLanguage language);
-QImage DrawStripItem(ArtLanguage language, int item); // item 0..5, else a null image
-QImage DrawStripHover(int segment);                   // segment 0..5, else a null image
+// The page-strip pictures at any size up to 16384 x 1024; a null image for an item or
+// segment outside 0..5 or a size outside that range.
+QImage DrawStripItem(ArtLanguage language, int item, QSize size = kStripSize);
+QImage DrawStripHover(int segment, QSize size = kStripSize);
 QImage DrawToolbarImages();
 // Format_ARGB32_Premultiplied, size x size; a null image for sizes outside 1..kMaxAppIconSize.
 QImage DrawAppIconImage(int size);
@@ -54,12 +61,26 @@ inline constexpr int kMaxAppIconSize = 1024;
 // pixels of the 1834 x 1011 picture.
 QRectF DialogToPicture(const QRectF& dialogUnits);
 
-// The pixel columns [first, end) of a page-strip segment 0..5.
+// The framed panels of the background pictures, in dialog units of the main window: serial
+// port, device, device settings, recording, display area, 3D view, monitor. The controls of
+// each panel, in both languages, lie inside its frame.
+inline constexpr std::array<QRectF, 7> kPanelFrames = {{
+    {94, 39, 140, 45},
+    {236, 39, 184.5, 45},
+    {421.8, 39, 141.7, 45},
+    {565.2, 39, 100.8, 45},
+    {16, 85.5, 516.5, 224.5},
+    {534, 85.5, 132, 83},
+    {534, 169.5, 132, 140.5},
+}};
+
+// The pixel columns [first, end) of a page-strip segment 0..5 on a strip width pixels wide:
+// the columns the strip finds that segment under.
 struct Columns {
     int first;
     int end;
 };
-Columns StripSegmentColumns(int segment);
+Columns StripSegmentColumns(int segment, int width = kStripSize.width());
 
 inline constexpr std::array<int, 7> kAppIconSizes = {16, 24, 32, 48, 64, 128, 256};
 

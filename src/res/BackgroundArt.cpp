@@ -352,15 +352,14 @@ QImage DrawBackground(ArtLanguage language) {
         DrawInfoRow(p);
         DrawAttitudeTile(p);
 
-        // Panels; their edges leave the controls of both language variants inside.
         const Panel panels[] = {
-            {{94, 39, 140, 45}, 49.5, {224, 40}, texts.serial, 98},
-            {{236, 39, 184.5, 45}, 49.5, {411, 40}, texts.device, 240},
-            {{421.8, 39, 141.7, 45}, 49.5, {554, 40}, texts.settings, 425.5},
-            {{565.2, 39, 100.8, 45}, 49.5, {653, 40}, texts.recording, 569},
-            {{16, 85.5, 516.5, 224.5}, 96.8, {521, 86}, texts.display, 386},
-            {{534, 85.5, 132, 83}, 96.8, {653, 86}, texts.attitude, 538},
-            {{534, 169.5, 132, 140.5}, 180.6, {653, 170}, texts.monitor, 538},
+            {kPanelFrames[0], 49.5, {224, 40}, texts.serial, 98},
+            {kPanelFrames[1], 49.5, {411, 40}, texts.device, 240},
+            {kPanelFrames[2], 49.5, {554, 40}, texts.settings, 425.5},
+            {kPanelFrames[3], 49.5, {653, 40}, texts.recording, 569},
+            {kPanelFrames[4], 96.8, {521, 86}, texts.display, 386},
+            {kPanelFrames[5], 96.8, {653, 86}, texts.attitude, 538},
+            {kPanelFrames[6], 180.6, {653, 170}, texts.monitor, 538},
         };
         for (const Panel& panel : panels) {
             DrawPanel(p, panel, language);

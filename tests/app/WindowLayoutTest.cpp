@@ -30,8 +30,9 @@ TEST(WindowLayoutTest, CoordinatesRoundHalfUpFromTheSinglePrecisionProduct) {
 
 TEST(WindowLayoutTest, TheTopPanelControlsKeepTheirHeightAllOthersScale) {
     const LayoutRect rect{100, 50, 160, 72};
-    for (int id : {1001, 1002, 1003, 1004, 1017, 1020, 1021, 1022, 1023, 1024, 1026, 1080, 1081,
-                   1082, 1083, 1085, 1117, 1118}) {
+    for (int id :
+         {1001, 1002, 1003, 1004, 1017, 1020, 1021, 1022, 1023, 1024, 1026, 1080, 1081, 1082,
+          1083, 1085, 1117, 1118, 1035, 1036, 1037, 1041, 1044, 1045, 1040, 1140, 1176}) {
         const LayoutRect out = RescaleControl(id, rect, 2.0f, 2.0f);
         EXPECT_EQ(out, (LayoutRect{200, 100, 320, 122})) << id;
     }

@@ -1,5 +1,7 @@
 #include "res/Artwork.h"
 
+#include "res/DialogTemplate.h"
+
 #include <QColor>
 #include <QDir>
 #include <QImage>
@@ -69,6 +71,9 @@ TEST(Artwork, UnknownIdsGiveNullImages) {
     EXPECT_TRUE(DrawStripItem(ArtLanguage::kEnglish, 6).isNull());
     EXPECT_TRUE(DrawStripItem(ArtLanguage::kChinese, -1).isNull());
     EXPECT_TRUE(DrawStripHover(6).isNull());
+    EXPECT_TRUE(LoadStripPicture(bitmap_id::kBackgroundEnglish, QSize(600, 15)).isNull());
+    EXPECT_TRUE(LoadStripPicture(kStripHover[0], QSize(0, 15)).isNull());
+    EXPECT_TRUE(LoadStripPicture(kStripItemEnglish[0], QSize(100000, 15)).isNull());
     EXPECT_TRUE(DrawAppIconImage(0).isNull());
     EXPECT_TRUE(DrawAppIconImage(-16).isNull());
     EXPECT_TRUE(DrawAppIconImage(kMaxAppIconSize + 1).isNull());
@@ -85,12 +90,15 @@ TEST(Artwork, SegmentsTileTheStripWithoutGaps) {
     EXPECT_EQ(next, kStripSize.width());
 }
 
+// At the resource size and at a size the strip is shown at.
 TEST(Artwork, HoverPicturesAreWhiteOutsideTheirSegmentOnly) {
     const QRgb white = qRgb(255, 255, 255);
-    for (int s = 0; s < 6; ++s) {
+    for (int s = 0; s < 12; ++s) {
         SCOPED_TRACE(s);
-        const QImage hover = LoadBitmap(kStripHover[s]);
-        const Columns c = StripSegmentColumns(s);
+        const QSize size = s < 6 ? kStripSize : QSize(627, 15);
+        const QImage hover = LoadStripPicture(kStripHover[s % 6], size);
+        ASSERT_EQ(hover.size(), size);
+        const Columns c = StripSegmentColumns(s % 6, size.width());
         int strayOutside = 0;
         int whiteInside = 0;
         for (int y = 0; y < hover.height(); ++y) {
@@ -248,6 +256,28 @@ TEST(Artwork, LabelPlacesAreLightEnoughForBlackText) {
             }
             // A few glyph or rule pixels are fine; a dark ground is not.
             EXPECT_LT(dark, r.width() * r.height() / 25) << s.what << " on " << id;
+        }
+    }
+}
+
+// A control that lies on a panel of the picture lies inside its frame, at least one dialog
+// unit from the edge, in both languages; the top band and the footer hold no panel.
+TEST(Artwork, PanelsHoldTheirControls) {
+    for (Language language : {Language::English, Language::Chinese}) {
+        const DialogTemplate& dialog = *FindDialog(dialog_id::kMain, language);
+        for (const ControlTemplate& c : dialog.controls) {
+            if (c.style & control_style::kHidden) {
+                continue;
+            }
+            const bool dropDown =
+                c.kind == ControlKind::DropList || c.kind == ControlKind::DropDown;
+            const QRectF box(c.x, c.y, c.width, dropDown ? dialog.dropDownHeight : c.height);
+            for (const QRectF& panel : kPanelFrames) {
+                if (panel.intersects(box)) {
+                    EXPECT_TRUE(panel.adjusted(1, 0, -1, 0).contains(box))
+                        << c.id << (language == Language::English ? " EN" : " CH");
+                }
+            }
         }
     }
 }

@@ -68,28 +68,32 @@ TEST(DialogTemplate, IdentifiersAreUniqueAndRadioGroupsStartMarked) {
     }
 }
 
+// The main window's English places. Where a text needs more room in the fonts used here,
+// captions share the row of the list they name, Mode and Protocol swap rows so that the mode
+// list can show its entries whole, and lists and boxes that needed width move within their
+// panels.
 TEST(DialogTemplate, MainWindowEnglishPositions) {
     struct At {
         int id, x, y;
     };
     const At positions[] = {
-        {1043, 25, 26},   {1165, 573, 23},  {1166, 617, 23},  {1035, 102, 54},  {1003, 123, 52},
-        {1036, 102, 70},  {1004, 123, 68},  {1037, 166, 54},  {1017, 191, 52},  {1001, 191, 69},
-        {1152, 224, 40},  {1041, 239, 54},  {1023, 269, 52},  {1044, 239, 70},  {1024, 269, 68},
-        {1045, 325, 54},  {1020, 350, 52},  {1002, 376, 69},  {1154, 411, 40},  {1040, 423, 54},
-        {1022, 443, 52},  {1082, 476, 52},  {1140, 423, 70},  {1021, 443, 68},  {1081, 476, 68},
-        {1176, 492, 54},  {1026, 517, 52},  {1083, 547, 52},  {1080, 533, 69},  {1153, 554, 40},
+        {1043, 25, 26},   {1165, 573, 23},  {1166, 617, 23},  {1035, 102, 52},  {1003, 123, 52},
+        {1036, 102, 68},  {1004, 123, 68},  {1037, 184, 52},  {1017, 209, 52},  {1001, 191, 69},
+        {1152, 224, 40},  {1041, 239, 52},  {1023, 269, 52},  {1044, 325, 52},  {1024, 356, 52},
+        {1045, 239, 68},  {1020, 269, 68},  {1002, 376, 69},  {1154, 411, 40},  {1040, 423, 52},
+        {1022, 442, 52},  {1082, 481, 52},  {1140, 423, 68},  {1021, 442, 68},  {1081, 481, 68},
+        {1176, 495, 52},  {1026, 520, 52},  {1083, 549, 52},  {1080, 533, 69},  {1153, 554, 40},
         {1085, 572, 52},  {1118, 573, 69},  {1117, 632, 69},  {1155, 653, 40},  {1151, 23, 88},
         {1146, 24, 97},   {1156, 521, 86},  {1145, 536, 97},  {1157, 653, 86},  {1149, 537, 181},
         {1158, 653, 170}, {1050, 37, 240},  {1133, 58, 238},  {1134, 76, 238},  {1135, 110, 238},
         {1136, 130, 238}, {1046, 179, 240}, {1107, 275, 240}, {1042, 329, 240}, {1106, 367, 240},
         {1147, 418, 237}, {1099, 46, 265},  {1102, 72, 265},  {1101, 130, 265}, {1103, 154, 265},
         {1097, 241, 265}, {1098, 275, 265}, {1160, 336, 265}, {1113, 369, 265}, {1100, 424, 265},
-        {1104, 466, 265}, {1092, 46, 280},  {1095, 72, 279},  {1091, 130, 280}, {1094, 154, 279},
-        {1093, 241, 280}, {1096, 275, 279}, {1105, 327, 280}, {1108, 369, 279}, {1109, 425, 280},
-        {1110, 466, 279}, {1159, 26, 294},  {1122, 71, 293},  {1121, 103, 293}, {1124, 135, 293},
+        {1104, 466, 265}, {1092, 46, 280},  {1095, 72, 280},  {1091, 130, 280}, {1094, 154, 280},
+        {1093, 241, 280}, {1096, 275, 280}, {1105, 327, 280}, {1108, 369, 280}, {1109, 425, 280},
+        {1110, 466, 280}, {1159, 26, 295},  {1122, 71, 293},  {1121, 103, 293}, {1124, 135, 293},
         {1120, 167, 293}, {1123, 207, 293}, {1119, 247, 293}, {1074, 290, 293}, {1125, 331, 293},
-        {1126, 363, 293}, {1127, 395, 293}, {1128, 443, 293}, {1129, 475, 293}, {1130, 505, 293},
+        {1126, 363, 293}, {1127, 395, 293}, {1128, 439, 293}, {1129, 467, 293}, {1130, 495, 293},
         {1051, 300, 326}, {1038, 519, 315}, {1018, 555, 313}, {1039, 519, 331}, {1019, 555, 329}};
     const DialogTemplate& dialog = Get(dialog_id::kMain, Language::English);
     EXPECT_EQ(std::size(positions), dialog.controls.size());
@@ -164,6 +168,41 @@ TEST(DialogTemplate, MainWindowSizesStylesAndTexts) {
           Text{1113, "9.8g", "9.8g"}, Text{1129, "QNE", "气压高度"}, Text{1125, "GPS", "GPS"}}) {
         EXPECT_EQ(english.Find(t.id)->text, t.english) << t.id;
         EXPECT_EQ(chinese.Find(t.id)->text, t.chinese) << t.id;
+    }
+}
+
+// No control lies over another, so no text runs under a neighbour; group boxes and frames
+// hold others.
+TEST(DialogTemplate, ControlsDoNotOverlap) {
+    const auto holdsOthers = [](ControlKind kind) {
+        return kind == ControlKind::GroupBox || kind == ControlKind::Frame;
+    };
+    for (int id : {dialog_id::kMain, dialog_id::kDataPage}) {
+        for (Language language : {Language::English, Language::Chinese}) {
+            const DialogTemplate& dialog = Get(id, language);
+            const auto bottom = [&dialog](const ControlTemplate& c) {
+                const bool dropDown =
+                    c.kind == ControlKind::DropList || c.kind == ControlKind::DropDown;
+                return c.y + (dropDown ? dialog.dropDownHeight : c.height);
+            };
+            const auto shown = dialog.controls;
+            for (std::size_t i = 0; i < shown.size(); ++i) {
+                const ControlTemplate& a = shown[i];
+                if (holdsOthers(a.kind) || (a.style & kHidden)) {
+                    continue;
+                }
+                for (std::size_t j = i + 1; j < shown.size(); ++j) {
+                    const ControlTemplate& b = shown[j];
+                    if (holdsOthers(b.kind) || (b.style & kHidden)) {
+                        continue;
+                    }
+                    const bool apart = a.x + a.width <= b.x || b.x + b.width <= a.x ||
+                                       bottom(a) <= b.y || bottom(b) <= a.y;
+                    EXPECT_TRUE(apart) << id << (language == Language::English ? " EN " : " CH ")
+                                       << a.id << " and " << b.id;
+                }
+            }
+        }
     }
 }
 

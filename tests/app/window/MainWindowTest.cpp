@@ -20,11 +20,18 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
+#include <QFontInfo>
+#include <QGroupBox>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScreen>
+#include <QSignalSpy>
 #include <QStyle>
+#include <QStyleOption>
 #include <QTest>
 #include <QToolTip>
 #include <gtest/gtest.h>
@@ -39,13 +46,16 @@ struct Shown {
     std::string text;
 };
 
-// A program folder (bin/, config/, data/), and the window made as the application makes it,
-// with no serial port to find.
+// A program folder (bin/, config/ with the shipped skin, data/), and the window made as the
+// application makes it, with no serial port to find.
 class MainWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
         fs::create_directories(dir_.path() / "bin");
         fs::create_directories(dir_.path() / "config");
+        fs::copy_file(ORVANTA_SKIN_FILE, dir_.path() / "config" / "Int.smf");
+        skin_.Start(nullptr, "SCRIBBLE", 0, 0);
+        skin_.LoadSkinFile(PortableLayout(dir_.path()).skinFile.c_str());
     }
     void TearDown() override { window_.reset(); }
 
@@ -54,9 +64,10 @@ protected:
         testing::WriteFile(ConfigPath(), "[Config]\r\nLANGUAGE=" + language + "\r\n");
     }
 
+    // With the shipped skin unless another is given.
     void Start(bool systemChinese = false, SkinLayer* skin = nullptr) {
         COrvantaDlg::Options options = StartupOptions(PortableLayout(dir_.path()), systemChinese);
-        options.skin = skin;
+        options.skin = skin ? skin : &skin_;
         options.host.listPorts = [this](const std::string&) { return ports_; };
         options.describePort = [](const std::string& path) {
             return path == "/dev/ttyUSB0"   ? std::string("FTDI FT232R USB UART (A50285BI)")
@@ -103,6 +114,7 @@ protected:
     }
 
     testing::TempDir dir_;
+    SkinLayer skin_;
     std::unique_ptr<COrvantaDlg> window_;
     std::vector<Shown> shown_;
     std::vector<QString> opened_;
@@ -206,6 +218,286 @@ TEST_F(MainWindowTest, DoublingTheClientAreaDoublesEveryControl) {
     EXPECT_EQ(window_->Control(1149)->geometry().x(), 2 * before[1149].x());
 }
 
+// Texts the program writes into controls besides their template texts: for each kind of
+// value the widest it shows.
+struct ProgramTexts {
+    Dialog dialog;
+    std::vector<int> ids;
+    std::vector<std::string> texts;
+};
+
+std::vector<ProgramTexts> TextsTheProgramShows(res::Language language) {
+    const auto string = [language](int id) { return std::string(res::LoadString(id, language)); };
+    namespace sid = res::string_id;
+    std::vector<ProgramTexts> texts = {
+        {Dialog::Main, {1001}, {string(sid::kOpen), string(sid::kClose)}},
+        {Dialog::Main, {1117}, {string(sid::kStart), string(sid::kStop)}},
+        {Dialog::Main,
+         {1046},
+         {string(sid::kModeDefaultAnswer) + ":", string(sid::kModeSpecifiedAnswer) + ":",
+          string(sid::kModeDefaultAuto) + ":"}},
+        {Dialog::Main, {1003}, {"/dev/ttyUSB0", "/dev/ttyACM0", "/dev/ttyS14"}},
+        {Dialog::Main, {1043}, {"UTC: 2026-12-09 / 18:10:31"}},
+        {Dialog::Main, {1102, 1103}, {"-40.00℃", "125.00℃"}},
+        {Dialog::Main, {1098}, {"999999.9s"}},
+        {Dialog::Main, {1113}, {"10.000g"}},
+        {Dialog::Main, {1104}, {"359.999°"}},
+        {Dialog::Main, {1095, 1094}, {"-179.9999999°"}},
+        {Dialog::Main, {1096}, {"-9999.999m"}},
+        {Dialog::Main, {1108}, {"65535cm"}},
+        {Dialog::Main, {1110}, {"65535Pa"}},
+        {Dialog::Main, {1107}, {"200HZ"}},
+        {Dialog::Main, {1106}, {"99999"}},
+        {Dialog::DataPage, {1056, 1052, 1054}, {"-179.999°", "-3.142rad"}},
+        {Dialog::DataPage, {1016, 1015, 1012}, {"-999.999°/s", "-17.453rad/s"}},
+        {Dialog::DataPage, {1059, 1061, 1063}, {"-16.000g", "-156.906m/s2"}},
+        {Dialog::DataPage, {1071, 1080, 1082}, {"-999.999μT"}},
+        {Dialog::DataPage, {1065, 1067, 1069}, {"-999.999m/s"}},
+        {Dialog::DataPage, {1138}, {"99"}},
+        {Dialog::DataPage, {1124}, {"604799.9s"}},
+        {Dialog::DataPage, {1125, 1126, 1127, 1128, 1131}, {"Invalid", "FRTK"}},
+        {Dialog::DataPage,
+         {1129},
+         {"Single point", "Differential", "Manual input", "RTK floating", "WAAS (SBAS)"}},
+    };
+    // The GPS captions each model sets.
+    if (language == res::Language::English) {
+        texts.push_back({Dialog::DataPage, {1110}, {"WKN :", "VEL.:"}});
+        texts.push_back({Dialog::DataPage, {1105}, {"Ext fix info   :", "Position      :"}});
+        texts.push_back({Dialog::DataPage, {1109}, {"Gps fix info   :", "RTK           :"}});
+    } else {
+        texts.push_back({Dialog::DataPage, {1110}, {"周数 :", "速度 :"}});
+        texts.push_back({Dialog::DataPage, {1105}, {"扩展定位      :", "位置       :"}});
+        texts.push_back({Dialog::DataPage, {1109}, {"Gps定位       :", "RTK        :"}});
+    }
+    return texts;
+}
+
+// Where a control draws a text, as its style lays it out.
+QRect TextRoom(QWidget& widget, const QString& text) {
+    QStyle* style = widget.style();
+    if (auto* list = qobject_cast<QComboBox*>(&widget)) {
+        QStyleOptionComboBox option;
+        option.initFrom(list);
+        option.editable = list->isEditable();
+        option.frame = list->hasFrame();
+        option.currentText = text;
+        option.subControls = QStyle::SC_All;
+        // The label is drawn one pixel in from both sides of the edit field.
+        return style
+            ->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, list)
+            .adjusted(1, 0, -1, 0);
+    }
+    if (auto* group = qobject_cast<QGroupBox*>(&widget)) {
+        QStyleOptionGroupBox option;
+        option.initFrom(group);
+        option.text = text;
+        option.textAlignment = group->alignment();
+        option.subControls = QStyle::SC_GroupBoxFrame | QStyle::SC_GroupBoxLabel;
+        option.lineWidth = 1;
+        return style->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel,
+                                     group) &
+               group->rect();
+    }
+    if (auto* button = qobject_cast<QAbstractButton*>(&widget)) {
+        QStyleOptionButton option;
+        option.initFrom(button);
+        option.text = text;
+        QStyle::SubElement contents = QStyle::SE_PushButtonContents;
+        if (qobject_cast<QCheckBox*>(button)) {
+            contents = QStyle::SE_CheckBoxContents;
+        } else if (qobject_cast<QRadioButton*>(button)) {
+            contents = QStyle::SE_RadioButtonContents;
+        } else if (const auto* push = qobject_cast<QPushButton*>(button); push->autoDefault()) {
+            option.features |= QStyleOptionButton::AutoDefaultButton;
+        }
+        return style->subElementRect(contents, &option, button);
+    }
+    if (auto* label = qobject_cast<QLabel*>(&widget)) {
+        return label->contentsRect();
+    }
+    return {};
+}
+
+// Every text a control of dialogs 101 and 133 shows, in its own font, fits the room its style
+// gives it: with the shipped skin and without a skin, at the start size and at twice that
+// size, in both languages.
+TEST_F(MainWindowTest, EveryTextFitsItsControl) {
+    SkinLayer plain;
+    plain.Start(nullptr, "SCRIBBLE", 0, 0);
+    for (const auto& run : {std::pair{"EN", &skin_}, std::pair{"CH", &skin_},
+                            std::pair{"EN", &plain}, std::pair{"CH", &plain}}) {
+        // Plain names: the checks below capture them, which clang 14 refuses for bindings.
+        const char* const language = run.first;
+        SkinLayer* const skin = run.second;
+        SCOPED_TRACE(skin == &plain ? "without a skin" : "with the shipped skin");
+        WriteConfig(language);
+        Start(false, skin);
+        const res::Language lang =
+            std::string(language) == "EN" ? res::Language::English : res::Language::Chinese;
+        std::map<std::pair<Dialog, int>, std::vector<QString>> extra;
+        for (const ProgramTexts& shown : TextsTheProgramShows(lang)) {
+            for (int id : shown.ids) {
+                for (const std::string& text : shown.texts) {
+                    extra[{shown.dialog, id}].push_back(QString::fromStdString(text));
+                }
+            }
+        }
+        const auto check = [&](Dialog dialog, const res::DialogTemplate& tmpl,
+                               const std::function<QWidget*(int)>& find, const char* size) {
+            for (const res::ControlTemplate& control : tmpl.controls) {
+                if (control.style & res::control_style::kHidden) {
+                    continue;
+                }
+                QWidget* widget = control.id > 0 ? find(control.id) : nullptr;
+                if (control.id < 0) {
+                    // Unnamed group boxes: found by their caption.
+                    for (QGroupBox* box : window_->page().findChildren<QGroupBox*>()) {
+                        if (box->title() ==
+                            QString::fromUtf8(control.text.data(), control.text.size())) {
+                            widget = box;
+                        }
+                    }
+                }
+                ASSERT_NE(widget, nullptr) << control.id;
+                widget->ensurePolished();
+                std::vector<QString> texts = extra[{dialog, control.id}];
+                texts.push_back(QString::fromUtf8(control.text.data(), control.text.size()));
+                if (auto* list = qobject_cast<QComboBox*>(widget); list && !list->isEditable()) {
+                    for (int i = 0; i < list->count(); ++i) {
+                        texts.push_back(list->itemText(i));
+                    }
+                }
+                const QFontMetrics metrics(widget->font());
+                const auto* label = qobject_cast<QLabel*>(widget);
+                const bool rightAligned = label && (label->alignment() & Qt::AlignRight);
+                for (QString text : texts) {
+                    // Trailing spaces of a text drawn from the left need no room.
+                    while (!rightAligned && text.endsWith(' ')) {
+                        text.chop(1);
+                    }
+                    if (text.isEmpty()) {
+                        continue;
+                    }
+                    const QSize need = metrics.size(Qt::TextSingleLine, text);
+                    const QRect room = TextRoom(*widget, text);
+                    EXPECT_TRUE(need.width() <= room.width() && need.height() <= room.height())
+                        << "control " << control.id << " of dialog " << static_cast<int>(dialog)
+                        << " (" << language << ", " << size << "): \"" << text.toStdString()
+                        << "\" needs " << need.width() << "x" << need.height() << ", room "
+                        << room.width() << "x" << room.height();
+                }
+            }
+        };
+        const auto checkBoth = [&](const char* size) {
+            check(
+                Dialog::Main, window_->Controls().Template(),
+                [this](int id) { return window_->Control(id); }, size);
+            check(
+                Dialog::DataPage, *res::FindDialog(res::dialog_id::kDataPage, lang),
+                [this](int id) { return window_->page().Control(id); }, size);
+        };
+        checkBoth("start size");
+        const QSize start = window_->size();
+        window_->resize(start * 2);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return window_->size() == start * 2; }));
+        checkBoth("twice the size");
+        window_.reset();
+    }
+}
+
+// Each caption stays level with the control it names, at the start size and when the window
+// grows.
+TEST_F(MainWindowTest, CaptionsStayLevelWithTheirControls) {
+    const std::pair<int, int> named[] = {
+        {1035, 1003}, {1036, 1004}, {1037, 1017}, {1041, 1023}, {1044, 1024}, {1045, 1020},
+        {1040, 1022}, {1140, 1021}, {1176, 1026}, {1050, 1133}, {1046, 1107}, {1042, 1106},
+        {1099, 1102}, {1101, 1103}, {1097, 1098}, {1160, 1113}, {1100, 1104}, {1092, 1095},
+        {1091, 1094}, {1093, 1096}, {1105, 1108}, {1109, 1110}, {1159, 1122},
+    };
+    for (const char* language : {"EN", "CH"}) {
+        WriteConfig(language);
+        Start();
+        const QSize start = window_->size();
+        for (const QSize size : {start, start * 2, start * 3 / 2}) {
+            window_->resize(size);
+            ASSERT_TRUE(QTest::qWaitFor([&] { return window_->size() == size; }));
+            for (const auto& [caption, control] : named) {
+                const QRect a = window_->Control(caption)->geometry();
+                const QRect b = window_->Control(control)->geometry();
+                EXPECT_LE(std::abs((a.top() + a.bottom()) - (b.top() + b.bottom())), 2)
+                    << caption << " and " << control << " (" << language << ") at " << size.width()
+                    << "x" << size.height();
+            }
+        }
+        window_.reset();
+    }
+}
+
+// Every drop-down list of the window and the data page: a wheel notch changes nothing while
+// the list has no keyboard focus, and turns the list as usual once it has.
+TEST_F(MainWindowTest, DropDownListsTurnWithTheWheelOnlyWhenFocused) {
+    WriteConfig("EN");
+    Start();
+    window_->host().OnChartItemChosen(5);
+    QApplication::setActiveWindow(window_.get());
+    const QList<QComboBox*> lists = window_->findChildren<QComboBox*>();
+    ASSERT_GE(lists.size(), 9u);
+    for (QComboBox* list : lists) {
+        if (!list->isVisible() || list->count() < 2) {
+            continue;
+        }
+        const int id = list->property("controlId").toInt();
+        EXPECT_FALSE((list->focusPolicy() & Qt::WheelFocus) == Qt::WheelFocus) << id;
+        list->setCurrentIndex(0);
+        QSignalSpy chosen(list, &QComboBox::activated);
+        const auto notch = [list] {
+            const QPointF centre = QRectF(list->rect()).center();
+            QWheelEvent wheel(centre, list->mapToGlobal(centre), QPoint(), QPoint(0, -120),
+                              Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(list, &wheel);
+        };
+        window_->Control(1001)->setFocus();
+        notch();
+        EXPECT_EQ(list->currentIndex(), 0) << id;
+        EXPECT_EQ(chosen.count(), 0) << id;
+        list->setFocus();
+        ASSERT_TRUE(list->hasFocus()) << id;
+        notch();
+        EXPECT_EQ(list->currentIndex(), 1) << id;
+        EXPECT_EQ(chosen.count(), 1) << id;
+    }
+}
+
+// An open drop-down list is at least as wide as its longest entry.
+TEST_F(MainWindowTest, DropDownListsOpenAsWideAsTheirLongestEntry) {
+    for (const char* language : {"EN", "CH"}) {
+        WriteConfig(language);
+        Start();
+        window_->ui().InsertListItem(
+            Dialog::Main, main_id::kPortList, 0,
+            "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
+        for (QComboBox* list : window_->findChildren<QComboBox*>()) {
+            if (!list->isVisible() || list->count() == 0) {
+                continue;
+            }
+            list->showPopup();
+            QAbstractItemView* view = list->view();
+            ASSERT_TRUE(QTest::qWaitFor([view] { return view->isVisible(); }));
+            EXPECT_EQ(view->font(), list->font());
+            const QFontMetrics metrics(view->font());
+            for (int i = 0; i < list->count(); ++i) {
+                EXPECT_GE(view->viewport()->width(),
+                          metrics.horizontalAdvance(list->itemText(i)) + 8)
+                    << list->property("controlId").toInt() << " " << language << " "
+                    << list->itemText(i).toStdString();
+            }
+            list->hidePopup();
+        }
+        window_.reset();
+    }
+}
+
 TEST_F(MainWindowTest, TheWindowKeepsWithinItsStartSizeAndTheScreen) {
     WriteConfig("EN");
     Start();
@@ -217,6 +509,30 @@ TEST_F(MainWindowTest, TheWindowKeepsWithinItsStartSizeAndTheScreen) {
     QTest::qWait(20);
     EXPECT_GE(window_->width(), start.width());
     EXPECT_GE(window_->height(), start.height());
+    // Without a window manager nothing holds the native window to the limits: the window
+    // returns to them and its controls never see a smaller or larger layout.
+    struct ResizeLog : QObject {
+        std::vector<QSize> sizes;
+        bool eventFilter(QObject*, QEvent* event) override {
+            if (event->type() == QEvent::Resize) {
+                sizes.push_back(static_cast<QResizeEvent*>(event)->size());
+            }
+            return false;
+        }
+    } log;
+    window_->installEventFilter(&log);
+    const QRect open = window_->Control(1001)->geometry();
+    for (const QSize beyond : {start / 2, window_->maximumSize() + QSize(200, 200)}) {
+        const QSize allowed = beyond.expandedTo(start).boundedTo(window_->maximumSize());
+        window_->windowHandle()->resize(beyond);
+        ASSERT_TRUE(QTest::qWaitFor([&] {
+            return std::count(log.sizes.begin(), log.sizes.end(), beyond) > 0 &&
+                   window_->size() == allowed && window_->windowHandle()->size() == allowed;
+        }));
+        window_->resize(start);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return window_->size() == start; }));
+        EXPECT_EQ(window_->Control(1001)->geometry(), open);
+    }
 }
 
 TEST_F(MainWindowTest, ThePageStripFindsTheSegmentUnderTheMouse) {
@@ -276,6 +592,58 @@ TEST_F(MainWindowTest, TheStripShowsTheCurrentItemAndShadesTheHoveredSegment) {
     const QImage left = strip.Composed();
     EXPECT_EQ(brightness(left, 2), brightness(left, 0)) << "only the current item is marked";
     EXPECT_LT(brightness(left, 5), brightness(left, 0));
+}
+
+// A model change that switches the display to the Euler chart repaints the strip at once.
+TEST_F(MainWindowTest, TheStripRepaintsWhenTheChartItemChanges) {
+    WriteConfig("EN");
+    Start();
+    CBmpButton& strip = window_->strip();
+    window_->host().OnChartItemChosen(5);
+    QTest::qWait(50);
+    struct PaintCounter : QObject {
+        int paints = 0;
+        bool eventFilter(QObject*, QEvent* event) override {
+            paints += event->type() == QEvent::Paint;
+            return false;
+        }
+    } counter;
+    strip.installEventFilter(&counter);
+    auto* models = qobject_cast<QComboBox*>(window_->Control(1023));
+    models->setCurrentIndex(1);
+    Q_EMIT models->activated(1);
+    ASSERT_EQ(window_->host().State().ChartItem, 0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return counter.paints > 0; }, 1000));
+    const QImage shown = strip.Composed();
+    const int y = strip.height() / 2;
+    EXPECT_LT(qGray(shown.pixel(3, y)), qGray(shown.pixel(5 * strip.width() / 6 + 3, y)));
+}
+
+// The strip's pictures are drawn at the strip's size, with captions tall enough to read: at
+// least 8 pixels of ink at the start size, in both languages.
+TEST_F(MainWindowTest, TheStripCaptionsAreDrawnAtTheShownSize) {
+    for (const auto& [language, ids] :
+         {std::pair{"EN", &res::kStripItemEnglish}, std::pair{"CH", &res::kStripItemChinese}}) {
+        WriteConfig(language);
+        Start();
+        CBmpButton& strip = window_->strip();
+        const QImage picture = strip.Slot(5);
+        EXPECT_EQ(picture, res::LoadStripPicture((*ids)[5], strip.size()));
+        // The ink of the first segment's caption, inside the rim.
+        const res::Columns columns = res::StripSegmentColumns(0, picture.width());
+        int top = picture.height();
+        int bottom = -1;
+        for (int row = 1; row < picture.height() - 1; ++row) {
+            for (int x = columns.first + 3; x < columns.end - 3; ++x) {
+                if (qGray(picture.pixel(x, row)) < 128) {
+                    top = std::min(top, row);
+                    bottom = std::max(bottom, row);
+                }
+            }
+        }
+        EXPECT_GE(bottom - top + 1, 8) << language;
+        window_.reset();
+    }
 }
 
 TEST_F(MainWindowTest, ChartItemsAModelCannotShowAreRefused) {
@@ -375,11 +743,8 @@ TEST_F(MainWindowTest, TheLanguageSwitchWritesTheFileAndChangesOnlyTheStrip) {
     EXPECT_EQ(window_->strip().Slot(0), chineseStrip);
     window_->resize(window_->size() + QSize(40, 20));
     ASSERT_TRUE(QTest::qWaitFor([&] { return window_->strip().Slot(0) != chineseStrip; }, 2000));
-    const QImage english =
-        res::LoadBitmap(res::kStripItemEnglish[0])
-            .scaled(window_->strip().size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
-            .convertToFormat(QImage::Format_RGB32);
-    EXPECT_EQ(window_->strip().Slot(0), english);
+    EXPECT_EQ(window_->strip().Slot(0),
+              res::LoadStripPicture(res::kStripItemEnglish[0], window_->strip().size()));
 
     shown_.clear();
     QTest::mouseClick(window_->Control(1165), Qt::LeftButton);
@@ -436,11 +801,8 @@ TEST_F(MainWindowTest, TheModelTurnsOnlyWhileTheWindowIsActive) {
 
 TEST_F(MainWindowTest, TheSkinDressesTheWindowAndFourControls) {
     WriteConfig("EN");
-    SkinLayer skin;
-    skin.Start(nullptr, "SCRIBBLE", 0, 0);
-    skin.LoadSkinFile(ORVANTA_SKIN_FILE);
-    ASSERT_TRUE(skin.HasSkin());
-    Start(false, &skin);
+    ASSERT_TRUE(skin_.HasSkin());
+    Start();
     const std::optional<SkinFile> file = SkinFile::Load(ORVANTA_SKIN_FILE);
     ASSERT_TRUE(file.has_value());
     EXPECT_EQ(window_->styleSheet().toStdString(), file->Section("ACC_68_DL"));
@@ -462,6 +824,67 @@ TEST_F(MainWindowTest, TheSkinDressesTheWindowAndFourControls) {
     EXPECT_TRUE(window_->Control(1080)->styleSheet().isEmpty());
 }
 
+// The skin colours and frames; faces and sizes stay those of the templates, and the window
+// opens at 686 x 345 dialog units of its template font, with and without the skin.
+TEST_F(MainWindowTest, EveryControlKeepsItsTemplateFont) {
+    SkinLayer plain;
+    plain.Start(nullptr, "SCRIBBLE", 0, 0);
+    for (const auto& [language, family] :
+         {std::pair{"EN", "Liberation Serif"}, std::pair{"CH", "Liberation Sans"}}) {
+        for (SkinLayer* skin : {&skin_, &plain}) {
+            WriteConfig(language);
+            Start(false, skin);
+            const res::DialogTemplate& dialog = window_->Controls().Template();
+            const QFont font = DialogFont(dialog.font);
+            EXPECT_EQ(QFontInfo(font).family(), family);
+            EXPECT_EQ(window_->size(), DialogControls::TemplateSizeFor(dialog, font)) << language;
+            for (const QWidget* widget : window_->Controls().Widgets()) {
+                EXPECT_EQ(widget->font(), font) << window_->Controls().IdOf(widget) << language;
+            }
+            const QFont pageFont = window_->page().font();
+            EXPECT_EQ(pageFont.families(), font.families());
+            for (const QWidget* widget : window_->page().findChildren<QWidget*>()) {
+                if (widget->parentWidget() == &window_->page()) {
+                    EXPECT_EQ(widget->font(), pageFont) << window_->page().ControlIdOf(widget);
+                }
+            }
+            window_.reset();
+        }
+    }
+}
+
+// A device that acknowledges a repeated command twice gets one status box: a box with the
+// same caption and text is not opened again while it is open. Boxes do not hold up the
+// handler that shows them.
+TEST_F(MainWindowTest, AStatusBoxStillOpenIsNotOpenedAgain) {
+    WriteConfig("EN");
+    Start();
+    window_->ui().SetMessageSink({});
+    const auto open = [this](const QString& text) {
+        QList<QMessageBox*> found;
+        for (QMessageBox* box : window_->findChildren<QMessageBox*>()) {
+            if (box->isVisible() && box->text() == text) {
+                found.push_back(box);
+            }
+        }
+        return found;
+    };
+    const QString success = "Successful Operation!!";
+    window_->host().ShowDeviceStatus(0);
+    window_->host().ShowDeviceStatus(0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !open(success).isEmpty(); }));
+    QTest::qWait(50);
+    EXPECT_EQ(open(success).size(), 1);
+    EXPECT_EQ(open(success).front()->windowTitle(), "Message");
+    window_->host().ShowDeviceStatus(9);
+    EXPECT_EQ(open("Param error!!").size(), 1) << "another text has a box of its own";
+
+    open(success).front()->accept();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return open(success).isEmpty(); }));
+    window_->host().ShowDeviceStatus(0);
+    EXPECT_EQ(open(success).size(), 1) << "once closed, the box opens again";
+}
+
 TEST_F(MainWindowTest, TheAboutBoxNamesTheProgram) {
     CAboutDlg about;
     EXPECT_EQ(about.windowTitle(), QString::fromUtf8("关于 Orvanta"));
@@ -481,14 +904,11 @@ TEST_F(MainWindowTest, TheAboutBoxNamesTheProgram) {
 }
 
 TEST_F(MainWindowTest, PortListDropDownSaysWhatEachPortIs) {
-    SkinLayer skin;
-    skin.Start(nullptr, "SCRIBBLE", 0, 0);
-    skin.LoadSkinFile(ORVANTA_SKIN_FILE);
     ports_ = {"/dev/ttyACM0", "/dev/ttyUSB0", "/dev/serial/by-id/usb-FTDI-if00-port0"};
     for (const auto& [language, file] :
          {std::pair{"EN", "port-list-en.png"}, std::pair{"CH", "port-list-zh.png"}}) {
         WriteConfig(language);
-        Start(false, &skin);
+        Start();
         auto* list = qobject_cast<QComboBox*>(window_->Control(main_id::kPortList));
         ASSERT_NE(list, nullptr);
         ASSERT_EQ(list->count(), 3);
@@ -521,13 +941,18 @@ TEST_F(MainWindowTest, PortListDropDownSaysWhatEachPortIs) {
     }
 }
 
+// The idle window as shipped, in both languages, at the start size and at twice that size.
 TEST_F(MainWindowTest, ScreenshotsInBothLanguages) {
-    for (const auto& [language, file] :
-         {std::pair{"EN", "main-en.png"}, std::pair{"CH", "main-zh.png"}}) {
+    for (const auto& [language, name] : {std::pair{"EN", "en"}, std::pair{"CH", "zh"}}) {
         WriteConfig(language);
         Start();
         QTest::qWait(400);
-        SaveArtifact(*window_, file);
+        SaveArtifact(*window_, std::string("idle-") + name + ".png");
+        const QSize start = window_->size();
+        window_->resize(start * 2);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return window_->size() == start * 2; }));
+        QTest::qWait(400);
+        SaveArtifact(*window_, std::string("idle-") + name + "-2x.png");
         window_.reset();
     }
 }

@@ -250,25 +250,32 @@ TEST_P(WindowEndToEnd, UnpluggedDeviceLeavesTheWindowWorkingAndReopeningWorks) {
     EXPECT_TRUE(RunUntil([this] { return !Slot(slot::kRoll).empty(); })) << "data flows again";
 }
 
-// Pictures of the window with data flowing, in both languages: the chart page, and the live
-// data page where the model has one.
+// Pictures of the window as shipped with data flowing, in both languages, at the start size
+// and at twice that size: the chart page, and the live data page where the model has one.
 TEST_P(WindowEndToEnd, Screenshots) {
     for (int language : {1, 0}) {
         Open(language, /*autoDivider=*/10);
         WaitForData();
         QApplication::setActiveWindow(window_.get());
-        const std::string suffix =
-            std::string(language == 1 ? "en" : "zh") +
-            (GetParam().modelIndex == 0 ? "" : std::string("-") + GetParam().name) + ".png";
+        const std::string suffix = std::string(language == 1 ? "en-" : "zh-") + GetParam().name;
         // A full window of samples, the status row refreshed, the model turned.
         ASSERT_TRUE(RunUntil([this] { return Text(main_id::kRateLabel) != "0HZ"; }));
         RunFor(2500ms);
-        SaveArtifact(*window_, "main-" + suffix);
-        if (HasPage()) {
-            window_->host().OnChartItemChosen(chart::kChartOutputData);
-            ASSERT_TRUE(PageShows(1056, slot::kRoll, "°"));
-            RunFor(800ms);
-            SaveArtifact(*window_, "data-page-" + suffix);
+        const QSize start = window_->size();
+        for (const char* size : {"", "-2x"}) {
+            if (*size != '\0') {
+                window_->host().OnChartItemChosen(chart::kChartEuler);
+                window_->resize(start * 2);
+                ASSERT_TRUE(RunUntil([&] { return window_->size() == start * 2; }));
+                RunFor(1500ms);
+            }
+            SaveArtifact(*window_, "chart-" + suffix + size + ".png");
+            if (HasPage()) {
+                window_->host().OnChartItemChosen(chart::kChartOutputData);
+                ASSERT_TRUE(PageShows(1056, slot::kRoll, "°"));
+                RunFor(800ms);
+                SaveArtifact(*window_, "data-page-" + suffix + size + ".png");
+            }
         }
         window_.reset();
         simulator_->Stop();

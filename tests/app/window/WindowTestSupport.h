@@ -1,10 +1,12 @@
 #pragma once
 
 #include "app/CDataShowDlg.h"
+#include "app/COrvantaApp.h"
 #include "app/COrvantaDlg.h"
 #include "app/ControlIds.h"
 #include "app/FileLayout.h"
 #include "app/QtTimerService.h"
+#include "app/SkinLayer.h"
 #include "app/WidgetHostUi.h"
 #include "chart/CChartDlg.h"
 #include "devsim/DeviceSimulator.h"
@@ -56,6 +58,7 @@ protected:
     void SetUp() override {
         fs::create_directories(Root() / "bin");
         fs::create_directories(Root() / "config");
+        fs::copy_file(ORVANTA_SKIN_FILE, Root() / "config" / "Int.smf");
 #ifdef ORVANTA_MODEL_FILE
         std::error_code ec;
         fs::copy_file(ORVANTA_MODEL_FILE, Root() / "config" / "Mod.3DS", ec);
@@ -108,6 +111,10 @@ protected:
         };
         options.backgroundBitmap = languageFlag == 1 ? 139 : 140;
         options.openUrl = [](const QUrl&) {};
+        // The skin as the application starts it.
+        skin_.Start(nullptr, "SCRIBBLE", 0, 0);
+        skin_.LoadSkinFile(files.skinFile.c_str());
+        options.skin = &skin_;
         window_ = std::make_unique<COrvantaDlg>(std::move(options));
         window_->ui().SetMessageSink(
             [this](std::string_view caption, std::string_view text, MessageIcon) {
@@ -187,6 +194,7 @@ protected:
 
     orvanta::testing::TempDir dir_;
     std::unique_ptr<devsim::DeviceSimulator> simulator_;
+    SkinLayer skin_;
     std::unique_ptr<COrvantaDlg> window_;
     std::vector<Shown> shown_;
     std::optional<std::string> picked_;
