@@ -18,6 +18,8 @@ const char* const kHeadlessUsage =
 
 const char* const kProgramUsage =
     "usage: orvanta                 the window\n"
+    "       orvanta --replay FILE [--speed X|max]\n"
+    "                               the window, playing a capture instead of a port\n"
     "       orvanta --headless ...  the same without a window (below)\n"
     "       orvanta --list-ports    the serial ports, one a line: path, a tab, what it is\n"
     "       orvanta --version\n"
@@ -31,6 +33,10 @@ ProgramModeChoice ChooseProgramMode(const std::vector<std::string>& args) {
         if (arg == "--headless") {
             return {ProgramMode::Headless, {}};
         }
+    }
+    if (args[0] == "--replay" || args[0] == "--speed") {
+        const WindowParse window = ParseWindowArgs(args);
+        return {window.options ? ProgramMode::Window : ProgramMode::Unusable, window.error};
     }
     for (const ModeSwitch& entry : kModeSwitches) {
         if (args[0] == entry.name) {
@@ -56,6 +62,33 @@ template <typename Int> std::optional<Int> ParseInt(const std::string& text, Int
 }
 
 } // namespace
+
+WindowParse ParseWindowArgs(const std::vector<std::string>& args) {
+    WindowOptions options;
+    bool sawSpeed = false;
+    const auto fail = [](std::string why) { return WindowParse{std::nullopt, std::move(why)}; };
+    for (std::size_t i = 0; i < args.size(); i += 2) {
+        const std::string& arg = args[i];
+        if (arg != "--replay" && arg != "--speed") {
+            return fail("unknown argument: " + arg);
+        }
+        if (i + 1 >= args.size() || args[i + 1].empty()) {
+            return fail(arg + " needs a value");
+        }
+        if (arg == "--replay") {
+            options.replay = args[i + 1];
+        } else if (const auto speed = recording::ParseReplaySpeed(args[i + 1])) {
+            options.speed = *speed;
+            sawSpeed = true;
+        } else {
+            return fail("--speed takes max or a factor from 0.001 to 1000000");
+        }
+    }
+    if (sawSpeed && !options.replay) {
+        return fail("--speed needs --replay");
+    }
+    return WindowParse{options, {}};
+}
 
 HeadlessParse ParseHeadlessArgs(const std::vector<std::string>& args) {
     HeadlessOptions options;

@@ -9,8 +9,9 @@
 
 namespace orvanta::app {
 
-// What the command line asks for. Window: no arguments. Headless: "--headless" anywhere;
-// its own arguments are read by ParseHeadlessArgs. The others stand alone.
+// What the command line asks for. Window: no arguments, or those of ParseWindowArgs.
+// Headless: "--headless" anywhere; its own arguments are read by ParseHeadlessArgs. The
+// others stand alone.
 enum class ProgramMode { Window, Headless, Help, Version, ListPorts, Unusable };
 
 struct ModeSwitch {
@@ -31,6 +32,20 @@ struct ProgramModeChoice {
 
 // args excludes the program name. Pure; any thread.
 ProgramModeChoice ChooseProgramMode(const std::vector<std::string>& args);
+
+// The window's command line: orvanta [--replay FILE [--speed X|max]]
+struct WindowOptions {
+    std::optional<std::string> replay; // play this capture instead of opening a port
+    recording::ReplaySpeed speed;
+};
+
+struct WindowParse {
+    std::optional<WindowOptions> options; // empty when the arguments are unusable
+    std::string error;
+};
+
+// args excludes the program name. Pure; any thread.
+WindowParse ParseWindowArgs(const std::vector<std::string>& args);
 
 // The whole usage: the modes, then the headless mode's arguments.
 extern const char* const kProgramUsage;

@@ -296,7 +296,7 @@ void Host::Initialise() {
 
 bool Host::SelectConfiguredPort() {
     if (replay_ != nullptr) {
-        FillList(Dialog::Main, main_id::kPortList, {options_.replayPath.string()});
+        FillList(Dialog::Main, main_id::kPortList, {options_.replayPath.filename().string()});
         state_.ScanIndex = 0;
         state_.ScanSkipPosition = -1;
         return true;
@@ -409,7 +409,10 @@ bool Host::ReopenConfiguredPort(int position, const std::string& path) {
 
 void Host::ToggleOpen() {
     const int position = ui_.ListSelection(Dialog::Main, main_id::kPortList);
-    state_.Link.port = ui_.ListItemText(Dialog::Main, main_id::kPortList, position);
+    // A replay's list names the file only.
+    state_.Link.port = replay_ != nullptr
+                           ? options_.replayPath.string()
+                           : ui_.ListItemText(Dialog::Main, main_id::kPortList, position);
     RefreshLinkSettings();
     if (state_.PortOpen) {
         EndConnection();
@@ -814,6 +817,7 @@ void Host::ApplyAcknowledged() {
         if (state_.StagedGravity != state_.record.GravityValue) {
             state_.record.GravityValue = state_.StagedGravity;
             state_.record.GravityText = FixedText(state_.StagedGravity, 3);
+            AppendCaptureNote(CaptureStateNote());
         }
         break;
     case PendingKind::OutputItems:
@@ -1176,7 +1180,8 @@ recording::CaptureNote Host::CaptureStateNote() const {
             {key::kDefaultItemMask, hex(record.DefaultItemMask.load())},
             {key::kSpecifiedItemMask, hex(record.SpecifiedItemMask.load())},
             {key::kAngleUnit, DecimalText(record.AngleUnit)},
-            {key::kAccelUnit, DecimalText(record.AccelUnit)}};
+            {key::kAccelUnit, DecimalText(record.AccelUnit)},
+            {key::kGravity, FixedText(record.GravityValue, 8)}};
 }
 
 bool Host::StartCapture(const std::filesystem::path& path) {
@@ -1358,6 +1363,15 @@ void Host::ApplyCaptureNote(const recording::CaptureNote& note, bool withModel) 
         record.SpecifiedItemMask = *mask;
     }
     RefreshItemBoxes();
+    if (const auto gravity = recording::NoteValue(note, key::kGravity)) {
+        const char* begin = gravity->c_str();
+        char* end = nullptr;
+        const double value = protocol::ParseDecimal(begin, &end);
+        if (end != begin && *end == '\0') {
+            record.GravityValue = static_cast<float>(value);
+            record.GravityText = FixedText(record.GravityValue, 3);
+        }
+    }
     // A unit switch as the user made it: the header line goes into a running recording.
     if (const auto unit = number(key::kAngleUnit); unit && *unit <= 1) {
         ui_.SetChecked(Dialog::Main, main_id::kAngleRadians, *unit == 1);

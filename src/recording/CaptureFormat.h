@@ -34,6 +34,7 @@ inline constexpr const char* kDefaultItemMask = "default-item-mask";
 inline constexpr const char* kSpecifiedItemMask = "specified-item-mask";
 inline constexpr const char* kAngleUnit = "angle-unit";
 inline constexpr const char* kAccelUnit = "accel-unit";
+inline constexpr const char* kGravity = "gravity"; // the value the accelerations are divided by
 } // namespace note_key
 
 using CaptureNote = std::vector<std::pair<std::string, std::string>>;

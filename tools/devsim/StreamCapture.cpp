@@ -47,7 +47,8 @@ bool WriteStreamCapture(const std::filesystem::path& path, const StreamCaptureOp
                                          {recording::note_key::kBaud, "921600"},
                                          {recording::note_key::kParity, "N"},
                                          {recording::note_key::kMode, "2"},
-                                         {recording::note_key::kVersion, "orvanta-devsim"}};
+                                         {recording::note_key::kVersion, "orvanta-devsim"},
+                                         {recording::note_key::kGravity, "9.8"}};
     if (!writer.Open(path, note, startNs)) {
         error = "cannot start the capture writer";
         return false;
