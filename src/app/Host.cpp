@@ -1331,7 +1331,8 @@ void Host::ApplyCaptureNote(const recording::CaptureNote& note, bool withModel) 
     if (withModel) {
         if (const auto model = recording::NoteValue(note, key::kModel)) {
             for (int i = 0; i < protocol::kModelCount; ++i) {
-                if (*model == protocol::ModelTable[static_cast<std::size_t>(i)].name) {
+                if (*model == protocol::ModelTable[static_cast<std::size_t>(i)].name &&
+                    i != state_.ModelIndex.load()) {
                     ui_.SelectListItem(Dialog::Main, main_id::kModelList, i);
                     OnModelListChanged();
                 }

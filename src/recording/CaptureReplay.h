@@ -54,7 +54,7 @@ private:
 
 // How a replay ended.
 struct ReplayEnd {
-    bool stopped = false; // Stop came before the end of the capture
+    bool stopped = false; // CloseLink came before the end of the capture
     bool damaged = false;
     std::uint64_t recordsRead = 0; // the note included
     std::uint64_t damageOffset = 0;

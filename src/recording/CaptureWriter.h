@@ -91,8 +91,10 @@ private:
     bool closing_ = false;
     std::thread writer_;
 
-    // Writer thread only (Open runs before the thread starts, Close after it ended).
+    // Set by Open before the writer starts and reset by Close after it ended: while it
+    // runs, Append only tests it and the writer alone uses it.
     std::unique_ptr<Serialiser> serialiser_;
+    // Writer thread only (Open runs before the thread starts, Close after it ended).
     // Pieces in file order, each whole records; until the file has been started the first
     // one is the file header with the note.
     std::deque<std::string> held_;

@@ -13,9 +13,8 @@ enum class PortState { Closed, Open, Monitoring, Broken };
 
 // What the host drives: a source of received blocks that can take frames to send. The
 // serial port is one; a capture replay is the other. Calling order:
-// OpenLink -> StartMonitor -> any number of QueueSend -> CloseLink. OpenLink, StartMonitor,
-// QueueSend, CloseLink and the destructor belong to the owner's thread; State and
-// DevicePath may be called from any thread.
+// OpenLink -> StartMonitor -> any number of QueueSend -> CloseLink. State may be called
+// from any thread; everything else belongs to the owner's thread.
 class SerialLink {
 public:
     virtual ~SerialLink() = default;
