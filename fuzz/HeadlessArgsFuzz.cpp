@@ -39,7 +39,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             (o.frequencyIndex && (*o.frequencyIndex < 0 || *o.frequencyIndex > 9)) ||
             (o.parity && *o.parity != 'N' && *o.parity != 'O' && *o.parity != 'E') ||
             (o.durationSeconds &&
-             !(std::isfinite(*o.durationSeconds) && *o.durationSeconds >= 0))) {
+             !(std::isfinite(*o.durationSeconds) && *o.durationSeconds >= 0)) ||
+            (o.replay && (o.port || o.capture || o.replay->empty())) ||
+            !(o.speed.factor >= 0.001 && o.speed.factor <= 1e6)) {
             std::abort();
         }
         // The last --model counts, and only when its value names a model.
@@ -52,7 +54,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 ++i;
             } else if (args[i] == "--port" || args[i] == "--baud" || args[i] == "--parity" ||
                        args[i] == "--mode" || args[i] == "--freq-index" ||
-                       args[i] == "--duration") {
+                       args[i] == "--duration" || args[i] == "--capture" || args[i] == "--replay" ||
+                       args[i] == "--speed") {
                 ++i;
             }
         }

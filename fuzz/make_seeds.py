@@ -101,3 +101,19 @@ write('fuzz_headless_args', 'full',
            '--freq-index', '8', '--record', '--duration', '1.5', '--monitor'))
 write('fuzz_headless_args', 'bad', args('--baud', '-1', '--duration', 'nan'))
 write('fuzz_headless_args', 'no_headless', b'\x01' + args('--port', 'x'))
+
+# Captures: pcap with nanosecond time stamps, link type 147, a note first; each record's
+# data starts with its direction byte (0 device to host, 1 host to device, 2 note).
+def capture(records, cut=0):
+    out = struct.pack('<IHHiIII', 0xA1B23C4D, 2, 4, 0, 0, 262144, 147)
+    for i, (direction, data) in enumerate(records):
+        body = bytes([direction]) + data
+        out += struct.pack('<IIII', 1700000000, i * 5000000, len(body), len(body)) + body
+    return out[:len(out) - cut]
+
+note = (2, b'model=VK100\nbaud=115200\nparity=N\nmode=2\nversion=1.5\n')
+streamed = [note, (0, frame(0x90, payload_vk100)), (1, frame(0x56, b'', 0x02)),
+            (0, frame(0x57, payload_vk100)[:40]), (0, frame(0x57, payload_vk100)[40:])]
+write('fuzz_capture_reader', 'streamed', capture(streamed))
+write('fuzz_capture_reader', 'cut_off', capture(streamed, cut=7))
+write('fuzz_capture_reader', 'note_only', capture([note]))

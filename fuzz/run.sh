@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs one libFuzzer target: fuzz/run.sh TARGET [SECONDS] [extra libFuzzer flags...]
-#   TARGET   fuzz_receiver, fuzz_scene_loader, fuzz_config_file, fuzz_devsim_command or
-#            fuzz_headless_args (the "fuzz_" may be left out)
+#   TARGET   fuzz_receiver, fuzz_scene_loader, fuzz_config_file, fuzz_devsim_command,
+#            fuzz_headless_args or fuzz_capture_reader (the "fuzz_" may be left out)
 #   SECONDS  how long (default 60)
 # Builds the target in build-fuzz/ (clang, AddressSanitizer + UBSan, no Qt) unless
 # ORVANTA_FUZZ_BUILD names a build tree that has it (ctest sets it to build-asan/).
@@ -23,6 +23,7 @@ case "$target" in
     fuzz_config_file) max_len=8192 ;;
     fuzz_devsim_command) max_len=4096 ;;
     fuzz_headless_args) max_len=512 ;;
+    fuzz_capture_reader) max_len=16384 ;;
     *) echo "fuzz/run.sh: unknown target $target" >&2; exit 2 ;;
 esac
 

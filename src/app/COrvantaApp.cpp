@@ -57,7 +57,7 @@ COrvantaDlg::Options StartupOptions(const FileLayout& files, bool systemLanguage
     return options;
 }
 
-int COrvantaApp::Run(int& argc, char** argv) {
+int COrvantaApp::Run(int& argc, char** argv, const WindowOptions& windowOptions) {
     const FileLayout files = ProgramFileLayout();
     m_skin.Start(nullptr, "SCRIBBLE", 0, 0);
     m_skin.LoadSkinFile(files.skinFile.c_str());
@@ -69,6 +69,10 @@ int COrvantaApp::Run(int& argc, char** argv) {
         QGuiApplication::setDesktopFileName(QStringLiteral("com.orvanta.Orvanta"));
         COrvantaDlg::Options options = StartupOptions(files, SystemLanguageIsChineseChina());
         options.skin = &m_skin;
+        if (windowOptions.replay) {
+            options.host.replayPath = *windowOptions.replay;
+            options.host.replaySpeed = windowOptions.speed;
+        }
         // For measurements: how long the window took to show its first picture.
         if (std::getenv("ORVANTA_REPORT_FIRST_PAINT")) {
             options.firstPainted = [] {

@@ -2,6 +2,7 @@
 
 #include "app/COrvantaDlg.h"
 #include "app/FileLayout.h"
+#include "app/HeadlessOptions.h"
 #include "app/SkinLayer.h"
 
 namespace orvanta::app {
@@ -11,7 +12,7 @@ namespace orvanta::app {
 class COrvantaApp {
 public:
     // The start-up sequence and the exit handler; returns the process's exit code, 0.
-    int Run(int& argc, char** argv);
+    int Run(int& argc, char** argv, const WindowOptions& windowOptions = {});
 
 private:
     SkinLayer m_skin;

@@ -445,15 +445,25 @@ void COrvantaDlg::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
-void COrvantaDlg::contextMenuEvent(QContextMenuEvent* event) {
+void COrvantaDlg::FillContextMenu(QMenu& menu) {
+    QAction* capture =
+        menu.addAction(m_startLanguage == 1 ? QStringLiteral("Capture raw bytes with recordings")
+                                            : QStringLiteral("记录时同时保存原始数据"));
+    capture->setCheckable(true);
+    capture->setChecked(m_host->CaptureWithRecordings());
+    connect(capture, &QAction::toggled, this,
+            [this](bool on) { m_host->SetCaptureWithRecordings(on); });
     const std::string_view aboutText =
         res::LoadString(res::string_id::kAboutMenu, res::LanguageFromFlag(m_startLanguage));
-    if (aboutText.empty()) {
-        return;
+    if (!aboutText.empty()) {
+        menu.addSeparator();
+        menu.addAction(Utf8(aboutText), this, &COrvantaDlg::ShowAboutBox);
     }
+}
+
+void COrvantaDlg::contextMenuEvent(QContextMenuEvent* event) {
     QMenu menu(this);
-    menu.addSeparator();
-    menu.addAction(Utf8(aboutText), this, &COrvantaDlg::ShowAboutBox);
+    FillContextMenu(menu);
     menu.exec(event->globalPos());
 }
 

@@ -7,6 +7,7 @@
 
 #include <QBasicTimer>
 #include <QImage>
+#include <QMenu>
 #include <QUrl>
 #include <QWidget>
 #include <filesystem>
@@ -63,6 +64,9 @@ public:
     // A chart command of the toolbar.
     void OnChartCommand(int commandId);
     void ShowAboutBox();
+    // The context menu's items: "Capture raw bytes with recordings" (checkable), the about
+    // item.
+    void FillContextMenu(QMenu& menu);
 
     Host& host() { return *m_host; }
     WidgetHostUi& ui() { return *m_ui; }

@@ -33,6 +33,7 @@ ConfigValues ReadConfigValues(const CIniFile& file, const std::string& dataDirec
     file.ReadString(config_key::kCom, values.com, kDefaultComPath);
     values.baud = file.ReadInt(config_key::kBaud, 0);
     values.parity = file.ReadInt(config_key::kParity, 0);
+    values.capture = file.ReadInt(config_key::kCapture, 0) == 1;
     return values;
 }
 

@@ -15,6 +15,8 @@ inline constexpr const char* kCom = "COM";
 inline constexpr const char* kBaud = "BAUD";
 inline constexpr const char* kParity = "PARITY";
 inline constexpr const char* kPath = "PATH";
+// 1: each recording also writes a capture of the raw bytes. Written when switched.
+inline constexpr const char* kCapture = "CAPTURE";
 } // namespace config_key
 
 // The serial device written on creation and assumed when COM is missing.
@@ -28,6 +30,7 @@ struct ConfigValues {
     std::string com;      // COM, a device path, default "/dev/ttyS0"
     int baud = 0;         // BAUD, default 0
     int parity = 0;       // PARITY, default 0
+    bool capture = false; // CAPTURE, default 0
 };
 
 // Makes the file's folder when it is missing, then writes the seven keys in order:

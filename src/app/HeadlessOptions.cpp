@@ -11,10 +11,15 @@ namespace orvanta::app {
 const char* const kHeadlessUsage =
     "usage: orvanta --headless [--port PATH] [--baud RATE] [--parity N|O|E]\n"
     "                          [--model VK100|VK200-210|VN300] [--mode 0|1|2]\n"
-    "                          [--freq-index I] [--record] [--duration SECONDS] [--monitor]\n";
+    "                          [--freq-index I] [--record] [--duration SECONDS] [--monitor]\n"
+    "                          [--capture FILE]\n"
+    "       orvanta --headless --replay FILE [--speed X|max] [--model VK100|VK200-210|VN300]\n"
+    "                          [--record] [--duration SECONDS] [--monitor]\n";
 
 const char* const kProgramUsage =
     "usage: orvanta                 the window\n"
+    "       orvanta --replay FILE [--speed X|max]\n"
+    "                               the window, playing a capture instead of a port\n"
     "       orvanta --headless ...  the same without a window (below)\n"
     "       orvanta --list-ports    the serial ports, one a line: path, a tab, what it is\n"
     "       orvanta --version\n"
@@ -28,6 +33,10 @@ ProgramModeChoice ChooseProgramMode(const std::vector<std::string>& args) {
         if (arg == "--headless") {
             return {ProgramMode::Headless, {}};
         }
+    }
+    if (args[0] == "--replay" || args[0] == "--speed") {
+        const WindowParse window = ParseWindowArgs(args);
+        return {window.options ? ProgramMode::Window : ProgramMode::Unusable, window.error};
     }
     for (const ModeSwitch& entry : kModeSwitches) {
         if (args[0] == entry.name) {
@@ -54,15 +63,44 @@ template <typename Int> std::optional<Int> ParseInt(const std::string& text, Int
 
 } // namespace
 
+WindowParse ParseWindowArgs(const std::vector<std::string>& args) {
+    WindowOptions options;
+    bool sawSpeed = false;
+    const auto fail = [](std::string why) { return WindowParse{std::nullopt, std::move(why)}; };
+    for (std::size_t i = 0; i < args.size(); i += 2) {
+        const std::string& arg = args[i];
+        if (arg != "--replay" && arg != "--speed") {
+            return fail("unknown argument: " + arg);
+        }
+        if (i + 1 >= args.size() || args[i + 1].empty()) {
+            return fail(arg + " needs a value");
+        }
+        if (arg == "--replay") {
+            options.replay = args[i + 1];
+        } else if (const auto speed = recording::ParseReplaySpeed(args[i + 1])) {
+            options.speed = *speed;
+            sawSpeed = true;
+        } else {
+            return fail("--speed takes max or a factor from 0.001 to 1000000");
+        }
+    }
+    if (sawSpeed && !options.replay) {
+        return fail("--speed needs --replay");
+    }
+    return WindowParse{options, {}};
+}
+
 HeadlessParse ParseHeadlessArgs(const std::vector<std::string>& args) {
     HeadlessOptions options;
     bool headless = false;
+    bool sawSpeed = false;
     const auto fail = [](std::string why) { return HeadlessParse{std::nullopt, std::move(why)}; };
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         const bool takesValue = arg == "--port" || arg == "--baud" || arg == "--parity" ||
                                 arg == "--model" || arg == "--mode" || arg == "--freq-index" ||
-                                arg == "--duration";
+                                arg == "--duration" || arg == "--capture" || arg == "--replay" ||
+                                arg == "--speed";
         if (takesValue && i + 1 >= args.size()) {
             return fail(arg + " needs a value");
         }
@@ -116,12 +154,42 @@ HeadlessParse ParseHeadlessArgs(const std::vector<std::string>& args) {
                 return fail("--duration takes a number of seconds");
             }
             options.durationSeconds = seconds;
+        } else if (arg == "--capture" || arg == "--replay") {
+            if (value.empty()) {
+                return fail(arg + " needs a file name");
+            }
+            (arg == "--capture" ? options.capture : options.replay) = value;
+        } else if (arg == "--speed") {
+            const auto speed = recording::ParseReplaySpeed(value);
+            if (!speed) {
+                return fail("--speed takes max or a factor from 0.001 to 1000000");
+            }
+            options.speed = *speed;
+            sawSpeed = true;
         } else {
             return fail("unknown argument: " + arg);
         }
     }
     if (!headless) {
         return fail("--headless is missing");
+    }
+    if (sawSpeed && !options.replay) {
+        return fail("--speed needs --replay");
+    }
+    if (options.replay) {
+        // A replay has no line to set up and sends nothing.
+        const std::pair<bool, const char*> excluded[] = {
+            {options.port.has_value(), "--port"},
+            {options.baud.has_value(), "--baud"},
+            {options.parity.has_value(), "--parity"},
+            {options.mode.has_value(), "--mode"},
+            {options.frequencyIndex.has_value(), "--freq-index"},
+            {options.capture.has_value(), "--capture"}};
+        for (const auto& [given, name] : excluded) {
+            if (given) {
+                return fail(std::string(name) + " cannot be used with --replay");
+            }
+        }
     }
     return HeadlessParse{options, {}};
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "recording/CaptureReplay.h"
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -7,8 +9,9 @@
 
 namespace orvanta::app {
 
-// What the command line asks for. Window: no arguments. Headless: "--headless" anywhere;
-// its own arguments are read by ParseHeadlessArgs. The others stand alone.
+// What the command line asks for. Window: no arguments, or those of ParseWindowArgs.
+// Headless: "--headless" anywhere; its own arguments are read by ParseHeadlessArgs. The
+// others stand alone.
 enum class ProgramMode { Window, Headless, Help, Version, ListPorts, Unusable };
 
 struct ModeSwitch {
@@ -30,12 +33,28 @@ struct ProgramModeChoice {
 // args excludes the program name. Pure; any thread.
 ProgramModeChoice ChooseProgramMode(const std::vector<std::string>& args);
 
+// The window's command line: orvanta [--replay FILE [--speed X|max]]
+struct WindowOptions {
+    std::optional<std::string> replay; // play this capture instead of opening a port
+    recording::ReplaySpeed speed;
+};
+
+struct WindowParse {
+    std::optional<WindowOptions> options; // empty when the arguments are unusable
+    std::string error;
+};
+
+// args excludes the program name. Pure; any thread.
+WindowParse ParseWindowArgs(const std::vector<std::string>& args);
+
 // The whole usage: the modes, then the headless mode's arguments.
 extern const char* const kProgramUsage;
 
 // The command line of the headless mode:
 // orvanta --headless [--port PATH] [--baud RATE] [--parity N|O|E]
 //         [--model VK100|VK200-210|VN300] [--mode 0|1|2] [--freq-index I] [--record]
+//         [--duration SECONDS] [--monitor] [--capture FILE]
+// orvanta --headless --replay FILE [--speed X|max] [--model NAME] [--record]
 //         [--duration SECONDS] [--monitor]
 struct HeadlessOptions {
     std::optional<std::string> port;
@@ -47,6 +66,9 @@ struct HeadlessOptions {
     bool record = false;
     std::optional<double> durationSeconds;
     bool monitor = false;
+    std::optional<std::string> capture; // write the raw bytes of the run here
+    std::optional<std::string> replay;  // play this capture instead of opening a port
+    recording::ReplaySpeed speed;
 };
 
 struct HeadlessParse {

@@ -115,6 +115,11 @@ int RunHeadless(const HeadlessOptions& options, const HeadlessEnvironment& envir
     hostOptions.dataDirectory = environment.dataDirectory;
     hostOptions.languageFlag = language.LanguageFlag;
     hostOptions.SetSystemRoot(environment.systemRoot);
+    if (options.replay) {
+        hostOptions.replayPath = *options.replay;
+        hostOptions.replaySpeed = options.speed;
+        hostOptions.replayModelFromCapture = !options.model;
+    }
     Host host(ui, loop, hostOptions);
     hostPointer = &host;
     host.SetDispatchNotifier([&loop] { loop.Wake(); });
@@ -130,13 +135,21 @@ int RunHeadless(const HeadlessOptions& options, const HeadlessEnvironment& envir
         noPort = true;
         loop.Quit();
     });
-    host.SetRateTickListener([&] {
+    const auto printStatus = [&](const std::string& miscount) {
         const AppState& state = host.State();
         const auto& text = state.record.ItemText;
-        out << "rate=" << state.RateText << "HZ miscount=" << miscountAtTick
+        out << "rate=" << state.RateText << "HZ miscount=" << miscount
             << " mode=" << state.OutputMode.load() << " roll=" << text[0] << " pitch=" << text[1]
             << " yaw=" << text[2] << '\n'
             << std::flush;
+    };
+    host.SetRateTickListener([&] { printStatus(miscountAtTick); });
+    bool replayDamaged = false;
+    host.SetReplayEndListener([&](const recording::ReplayEnd& end) {
+        // The state the capture left, whatever the last tick showed.
+        printStatus(host.Receiver().MiscountText());
+        replayDamaged = end.damaged;
+        loop.Quit();
     });
     bool connectApplied = false;
     host.SetConnectFinishedListener([&] {
@@ -194,8 +207,16 @@ int RunHeadless(const HeadlessOptions& options, const HeadlessEnvironment& envir
 
     if (options.port) {
         host.SelectPortPath(*options.port);
+    }
+    // From before the connect sequence, which a replay needs to decode as this run does.
+    if (options.capture && !host.StartCapture(*options.capture)) {
+        err << "orvanta: the capture could not be started\n";
+        host.Close();
+        return 2;
+    }
+    if (options.port) {
         host.ToggleOpen(); // tells the user itself when the open fails
-    } else if (!host.ConnectConfiguredPort() && !noPort) {
+    } else if (!host.ConnectConfiguredPort() && !noPort && !host.Replaying()) {
         tellNoPort(); // the scan found nothing
     }
     if (!host.State().PortOpen) {
@@ -215,11 +236,12 @@ int RunHeadless(const HeadlessOptions& options, const HeadlessEnvironment& envir
             : MainLoop::Clock::time_point::max();
     loop.Run(deadline, [] { return g_stopSignal.load(); });
 
+    host.FlushEcho();
     if (host.Recorder().Recording()) {
         host.OnRecordButton();
     }
     host.Close();
-    return noPort ? 3 : 0;
+    return noPort ? 3 : replayDamaged ? 4 : 0;
 }
 
 } // namespace orvanta::app

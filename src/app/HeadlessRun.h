@@ -22,7 +22,9 @@ struct HeadlessEnvironment {
 // Runs the program without a window: the same initialisation, connect sequence, polling
 // and recording as the window, a status line each second, messages as
 // "<caption>: <text>". Ends after the duration or on SIGINT/SIGTERM through the window's
-// close handling. Returns the exit status: 0, or 3 when no port could be opened.
+// close handling, and a replay also at the end of its capture (with one more status line).
+// Returns the exit status: 0; 3 when no port could be opened (or the file to replay is not
+// a capture); 4 when the capture was damaged (what came before the damage was replayed).
 // Main thread.
 int RunHeadless(const HeadlessOptions& options, const HeadlessEnvironment& environment);
 

@@ -8,7 +8,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <optional>
 
 namespace orvanta::app {
 
@@ -25,9 +28,11 @@ constexpr int kReplyPeriod = 300;
 constexpr int kEchoPeriod = 500;
 constexpr int kHandshakePeriod = 500;
 constexpr std::size_t kMonitorLimit = 65535;
+constexpr std::size_t kEchoPieceBytes = 1 << 20;
 constexpr const char* kMessageCaption = "Message";
 constexpr const char* kApplicationName = "Orvanta";
 constexpr const char* kBrowseTitle = "Please select the data storage path";
+constexpr const char* kProgramVersion = ORVANTA_VERSION;
 
 constexpr char kParityLetters[3] = {'N', 'O', 'E'};
 // The poll worker's sleep per frequency index; index 0 stops polling.
@@ -96,7 +101,7 @@ std::string PortOpenFailedText(std::string_view failedText, int languageFlag, st
 Host::Host(HostUi& ui, TimerService& timers, HostOptions options)
     : ui_(ui), timers_(timers), options_(std::move(options)),
       mainThread_(std::this_thread::get_id()), config_(options_.configPath),
-      receiver_(state_.record, state_.history, *this), theSerialPort(this) {
+      receiver_(state_.record, state_.history, *this), capture_(*this) {
     state_.LanguageFlag = options_.languageFlag;
     const protocol::ModelProfile& first = protocol::ModelRow(0);
     for (std::size_t i = 0; i < state_.FrequencyTable.size(); ++i) {
@@ -120,6 +125,21 @@ Host::Host(HostUi& ui, TimerService& timers, HostOptions options)
     recorder_ = std::make_unique<recording::CsvRecorder>(*options_.clock, *options_.recorderSleeper,
                                                          messages);
     recorder_->SetLanguageFlag(state_.LanguageFlag);
+    capture_.SetLanguageFlag(state_.LanguageFlag);
+    if (options_.replayPath.empty()) {
+        serial::SerialErrorReporter& reporter = *this;
+        auto port = std::make_unique<serial::CSerialPort>(&reporter);
+        serialPort_ = port.get();
+        theSerialPort = std::move(port);
+    } else {
+        recording::ReplayListener& listener = *this;
+        auto replay = std::make_unique<recording::CaptureReplay>(listener, options_.replayClock);
+        replay->SetSpeed(options_.replaySpeed);
+        // As fast as possible the rows come quicker than the writer's period: wait for it.
+        replay->SetBackPressure([this] { recorder_->WaitForWriter(); });
+        replay_ = replay.get();
+        theSerialPort = std::move(replay);
+    }
 
     // What happens when the main window is created: the data directory, every item
     // text cleared, the language's message texts loaded.
@@ -213,6 +233,7 @@ void Host::ReadConfiguration() {
         return;
     }
     const ConfigValues values = ReadConfigValues(config_, dataDirectory);
+    captureWithRecordings_ = values.capture;
     state_.ModelName = values.model;
     recorder_->SetModelName(values.model);
     state_.ProtocolName = values.protocol;
@@ -251,6 +272,10 @@ bool Host::ConnectConfiguredPort() {
 
 void Host::ApplyModelAtStart() {
     ApplyModel();
+    if (replay_ != nullptr && state_.PortOpen) {
+        // Its masks again: the model's defaults just replaced them.
+        ApplyCaptureNote(replay_->Note(), false);
+    }
     RebuildCsvPath();
 }
 
@@ -270,6 +295,12 @@ void Host::Initialise() {
 // ---------------------------------------------------------------- port discovery
 
 bool Host::SelectConfiguredPort() {
+    if (replay_ != nullptr) {
+        FillList(Dialog::Main, main_id::kPortList, {options_.replayPath.filename().string()});
+        state_.ScanIndex = 0;
+        state_.ScanSkipPosition = -1;
+        return true;
+    }
     const std::string configured = config_.ReadString(config_key::kCom, kDefaultComPath);
     const std::vector<std::string> ports = options_.listPorts(configured);
     ui_.ClearList(Dialog::Main, main_id::kPortList);
@@ -318,7 +349,7 @@ bool Host::TryNextPort() {
         }
         ui_.SelectListItem(Dialog::Main, main_id::kPortList, position);
         state_.Link.port = port;
-        if (theSerialPort.OpenLink(this, state_.Link.port, state_.Link.baud, state_.Link.parity)) {
+        if (theSerialPort->OpenLink(this, state_.Link.port, state_.Link.baud, state_.Link.parity)) {
             BeginConnection();
             return true;
         }
@@ -352,8 +383,11 @@ void Host::NotifyNoPort(bool messageShown) {
 
 void Host::ShowPortOpenFailed() {
     ui_.ShowMessage(kMessageCaption,
-                    PortOpenFailedText(portOpenFailedText_, state_.LanguageFlag, state_.Link.port,
-                                       theSerialPort.LastOpenError()),
+                    replay_ != nullptr
+                        ? recording::NotACaptureText(state_.Link.port, replay_->OpenError(),
+                                                     state_.LanguageFlag)
+                        : PortOpenFailedText(portOpenFailedText_, state_.LanguageFlag,
+                                             state_.Link.port, serialPort_->LastOpenError()),
                     MessageIcon::Exclamation);
     NotifyNoPort(true);
 }
@@ -365,23 +399,26 @@ bool Host::IsConsole(const std::string& path) const {
 bool Host::ReopenConfiguredPort(int position, const std::string& path) {
     ui_.SelectListItem(Dialog::Main, main_id::kPortList, position);
     state_.Link.port = path;
-    if (!theSerialPort.OpenLink(this, path, state_.Link.baud, state_.Link.parity)) {
+    if (!theSerialPort->OpenLink(this, path, state_.Link.baud, state_.Link.parity)) {
         return false;
     }
-    theSerialPort.StartMonitor();
+    theSerialPort->StartMonitor();
     timers_.KillTimer(kConnectTimer);
     return true;
 }
 
 void Host::ToggleOpen() {
     const int position = ui_.ListSelection(Dialog::Main, main_id::kPortList);
-    state_.Link.port = ui_.ListItemText(Dialog::Main, main_id::kPortList, position);
+    // A replay's list names the file only.
+    state_.Link.port = replay_ != nullptr
+                           ? options_.replayPath.string()
+                           : ui_.ListItemText(Dialog::Main, main_id::kPortList, position);
     RefreshLinkSettings();
     if (state_.PortOpen) {
         EndConnection();
         return;
     }
-    if (theSerialPort.OpenLink(this, state_.Link.port, state_.Link.baud, state_.Link.parity)) {
+    if (theSerialPort->OpenLink(this, state_.Link.port, state_.Link.baud, state_.Link.parity)) {
         BeginConnection();
     } else {
         ShowPortOpenFailed();
@@ -391,11 +428,17 @@ void Host::ToggleOpen() {
 void Host::BeginConnection() {
     receiver_.SetState(ReceiveState::Idle);
     state_.PortOpen = true;
-    theSerialPort.StartMonitor();
-    timers_.StartTimer(kConnectTimer, kConnectPeriod);
     state_.AutoOutputSeen = false;
-    if (state_.ModelIndex != 1) {
-        SendFrame(protocol::BuildBareCommand(CommandCode::QueryItemMask));
+    if (replay_ != nullptr) {
+        // The capture holds the connect sequence it had, if any; nothing is asked.
+        ApplyCaptureNote(replay_->Note(), options_.replayModelFromCapture);
+        theSerialPort->StartMonitor();
+    } else {
+        theSerialPort->StartMonitor();
+        timers_.StartTimer(kConnectTimer, kConnectPeriod);
+        if (state_.ModelIndex != 1) {
+            SendFrame(protocol::BuildBareCommand(CommandCode::QueryItemMask));
+        }
     }
     ui_.SetText(Dialog::Main, main_id::kOpenButton, Text(sid::kClose));
     timers_.StartTimer(kStatusTimer, kStatusPeriod);
@@ -404,7 +447,7 @@ void Host::BeginConnection() {
 }
 
 void Host::EndConnection() {
-    theSerialPort.CloseLink();
+    theSerialPort->CloseLink();
     state_.AutoOutputSeen = false;
     (void)receiver_.TakeDataFrameCount();
     state_.ScanIndex = 0;
@@ -420,8 +463,8 @@ void Host::EndConnection() {
 }
 
 void Host::ReopenPort(LinkChange change) {
-    if (!state_.PortOpen) {
-        return;
+    if (!state_.PortOpen || replay_ != nullptr) {
+        return; // a capture has no line settings to change
     }
     switch (change) {
     case LinkChange::Port:
@@ -436,13 +479,13 @@ void Host::ReopenPort(LinkChange change) {
         state_.Link.parity = SelectedParity();
         break;
     }
-    theSerialPort.CloseLink();
-    if (!theSerialPort.OpenLink(this, state_.Link.port, state_.Link.baud, state_.Link.parity)) {
+    theSerialPort->CloseLink();
+    if (!theSerialPort->OpenLink(this, state_.Link.port, state_.Link.baud, state_.Link.parity)) {
         EndConnection();
         ShowPortOpenFailed();
         return;
     }
-    theSerialPort.StartMonitor();
+    theSerialPort->StartMonitor();
     if (change == LinkChange::DeviceBaudAcknowledged) {
         return;
     }
@@ -464,7 +507,7 @@ void Host::OnParityListChanged() {
 }
 
 void Host::OnConnectButton() {
-    if (!state_.PortOpen) {
+    if (!state_.PortOpen || RefusedDuringReplay()) {
         return;
     }
     const bool ask = state_.ModelIndex != 1;
@@ -477,7 +520,9 @@ void Host::OnModelListChanged() {
     ApplyModelView(ui_.ListSelection(Dialog::Main, main_id::kModelList));
     state_.ModelName = std::string(protocol::ModelRow(state_.ModelIndex).name);
     recorder_->SetModelName(state_.ModelName);
-    (void)config_.WriteString(config_key::kModel, state_.ModelName);
+    if (replay_ == nullptr) {
+        (void)config_.WriteString(config_key::kModel, state_.ModelName);
+    }
     ApplyModel();
 }
 
@@ -487,7 +532,7 @@ void Host::OnConnectTimer() {
         if (state_.ScanIndex > 0 && !(state_.ScanIndex == 1 && state_.ScanSkipPosition == 0)) {
             const int position = ui_.ListSelection(Dialog::Main, main_id::kPortList);
             const std::string silentPort = state_.Link.port;
-            theSerialPort.CloseLink();
+            theSerialPort->CloseLink();
             if (TryNextPort() || (position == state_.ScanSkipPosition &&
                                   ReopenConfiguredPort(position, silentPort))) {
                 return;
@@ -524,6 +569,8 @@ void Host::OnHandshakeTimer() {
 
 void Host::SetModeCaption(int mode) {
     ui_.SetText(Dialog::Main, main_id::kModeCaption, modeTexts_[std::clamp(mode, 0, 2)] + ":");
+    // Called whenever the output mode changes, which the byte stream does not show.
+    AppendCaptureNote({{recording::note_key::kMode, DecimalText(mode)}});
 }
 
 void Host::FinishConnect() {
@@ -642,6 +689,8 @@ void Host::ApplyModel() {
         ui_.SetListItemText(Dialog::Main, main_id::kBaudList, static_cast<int>(i),
                             DecimalText(state_.HostBaudTable[i]));
     }
+    // The masks were reset outside the byte stream: a replay learns it from the note.
+    AppendCaptureNote(CaptureStateNote());
 }
 
 void Host::RefreshItemBoxes() {
@@ -689,15 +738,18 @@ void Host::OnChartItemChosen(int segment) {
 // ---------------------------------------------------------------- sending
 
 void Host::SendFrame(const protocol::CommandFrame& frame) {
-    if (!state_.PortOpen) {
-        return;
+    if (!state_.PortOpen || replay_ != nullptr) {
+        return; // a replay sends nothing, and its own frames leave no echo
     }
     const ReceiveState receiving = receiver_.State();
     if (state_.PollingActive && receiving != ReceiveState::Idle &&
         receiving != ReceiveState::ReplyTimedOut) {
         return;
     }
-    theSerialPort.QueueSend(frame.bytes.data(), frame.length);
+    if (theSerialPort->QueueSend(frame.bytes.data(), frame.length)) {
+        capture_.Append(recording::CaptureDirection::HostToDevice, frame.bytes.data(),
+                        frame.length);
+    }
     std::string& monitor = receiver_.MonitorText();
     monitor += "Tx: ";
     protocol::AppendHexEcho(monitor, frame.bytes.data(), frame.length);
@@ -765,12 +817,15 @@ void Host::ApplyAcknowledged() {
         if (state_.StagedGravity != state_.record.GravityValue) {
             state_.record.GravityValue = state_.StagedGravity;
             state_.record.GravityText = FixedText(state_.StagedGravity, 3);
+            AppendCaptureNote(CaptureStateNote());
         }
         break;
     case PendingKind::OutputItems:
         state_.AwaitItemMask = false;
         state_.record.DefaultItemMask = state_.PageItemMask;
         RefreshItemBoxes();
+        // Not in the byte stream: a replay learns it from the capture's note.
+        AppendCaptureNote(CaptureStateNote());
         break;
     default:
         break;
@@ -809,6 +864,10 @@ void Host::SendOutputMode() {
 }
 
 void Host::OnModeListChanged() {
+    if (RefusedDuringReplay()) {
+        ui_.SelectListItem(Dialog::Main, main_id::kModeList, state_.OutputMode);
+        return;
+    }
     const int mode = std::clamp(ui_.ListSelection(Dialog::Main, main_id::kModeList), 0, 2);
     state_.OutputMode = mode;
     SetModeCaption(mode);
@@ -823,11 +882,17 @@ void Host::OnFrequencyListChanged() {
 }
 
 void Host::OnFrequencySet() {
+    if (RefusedDuringReplay()) {
+        return;
+    }
     SendOutputMode();
     MakePending(PendingKind::OutputMode);
 }
 
 void Host::OnDeviceBaudSet() {
+    if (RefusedDuringReplay()) {
+        return;
+    }
     const int index = std::clamp(ui_.ListSelection(Dialog::Main, main_id::kDeviceBaudList), 0, 5);
     std::uint8_t bytes[4];
     LittleEndian(state_.HostBaudTable[static_cast<std::size_t>(index)], bytes);
@@ -836,6 +901,9 @@ void Host::OnDeviceBaudSet() {
 }
 
 void Host::OnGravitySet() {
+    if (RefusedDuringReplay()) {
+        return;
+    }
     state_.StagedGravity = ParseFloat(ui_.Text(Dialog::Main, main_id::kGravityBox));
     std::uint8_t bytes[4];
     std::memcpy(bytes, &state_.StagedGravity, 4);
@@ -844,11 +912,17 @@ void Host::OnGravitySet() {
 }
 
 void Host::OnSave() {
+    if (RefusedDuringReplay()) {
+        return;
+    }
     SendCommand(protocol::BuildBareCommand(CommandCode::SaveSettings));
     MakePending(PendingKind::Save);
 }
 
 void Host::OnItemSet() {
+    if (RefusedDuringReplay()) {
+        return;
+    }
     std::uint32_t mask = state_.PageItemMask;
     for (const ItemBox& box : kPageItemBoxes) {
         if (ui_.IsChecked(Dialog::DataPage, box.id)) {
@@ -870,6 +944,9 @@ void Host::OnDeclinationRadio() {
 }
 
 void Host::OnDeclinationOk() {
+    if (RefusedDuringReplay()) {
+        return;
+    }
     if (state_.DeclinationDirection != 0) {
         SendCommand(protocol::BuildBareCommand(CommandCode::QueryDeclination));
         MakePending(PendingKind::DeclinationRead);
@@ -883,6 +960,9 @@ void Host::OnDeclinationOk() {
 }
 
 void Host::OnCalibrationSet() {
+    if (RefusedDuringReplay()) {
+        return;
+    }
     const int entry =
         std::clamp(ui_.ListSelection(Dialog::DataPage, page_id::kCalibrationList), 0, 2);
     const std::uint8_t action = kCalibrationActions[entry];
@@ -1064,9 +1144,59 @@ void Host::OnRecordButton() {
         ui_.SetText(Dialog::Main, main_id::kRecordButton, Text(sid::kStop));
         recorder_->Start();
         ui_.SetText(Dialog::Main, main_id::kCsvPathBox, recorder_->CsvPath().generic_string());
+        if (captureWithRecordings_) {
+            // One capture per recording, also across the CSV file's roll-over.
+            StartCapture(recorder_->CsvPath().replace_extension(".pcap"));
+        }
     } else {
         ui_.SetText(Dialog::Main, main_id::kRecordButton, Text(sid::kStart));
         recorder_->Stop();
+        if (captureWithRecordings_) {
+            StopCapture();
+        }
+    }
+}
+
+void Host::SetCaptureWithRecordings(bool on) {
+    captureWithRecordings_ = on;
+    (void)config_.WriteInt(config_key::kCapture, on ? 1 : 0);
+}
+
+recording::CaptureNote Host::CaptureStateNote() const {
+    namespace key = recording::note_key;
+    const auto hex = [](std::uint32_t value) {
+        char text[16];
+        std::snprintf(text, sizeof text, "0x%08X", value);
+        return std::string(text);
+    };
+    const auto& record = state_.record;
+    return {{key::kModel, state_.ModelName},
+            {key::kBaud, DecimalText(SelectedHostBaud())},
+            {key::kParity, std::string(1, SelectedParity())},
+            {key::kMode, DecimalText(state_.OutputMode.load())},
+            {key::kVersion, kProgramVersion},
+            {key::kPort, ui_.ListItemText(Dialog::Main, main_id::kPortList,
+                                          ui_.ListSelection(Dialog::Main, main_id::kPortList))},
+            {key::kDefaultItemMask, hex(record.DefaultItemMask.load())},
+            {key::kSpecifiedItemMask, hex(record.SpecifiedItemMask.load())},
+            {key::kAngleUnit, DecimalText(record.AngleUnit)},
+            {key::kAccelUnit, DecimalText(record.AccelUnit)},
+            {key::kGravity, FixedText(record.GravityValue, 8)}};
+}
+
+bool Host::StartCapture(const std::filesystem::path& path) {
+    return capture_.Open(path, CaptureStateNote());
+}
+
+void Host::StopCapture() {
+    capture_.Close();
+}
+
+void Host::AppendCaptureNote(const recording::CaptureNote& note) {
+    if (capture_.IsOpen()) {
+        const std::string text = recording::FormatCaptureNote(note);
+        capture_.Append(recording::CaptureDirection::Note,
+                        reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
     }
 }
 
@@ -1086,11 +1216,13 @@ void Host::ReadBoundControls() {
 void Host::OnAngleUnit() {
     ReadBoundControls();
     recorder_->RewriteHeaderForAngleUnit(state_.record.AngleUnit);
+    AppendCaptureNote({{recording::note_key::kAngleUnit, DecimalText(state_.record.AngleUnit)}});
 }
 
 void Host::OnAccelUnit() {
     ReadBoundControls();
     recorder_->RewriteHeaderForAccelUnit(state_.record.AccelUnit);
+    AppendCaptureNote({{recording::note_key::kAccelUnit, DecimalText(state_.record.AccelUnit)}});
 }
 
 void Host::OnLanguageRadio() {
@@ -1128,7 +1260,18 @@ void Host::EndPendingCommand() {
 // ---------------------------------------------------------------- serial port owner
 
 void Host::OnSerialBytes(const std::uint8_t* bytes, const serial::SerialBlockInfo& info) {
-    deliveries_.CallBlocking([this, bytes, &info] { receiver_.FeedBytes(bytes, info.byteCount); });
+    deliveries_.CallBlocking([this, bytes, &info] { FeedDeviceBlock(bytes, info.byteCount); });
+}
+
+void Host::FeedDeviceBlock(const std::uint8_t* bytes, std::uint32_t count) {
+    // Captured where the receiver takes it, so the capture's order is the echo's.
+    capture_.Append(recording::CaptureDirection::DeviceToHost, bytes, count);
+    receiver_.FeedBytes(bytes, count);
+    // A replay at full speed echoes megabytes per timer period: moved out in pieces, the
+    // text stays small. A line never comes near this.
+    if (receiver_.MonitorText().size() >= kEchoPieceBytes) {
+        OnEchoTimer();
+    }
 }
 
 void Host::OnSerialEventChar(std::string_view) {
@@ -1150,6 +1293,130 @@ void Host::ShowMessage(const std::string& caption, const std::string& text) {
         [this, caption, text] { ui_.ShowMessage(caption, text, MessageIcon::Exclamation); });
 }
 
+// ---------------------------------------------------------------- replay
+
+void Host::OnCapturedSend(const std::uint8_t* bytes, std::size_t length) {
+    deliveries_.CallBlocking([this, bytes, length] { ReplaySentFrame(bytes, length); });
+}
+
+void Host::OnCapturedNote(const recording::CaptureNote& note) {
+    deliveries_.CallBlocking([this, &note] { ApplyCaptureNote(note, true); });
+}
+
+void Host::OnReplayEnded(const recording::ReplayEnd& end) {
+    mainCalls_.Post([this, end] { FinishReplay(end); });
+}
+
+void Host::ReplaySentFrame(const std::uint8_t* bytes, std::size_t length) {
+    capture_.Append(recording::CaptureDirection::HostToDevice, bytes, length);
+    std::string& monitor = receiver_.MonitorText();
+    monitor += "Tx: ";
+    protocol::AppendHexEcho(monitor, bytes, length);
+    monitor += "\r\n";
+    // What sending did to the receiver; the reply timer stays off, as its time-out would
+    // land elsewhere in the stream than it did.
+    receiver_.SetState(ReceiveState::AwaitingReply);
+    // The specified-items poll carries the mask its reply is decoded with.
+    constexpr std::size_t kMaskPollLength = 12;
+    if (length == kMaskPollLength &&
+        bytes[2] == static_cast<std::uint8_t>(CommandCode::PollSpecified)) {
+        state_.record.SpecifiedItemMask = std::uint32_t{bytes[5]} | std::uint32_t{bytes[6]} << 8 |
+                                          std::uint32_t{bytes[7]} << 16 |
+                                          std::uint32_t{bytes[8]} << 24;
+    }
+}
+
+void Host::ApplyCaptureNote(const recording::CaptureNote& note, bool withModel) {
+    namespace key = recording::note_key;
+    if (withModel) {
+        if (const auto model = recording::NoteValue(note, key::kModel)) {
+            for (int i = 0; i < protocol::kModelCount; ++i) {
+                if (*model == protocol::ModelTable[static_cast<std::size_t>(i)].name &&
+                    i != state_.ModelIndex.load()) {
+                    ui_.SelectListItem(Dialog::Main, main_id::kModelList, i);
+                    OnModelListChanged();
+                }
+            }
+        }
+    }
+    const auto number = [&note](const char* name) -> std::optional<std::uint32_t> {
+        const auto value = recording::NoteValue(note, name);
+        if (!value) {
+            return std::nullopt;
+        }
+        char* end = nullptr;
+        const unsigned long parsed = std::strtoul(value->c_str(), &end, 0);
+        if (end == value->c_str() || *end != '\0') {
+            return std::nullopt;
+        }
+        return static_cast<std::uint32_t>(parsed);
+    };
+    if (const auto mode = number(key::kMode); mode && *mode <= 2) {
+        state_.OutputMode = static_cast<int>(*mode);
+        ui_.SelectListItem(Dialog::Main, main_id::kModeList, state_.OutputMode);
+        SetModeCaption(state_.OutputMode);
+    }
+    auto& record = state_.record;
+    if (const auto mask = number(key::kDefaultItemMask)) {
+        record.DefaultItemMask = *mask;
+    }
+    if (const auto mask = number(key::kSpecifiedItemMask)) {
+        record.SpecifiedItemMask = *mask;
+    }
+    RefreshItemBoxes();
+    if (const auto gravity = recording::NoteValue(note, key::kGravity)) {
+        const char* begin = gravity->c_str();
+        char* end = nullptr;
+        const double value = protocol::ParseDecimal(begin, &end);
+        if (end != begin && *end == '\0') {
+            record.GravityValue = static_cast<float>(value);
+            record.GravityText = FixedText(record.GravityValue, 3);
+        }
+    }
+    // A unit switch as the user made it: the header line goes into a running recording.
+    if (const auto unit = number(key::kAngleUnit); unit && *unit <= 1) {
+        ui_.SetChecked(Dialog::Main, main_id::kAngleRadians, *unit == 1);
+        ui_.SetChecked(Dialog::Main, main_id::kAngleDegrees, *unit == 0);
+        if (static_cast<std::uint32_t>(record.AngleUnit) != *unit) {
+            OnAngleUnit();
+        }
+    }
+    if (const auto unit = number(key::kAccelUnit); unit && *unit <= 1) {
+        ui_.SetChecked(Dialog::Main, main_id::kAccelMs2, *unit == 1);
+        ui_.SetChecked(Dialog::Main, main_id::kAccelG, *unit == 0);
+        if (static_cast<std::uint32_t>(record.AccelUnit) != *unit) {
+            OnAccelUnit();
+        }
+    }
+}
+
+void Host::FinishReplay(const recording::ReplayEnd& end) {
+    if (end.stopped || !state_.PortOpen) {
+        return;
+    }
+    if (end.damaged) {
+        ui_.ShowMessage(
+            kMessageCaption,
+            recording::CaptureDamageText(end.recordsRead, end.damageOffset, state_.LanguageFlag),
+            MessageIcon::Exclamation);
+    }
+    FlushEcho();
+    EndConnection(); // Open plays the capture again
+    if (replayEndListener_) {
+        replayEndListener_(end);
+    }
+}
+
+bool Host::RefusedDuringReplay() {
+    if (replay_ == nullptr) {
+        return false;
+    }
+    ui_.ShowMessage(kMessageCaption,
+                    state_.LanguageFlag == 1 ? "Not available during a replay" : "回放时不可用",
+                    MessageIcon::Exclamation);
+    return true;
+}
+
 // ---------------------------------------------------------------- closing
 
 void Host::Close() {
@@ -1160,7 +1427,8 @@ void Host::Close() {
     // The worker may be waiting for the main thread inside a send: keep serving it.
     pollWorker_.Stop([this] { mainCalls_.DispatchAll(); });
     recorder_->Shutdown();
-    theSerialPort.CloseLink();
+    theSerialPort->CloseLink();
+    capture_.Close();
     for (const int id :
          {kConnectTimer, kStatusTimer, kRateTimer, kReplyTimer, kEchoTimer, kHandshakeTimer}) {
         timers_.KillTimer(id);

@@ -6,6 +6,8 @@
 #include "protocol/CommandFrame.h"
 #include "protocol/FrameReceiver.h"
 #include "protocol/PollWorker.h"
+#include "recording/CaptureReplay.h"
+#include "recording/CaptureWriter.h"
 #include "recording/CsvRecorder.h"
 #include "serial/BlockingCallQueue.h"
 #include "serial/CSerialPort.h"
@@ -50,22 +52,30 @@ struct HostOptions {
     std::function<std::vector<std::string>(const std::string& configuredPath)> listPorts;
     const recording::LocalClock* clock = nullptr;  // null: the computer's clock
     recording::Sleeper* recorderSleeper = nullptr; // null: real waits
+    // A capture to play instead of the serial ports; the port list offers only it.
+    std::filesystem::path replayPath;
+    recording::ReplaySpeed replaySpeed;
+    // Whether opening the replay puts the model of the capture's note in force.
+    bool replayModelFromCapture = true;
+    recording::ReplayClock* replayClock = nullptr; // null: the steady clock
 };
 
 // The composition root of the program's logic: owns the program-wide state, the frame
-// receiver, the serial port, the CSV recorder, the poll worker and the configuration
-// file, and runs the connect sequence, sending, polling, settings and recording. It
-// reaches the user interface through HostUi and its timers through TimerService.
+// receiver, the link (the serial port, or the replay of a capture), the CSV recorder, the
+// capture writer, the poll worker and the configuration file, and runs the connect
+// sequence, sending, polling, settings and recording. It reaches the user interface
+// through HostUi and its timers through TimerService.
 //
 // Threads: every public method belongs to the main thread (the one that constructs the
 // host), except DispatchPending's notifier, which fires on whichever thread queued a
-// call. The monitor thread, the poll worker and the CSV writer reach the host only
-// through its call queues: a blocking call for received bytes and for the worker's
-// frames, posted calls for acknowledgements and messages.
+// call. The monitor (or replay) thread, the poll worker and the writers reach the host
+// only through its call queues: a blocking call for received bytes, replayed frames and
+// the worker's frames, posted calls for acknowledgements and messages.
 class Host : private protocol::ReceiverEffects,
              private serial::SerialPortOwner,
              private serial::SerialErrorReporter,
-             private recording::RecorderMessages {
+             private recording::RecorderMessages,
+             private recording::ReplayListener {
 public:
     Host(HostUi& ui, TimerService& timers, HostOptions options);
     ~Host() override;
@@ -138,6 +148,23 @@ public:
     void SetNoPortListener(std::function<void(bool messageShown)> listener) {
         noPortListener_ = std::move(listener);
     }
+    // Called when a replay has played its capture to the end or to a damage (told first).
+    void SetReplayEndListener(std::function<void(const recording::ReplayEnd&)> listener) {
+        replayEndListener_ = std::move(listener);
+    }
+
+    // The raw bytes from now on into path: a note with the settings in force, then every
+    // block handed to the receiver and every frame queued for the device. False when the
+    // capture could not be started.
+    bool StartCapture(const std::filesystem::path& path);
+    void StopCapture();
+    bool Capturing() const { return capture_.IsOpen(); }
+    // The context-menu switch: while on, each recording also writes a capture beside its
+    // CSV file. Stored as CAPTURE in the configuration file.
+    void SetCaptureWithRecordings(bool on);
+    bool CaptureWithRecordings() const { return captureWithRecordings_; }
+    // Moves the echo into the monitor box now, as the echo timer does.
+    void FlushEcho() { OnEchoTimer(); }
 
     // The program-wide data, for the pages that read it.
     AppState& State() { return state_; }
@@ -145,7 +172,10 @@ public:
     const protocol::FrameReceiver& Receiver() const { return receiver_; }
     protocol::FrameReceiver& Receiver() { return receiver_; }
     const recording::CsvRecorder& Recorder() const { return *recorder_; }
-    const serial::CSerialPort& SerialPort() const { return theSerialPort; }
+    // The serial port; null while replaying.
+    const serial::CSerialPort* SerialPort() const { return serialPort_; }
+    const serial::SerialLink& Link() const { return *theSerialPort; }
+    bool Replaying() const { return replay_ != nullptr; }
     std::string Text(int stringId) const;
 
     // Connection steps, public for the front ends and tests.
@@ -187,6 +217,23 @@ private:
     // SerialErrorReporter and RecorderMessages (other threads): queued to the main thread.
     void Report(std::string_view caption, std::string_view text) override;
     void ShowMessage(const std::string& caption, const std::string& text) override;
+
+    // ReplayListener (replay thread, then main thread)
+    void OnCapturedSend(const std::uint8_t* bytes, std::size_t length) override;
+    void OnCapturedNote(const recording::CaptureNote& note) override;
+    void OnReplayEnded(const recording::ReplayEnd& end) override;
+
+    // A block for the receiver, from the port or a replay (main thread).
+    void FeedDeviceBlock(const std::uint8_t* bytes, std::uint32_t count);
+    // A replayed command frame: echoed and awaited as when it was sent.
+    void ReplaySentFrame(const std::uint8_t* bytes, std::size_t length);
+    // Puts the model, masks and units a capture's note names in force.
+    void ApplyCaptureNote(const recording::CaptureNote& note, bool withModel);
+    void FinishReplay(const recording::ReplayEnd& end);
+    // During a replay: tells the user that a setting that sends a command is not available.
+    bool RefusedDuringReplay();
+    void AppendCaptureNote(const recording::CaptureNote& note);
+    recording::CaptureNote CaptureStateNote() const;
 
     bool OnMainThread() const { return std::this_thread::get_id() == mainThread_; }
     // Hands a frame to SendFrame on the main thread, from either thread.
@@ -241,7 +288,12 @@ private:
     // can let the monitor finish its delivery without running anything else.
     serial::BlockingCallQueue deliveries_;
     serial::BlockingCallQueue mainCalls_;
-    serial::CSerialPort theSerialPort;
+    recording::CaptureWriter capture_;
+    bool captureWithRecordings_ = false;
+    // The program's one link, and what it is.
+    std::unique_ptr<serial::SerialLink> theSerialPort;
+    serial::CSerialPort* serialPort_ = nullptr;
+    recording::CaptureReplay* replay_ = nullptr;
     protocol::PollWorker pollWorker_;
 
     std::string modeTexts_[3];
@@ -252,6 +304,7 @@ private:
     std::function<void()> rateTickListener_;
     std::function<void()> connectFinishedListener_;
     std::function<void(bool)> noPortListener_;
+    std::function<void(const recording::ReplayEnd&)> replayEndListener_;
     bool closed_ = false;
 };
 

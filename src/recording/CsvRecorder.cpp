@@ -1,10 +1,8 @@
 #include "recording/CsvRecorder.h"
 
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
+#include "recording/WriteWhole.h"
+
 #include <system_error>
-#include <unistd.h>
 
 namespace orvanta::recording {
 namespace {
@@ -28,49 +26,17 @@ std::string ToCrLf(const std::string& text) {
     return out;
 }
 
-// Appends all of `data` or nothing: a short write is cut back so that a retry does not
-// double the rows already written. Returns 0 or an errno value.
-int AppendWhole(const std::filesystem::path& path, const std::string& data) {
-    std::error_code ec;
-    const auto parent = path.parent_path();
-    if (!parent.empty() && !std::filesystem::is_directory(parent, ec)) {
-        std::filesystem::create_directories(parent, ec);
-        if (ec) {
-            return ec.value() != 0 ? ec.value() : EIO;
+// path with "_2", "_3" ... before its extension: the first that names no file.
+std::filesystem::path FreeNumberedPath(const std::filesystem::path& path) {
+    for (int n = 2;; ++n) {
+        std::filesystem::path numbered = path;
+        numbered.replace_filename(path.stem().string() + "_" + std::to_string(n) +
+                                  path.extension().string());
+        std::error_code ec;
+        if (!std::filesystem::exists(numbered, ec)) {
+            return numbered;
         }
     }
-    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        return errno;
-    }
-    struct stat before {};
-    const bool sized = ::fstat(fd, &before) == 0;
-    std::size_t done = 0;
-    int error = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            error = errno;
-            break;
-        }
-        if (n == 0) {
-            error = EIO;
-            break;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    if (error != 0 && done > 0 && sized) {
-        if (::ftruncate(fd, before.st_size) != 0) {
-            // The partial block stays; the retry appends it again after it.
-        }
-    }
-    if (::close(fd) != 0 && error == 0) {
-        error = errno;
-    }
-    return error;
 }
 
 bool LargerThan(const std::filesystem::path& path, std::uint64_t limit) {
@@ -140,6 +106,7 @@ bool CsvRecorder::Start() {
         rowBufferB_.clear();
         lastActive_ = 1;
         recordingState_ = 1;
+        flushRequested_ = false;
     }
     sleeper_.Rearm();
     try {
@@ -164,6 +131,7 @@ void CsvRecorder::Stop() {
         lastActive_ = recordingState_.load();
         recordingState_ = 0;
     }
+    writerProgress_.notify_all();
     sleeper_.Interrupt(); // the writer flushes now instead of at its next wake-up
 }
 
@@ -216,9 +184,35 @@ void CsvRecorder::RewriteHeaderForAccelUnit(int accelUnit) {
     AppendToActive(csvHeader_);
 }
 
+void CsvRecorder::WaitForWriter() {
+    std::unique_lock lock(mutex_);
+    while (recordingState_.load() != 0 &&
+           rowBufferA_.size() + rowBufferB_.size() > limits_.backlogBytes) {
+        const std::uint64_t round = writerRounds_;
+        flushRequested_ = true;
+        lock.unlock();
+        sleeper_.Wake();
+        lock.lock();
+        writerProgress_.wait(lock,
+                             [&] { return writerRounds_ != round || recordingState_.load() == 0; });
+    }
+}
+
+void CsvRecorder::EndWriterRound() {
+    {
+        std::lock_guard lock(mutex_);
+        ++writerRounds_;
+    }
+    writerProgress_.notify_all();
+}
+
 void CsvRecorder::WriterLoop() {
     while (recordingState_.load() != 0) {
-        sleeper_.SleepFor(kFlushPeriod);
+        bool requested = flushRequested_.exchange(false);
+        if (!requested) {
+            sleeper_.SleepFor(kFlushPeriod);
+            requested = flushRequested_.exchange(false);
+        }
         std::string* retired = nullptr;
         {
             std::lock_guard lock(mutex_);
@@ -232,16 +226,21 @@ void CsvRecorder::WriterLoop() {
             }
         }
         if (retired == nullptr) {
+            EndWriterRound();
             continue;
         }
-        // The hand-over pause stays; the lock is what makes the take-over safe.
-        sleeper_.SleepFor(kHandOverPause);
+        // The hand-over pause stays; the lock is what makes the take-over safe. A round
+        // asked for by WaitForWriter skips it: its producer waits meanwhile.
+        if (!requested) {
+            sleeper_.SleepFor(kHandOverPause);
+        }
         std::string block;
         {
             std::lock_guard lock(mutex_);
             block.swap(*retired);
         }
         AppendToCsvFile(std::move(block));
+        EndWriterRound();
     }
     // Stopped: what is still gathered goes out now, older buffer first.
     std::string rest;
@@ -255,6 +254,7 @@ void CsvRecorder::WriterLoop() {
         rowBufferB_.clear();
     }
     AppendToCsvFile(std::move(rest));
+    EndWriterRound();
 }
 
 void CsvRecorder::AppendToCsvFile(std::string text) {
@@ -265,21 +265,31 @@ void CsvRecorder::AppendToCsvFile(std::string text) {
     }
     std::filesystem::path path = CsvPath();
     if (LargerThan(path, limits_.rollOverBytes)) { // no disk access under the lock
+        std::filesystem::path next;
+        {
+            std::lock_guard lock(mutex_);
+            next = NewPathLocked();
+        }
+        if (next == path) {
+            // Named in the same second as the full file (a replay at full speed fills 40 MiB
+            // in less): a numbered name, so the rows do not go on in the full file.
+            next = FreeNumberedPath(path);
+        }
         std::lock_guard lock(mutex_);
         if (csvPath_ == path) {
-            csvPath_ = NewPathLocked(); // continued without a header
+            csvPath_ = next; // continued without a header
         }
         path = csvPath_;
     }
     const std::string data = ToCrLf(held_);
-    int error = AppendWhole(path, data);
+    int error = WriteWhole(path, data);
     if (error != 0) {
         {
             std::lock_guard lock(mutex_);
             csvPath_ = NewPathLocked();
             path = csvPath_;
         }
-        error = AppendWhole(path, data);
+        error = WriteWhole(path, data);
     }
     if (error == 0) {
         held_.clear();

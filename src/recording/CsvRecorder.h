@@ -6,6 +6,7 @@
 #include "recording/Sleeper.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <filesystem>
 #include <mutex>
@@ -19,15 +20,17 @@ struct RecorderLimits {
     std::uint64_t rollOverBytes = 41943040;
     // Rows that could not be written are kept up to this many bytes; beyond it the oldest go.
     std::uint64_t heldBytes = 41943040;
+    // WaitForWriter keeps the rows in the two buffers below this.
+    std::uint64_t backlogBytes = 4194304;
 };
 
 // Records decoded frames as CSV rows: the main thread appends rows to the active one of two
 // buffers, a writer thread takes the other buffer over every 4 s (after a 1200 ms hand-over
 // pause) and appends it to the file.
 //
-// Threads: every public method except RecordingState() and CsvPath() belongs to the main
-// thread; those two may be called from any thread. The writer thread reports file trouble
-// through RecorderMessages.
+// Threads: every public method except RecordingState(), CsvPath() and WaitForWriter()
+// belongs to the main thread; those may be called from any thread (WaitForWriter not from
+// the writer's). The writer thread reports file trouble through RecorderMessages.
 class CsvRecorder {
 public:
     CsvRecorder(const LocalClock& clock, Sleeper& sleeper, RecorderMessages& messages,
@@ -71,12 +74,19 @@ public:
     void RewriteHeaderForAngleUnit(int angleUnit);
     void RewriteHeaderForAccelUnit(int accelUnit);
 
+    // Back-pressure for a producer faster than the writer's period (a replay at full
+    // speed): while more than backlogBytes of rows wait in the buffers, the writer is asked
+    // to write them at once and the caller waits for each such round. Returns at once while
+    // idle, and when the recording stops.
+    void WaitForWriter();
+
     // Bytes of rows kept because they could not be written yet.
     std::uint64_t HeldBytes() const { return heldSize_.load(); }
 
 private:
     void AppendToActive(const std::string& text);
     void WriterLoop();
+    void EndWriterRound();
     void AppendToCsvFile(std::string text);
     void DropOldestHeldRows();
     void JoinWriter();
@@ -96,6 +106,9 @@ private:
     std::string rowBufferB_;
     std::atomic<std::uint8_t> recordingState_{0};
     std::uint8_t lastActive_ = 1; // the state before Stop, so the final flush keeps row order
+    std::uint64_t writerRounds_ = 0;
+    std::condition_variable writerProgress_;
+    std::atomic<bool> flushRequested_{false};
 
     std::string csvHeader_; // main thread only
     bool recording_ = false;

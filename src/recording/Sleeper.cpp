@@ -7,7 +7,9 @@ bool SystemSleeper::SleepFor(std::chrono::milliseconds duration) {
         std::chrono::duration<double, std::milli>(static_cast<double>(duration.count()) *
                                                   timeScale_));
     std::unique_lock lock(mutex_);
-    return !wake_.wait_for(lock, scaled, [this] { return interrupted_; });
+    wake_.wait_for(lock, scaled, [this] { return interrupted_ || woken_; });
+    woken_ = false;
+    return !interrupted_;
 }
 
 void SystemSleeper::Interrupt() {
@@ -21,6 +23,14 @@ void SystemSleeper::Interrupt() {
 void SystemSleeper::Rearm() {
     std::lock_guard lock(mutex_);
     interrupted_ = false;
+}
+
+void SystemSleeper::Wake() {
+    {
+        std::lock_guard lock(mutex_);
+        woken_ = true;
+    }
+    wake_.notify_all();
 }
 
 } // namespace orvanta::recording

@@ -8,7 +8,8 @@ namespace orvanta::recording {
 
 // The writer thread's waits, injected so tests can shorten or step them.
 // SleepFor is called by the writer thread; Interrupt and Rearm by the thread that
-// starts and stops the recording. Implementations must be safe for that split.
+// starts and stops the recording, Wake by any other thread. Implementations must be safe
+// for that split.
 class Sleeper {
 public:
     virtual ~Sleeper() = default;
@@ -17,6 +18,8 @@ public:
     // Ends the current wait and makes every later one return at once, until Rearm.
     virtual void Interrupt() = 0;
     virtual void Rearm() = 0;
+    // Ends the current wait, or the next one if none is under way, and only that one.
+    virtual void Wake() = 0;
 };
 
 // Real waits on the steady clock. `timeScale` below 1 shortens them (tests only).
@@ -26,12 +29,14 @@ public:
     bool SleepFor(std::chrono::milliseconds duration) override;
     void Interrupt() override;
     void Rearm() override;
+    void Wake() override;
 
 private:
     const double timeScale_;
     std::mutex mutex_;
     std::condition_variable wake_;
     bool interrupted_ = false;
+    bool woken_ = false;
 };
 
 } // namespace orvanta::recording

@@ -5,7 +5,7 @@
 #include "serial/LineSettings.h"
 #include "serial/SerialError.h"
 #include "serial/SerialErrorReporter.h"
-#include "serial/SerialPortOwner.h"
+#include "serial/SerialLink.h"
 #include "serial/Tty.h"
 
 #include <atomic>
@@ -21,16 +21,13 @@
 
 namespace orvanta::serial {
 
-// Where a port stands; see State().
-enum class PortState { Closed, Open, Monitoring, Broken };
-
 // The program's serial port: opens a terminal device, runs a monitor thread that waits
 // for input, a send request or a stop request, hands every received block to the owner and
 // writes queued bytes. Closing puts the terminal back as the port found it. OpenLink,
 // StartMonitor, QueueSend, CloseLink, LastOpenError and the destructor belong to the
 // owner's thread (never the monitor thread); State and LineSettingsInForce may be called
 // from any thread.
-class CSerialPort {
+class CSerialPort : public SerialLink {
 public:
     static constexpr std::uint32_t kSendBufferSize = 512;
     // Frames that may wait for the monitor at once; QueueSend refuses more.
@@ -38,7 +35,7 @@ public:
 
     // reporter shows the failure messages; null writes them to stderr.
     explicit CSerialPort(SerialErrorReporter* reporter = nullptr);
-    virtual ~CSerialPort();
+    ~CSerialPort() override;
     CSerialPort(const CSerialPort&) = delete;
     CSerialPort& operator=(const CSerialPort&) = delete;
 
@@ -48,24 +45,24 @@ public:
     // or when it refuses the line settings (reported, and the device is closed again). The
     // owner must outlive the open port.
     bool OpenLink(SerialPortOwner* owner, const std::string& devicePath, std::uint32_t baud,
-                  char parity);
+                  char parity) override;
     // Starts the monitor thread after a successful OpenLink; false when no port is open.
-    bool StartMonitor();
+    bool StartMonitor() override;
     // Copies the bytes for the monitor thread to write after the frames queued before;
     // false when no port is open, the length is 0 or above kSendBufferSize, or
     // kMaxQueuedFrames frames are still waiting. Whether the write succeeds is not reported.
-    bool QueueSend(const std::uint8_t* bytes, std::size_t length);
+    bool QueueSend(const std::uint8_t* bytes, std::size_t length) override;
     // Stops the monitor and closes the port. After a fatal error it only forgets the port;
     // the idle monitor then ends at the next OpenLink or at destruction.
-    void CloseLink();
+    void CloseLink() override;
 
     // Why the last OpenLink that reached the device failed; kind None after a success.
     const SerialError& LastOpenError() const { return m_lastOpenError; }
 
-    PortState State() const;
+    PortState State() const override;
     // The line settings the port computed for the driver at the last OpenLink.
     LineParameters LineSettingsInForce() const;
-    std::string DevicePath() const;
+    std::string DevicePath() const override;
 
 private:
     static constexpr int kNoPort = -1;     // closed

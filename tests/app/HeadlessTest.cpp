@@ -38,6 +38,18 @@ TEST(HeadlessArgsTest, UsableAndUnusableArguments) {
         {{"--headless", "--duration", "-1"}, false},
         {{"--headless", "--duration", "nan"}, false},
         {{"--headless", "--verbose"}, false},
+        {{"--headless", "--port", "/dev/ttyUSB0", "--capture", "/tmp/run.pcap"}, true},
+        {{"--headless", "--replay", "run.pcap", "--speed", "max", "--model", "VK100", "--record",
+          "--monitor", "--duration", "3"},
+         true},
+        {{"--headless", "--replay", "run.pcap", "--speed", "0.5"}, true},
+        {{"--headless", "--capture", ""}, false},
+        {{"--headless", "--replay"}, false},
+        {{"--headless", "--speed", "max"}, false},
+        {{"--headless", "--replay", "run.pcap", "--speed", "0"}, false},
+        {{"--headless", "--replay", "run.pcap", "--port", "/dev/ttyUSB0"}, false},
+        {{"--headless", "--replay", "run.pcap", "--mode", "1"}, false},
+        {{"--headless", "--replay", "run.pcap", "--capture", "again.pcap"}, false},
     };
     for (const Case& test : cases) {
         const HeadlessParse parse = ParseHeadlessArgs(test.args);
@@ -52,6 +64,12 @@ TEST(HeadlessArgsTest, UsableAndUnusableArguments) {
     EXPECT_EQ(*full->frequencyIndex, 8);
     EXPECT_DOUBLE_EQ(*full->durationSeconds, 1.5);
     EXPECT_TRUE(full->record && full->monitor);
+    EXPECT_FALSE(full->replay || full->capture);
+    const auto replay = ParseHeadlessArgs(cases[15].args).options;
+    ASSERT_TRUE(replay);
+    EXPECT_EQ(*replay->replay, "run.pcap");
+    EXPECT_TRUE(replay->speed.asFastAsPossible);
+    EXPECT_EQ(ParseHeadlessArgs(cases[16].args).options->speed.factor, 0.5);
 }
 
 TEST(ProgramModeTest, SwitchesStandAloneAndUnknownOnesAreRefused) {
@@ -70,12 +88,24 @@ TEST(ProgramModeTest, SwitchesStandAloneAndUnknownOnesAreRefused) {
         {{"--version", "--help"}, ProgramMode::Unusable, "--version takes no other arguments"},
         {{"--port", "/dev/ttyUSB0"}, ProgramMode::Unusable, "unknown argument: --port"},
         {{"-platform", "xcb"}, ProgramMode::Unusable, "unknown argument: -platform"},
+        {{"--replay", "run.pcap"}, ProgramMode::Window, ""},
+        {{"--replay", "run.pcap", "--speed", "max"}, ProgramMode::Window, ""},
+        {{"--replay"}, ProgramMode::Unusable, "--replay needs a value"},
+        {{"--speed", "2"}, ProgramMode::Unusable, "--speed needs --replay"},
+        {{"--replay", "a.pcap", "--speed", "0"},
+         ProgramMode::Unusable,
+         "--speed takes max or a factor from 0.001 to 1000000"},
+        {{"--replay", "a.pcap", "--record"}, ProgramMode::Unusable, "unknown argument: --record"},
     };
     for (const Case& c : cases) {
         const ProgramModeChoice choice = ChooseProgramMode(c.args);
         EXPECT_EQ(choice.mode, c.mode) << ::testing::PrintToString(c.args);
         EXPECT_EQ(choice.error, c.error);
     }
+    const auto window = ParseWindowArgs({"--speed", "0.5", "--replay", "run.pcap"}).options;
+    ASSERT_TRUE(window);
+    EXPECT_EQ(window->replay, "run.pcap");
+    EXPECT_EQ(window->speed.factor, 0.5);
 }
 
 TEST(PortListTest, OneLineAPortWithWhatItIs) {

@@ -111,7 +111,7 @@ TEST_P(HostLinkTest, AcknowledgedDeviceBaudReopensThePortAndDataKeepsFlowing) {
     ASSERT_TRUE(RunUntil([this] { return !shown_.empty(); })) << Echo();
     EXPECT_EQ(shown_.back().text, "Successful Operation!!");
     const std::uint32_t expected = GetParam().modelIndex == 0 ? 230400u : 256000u;
-    EXPECT_EQ(host_->SerialPort().LineSettingsInForce().baud, expected);
+    EXPECT_EQ(host_->SerialPort()->LineSettingsInForce().baud, expected);
     // The device switches once its acknowledgement has left the line.
     EXPECT_TRUE(RunUntil([&] { return simulators_[0]->LineBaud() == expected; }, 1000ms));
     host_->Receiver().MonitorText().clear();

@@ -365,8 +365,8 @@ TEST_F(HostLogicTest, ASilentConfiguredPortStaysOpenWhenTheScanOpensNothingElse)
     ASSERT_TRUE(host_->State().PortOpen);
     RunFor(1000ms);
     EXPECT_TRUE(host_->State().PortOpen);
-    EXPECT_EQ(host_->SerialPort().State(), serial::PortState::Monitoring);
-    EXPECT_EQ(host_->SerialPort().DevicePath(), pty.path());
+    EXPECT_EQ(host_->Link().State(), serial::PortState::Monitoring);
+    EXPECT_EQ(host_->Link().DevicePath(), pty.path());
     EXPECT_EQ(ui_.ListSelection(Dialog::Main, main_id::kPortList), 1);
     EXPECT_EQ(host_->State().ScanIndex, 0u);
     EXPECT_TRUE(shown_.empty());

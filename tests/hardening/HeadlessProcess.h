@@ -187,7 +187,8 @@ protected:
         std::istringstream in(Out());
         for (std::string text; std::getline(in, text);) {
             std::smatch m;
-            if (std::regex_match(text, m, pattern)) {
+            // A status line may follow the echo of a frame cut short on the same line.
+            if (std::regex_search(text, m, pattern)) {
                 lines.push_back(StatusLine{static_cast<unsigned>(std::stoul(m[1])), std::stoi(m[2]),
                                            std::stoi(m[3]), m[4]});
             }

@@ -163,6 +163,32 @@ TEST_F(CsvRecorderTest, ManyRowsUnderRealTimingAreWrittenOnceInOrder) {
     EXPECT_EQ(ReadFile(recorder.CsvPath()), expected);
 }
 
+// A producer faster than the 4 s period waits for the writer, which writes at once and
+// skips the hand-over pause; below the bound nobody waits.
+TEST_F(CsvRecorderTest, WaitForWriterWritesABacklogAtOnce) {
+    RecorderLimits limits;
+    limits.backlogBytes = 200;
+    CsvRecorder recorder(clock_, sleeper_, messages_, limits);
+    Configure(recorder, dir_.path());
+    ASSERT_TRUE(recorder.Start());
+    ASSERT_EQ(sleeper_.NextSleep(), 4000ms);
+    std::string expected = FileText(kHeader);
+    for (int i = 0; i < 10; ++i) {
+        recorder.AppendRow(Items(std::to_string(i)), 1, kT0);
+        expected += FileRow(std::to_string(i));
+        if (i == 4) {
+            recorder.WaitForWriter(); // 145 bytes wait
+            EXPECT_FALSE(std::filesystem::exists(recorder.CsvPath()));
+        }
+    }
+    recorder.WaitForWriter(); // 240 bytes
+    EXPECT_EQ(ReadFile(recorder.CsvPath()), expected);
+    EXPECT_EQ(recorder.RecordingState(), 2);
+    ASSERT_EQ(sleeper_.NextSleep(), 4000ms); // no 1200 ms pause came first
+    recorder.Shutdown();
+    recorder.WaitForWriter(); // idle: returns at once
+}
+
 TEST_F(CsvRecorderTest, HeaderLinesOnUnitClicks) {
     CsvRecorder recorder(clock_, sleeper_, messages_);
     Configure(recorder, dir_.path());
@@ -195,6 +221,24 @@ TEST_F(CsvRecorderTest, RollsOverToANewFileWithoutHeaderPast40MiB) {
     EXPECT_EQ(std::filesystem::file_size(PathAt(kT0)), 41943040 + FileText(kHeader).size());
     EXPECT_EQ(ReadFile(PathAt(kT1)), FileRow("next"));
     EXPECT_EQ(recorder.CsvPath(), PathAt(kT1));
+    recorder.Shutdown();
+}
+
+TEST_F(CsvRecorderTest, ARollOverWithinTheSameSecondTakesANumberedName) {
+    RecorderLimits limits;
+    limits.rollOverBytes = 10;
+    CsvRecorder recorder(clock_, sleeper_, messages_, limits);
+    Configure(recorder, dir_.path() / "data");
+    const auto second = dir_.path() / "data" / "VK200-210_20240102030405_2.csv";
+    std::filesystem::create_directories(second.parent_path());
+    testing::WriteFile(second, "an earlier roll-over"); // taken: the next number is used
+    ASSERT_TRUE(recorder.Start());
+    Flush(sleeper_); // the header makes the first file larger than 10 bytes
+    recorder.AppendRow(Items("next"), 1, kT0);
+    Flush(sleeper_);
+    ASSERT_EQ(sleeper_.NextSleep(), 4000ms);
+    EXPECT_EQ(ReadFile(PathAt(kT0)), FileText(kHeader));
+    EXPECT_EQ(ReadFile(dir_.path() / "data" / "VK200-210_20240102030405_3.csv"), FileRow("next"));
     recorder.Shutdown();
 }
 

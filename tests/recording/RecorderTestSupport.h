@@ -42,11 +42,15 @@ public:
         std::unique_lock lock(mutex_);
         requests_.push_back(duration);
         changed_.notify_all();
-        changed_.wait(lock, [this] { return releases_ > 0 || interrupted_; });
+        changed_.wait(lock, [this] { return releases_ > 0 || interrupted_ || woken_; });
         if (interrupted_) {
             return false;
         }
-        --releases_;
+        if (woken_) {
+            woken_ = false;
+        } else {
+            --releases_;
+        }
         return true;
     }
     void Interrupt() override {
@@ -57,6 +61,11 @@ public:
     void Rearm() override {
         std::lock_guard lock(mutex_);
         interrupted_ = false;
+    }
+    void Wake() override {
+        std::lock_guard lock(mutex_);
+        woken_ = true;
+        changed_.notify_all();
     }
     // The duration of the next wait the writer enters (0 ms if none comes within 5 s).
     std::chrono::milliseconds NextSleep() {
@@ -80,6 +89,7 @@ private:
     std::size_t seen_ = 0;
     int releases_ = 0;
     bool interrupted_ = false;
+    bool woken_ = false;
 };
 
 class MessageLog final : public RecorderMessages {

@@ -523,7 +523,9 @@ TEST(SerialPortUnplugTest, AVanishedDeviceBreaksThePortUntilReopened) {
     const std::string oldSlave = device.SlavePath();
     device.Unplug();
     EXPECT_FALSE(std::filesystem::exists(oldSlave));
-    ASSERT_TRUE(owner.PumpUntil([&] { return port.State() == PortState::Broken; }));
+    // The port turns Broken before the monitor reports why.
+    ASSERT_TRUE(owner.PumpUntil(
+        [&] { return port.State() == PortState::Broken && !reporter.messages().empty(); }));
     const auto messages = reporter.messages();
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].second.rfind(link + " ERROR_BAD_COMMAND\xEF\xBC\x8C", 0), 0u)

@@ -413,6 +413,10 @@ void DeviceSimulator::Run() {
             if (allowed > 0) {
                 const ssize_t n = ::write(pty.master(), front.bytes.data() + front.sent, allowed);
                 if (n > 0) {
+                    if (m_options.onWritten) {
+                        m_options.onWritten(std::span<const std::uint8_t>(
+                            front.bytes.data() + front.sent, static_cast<std::size_t>(n)));
+                    }
                     pacer.Commit(now, static_cast<std::size_t>(n));
                     lastWriteAt = now;
                     front.sent += static_cast<std::size_t>(n);

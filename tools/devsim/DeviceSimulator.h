@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <span>
 #include <string>
 #include <thread>
 
@@ -38,6 +39,8 @@ struct SimulatorOptions {
     SettingAnswer settingAnswer = SettingAnswer::Normal;
     // Called on the simulator's thread (and from Start) with each new slave path.
     std::function<void(const std::string& slavePath)> onServing;
+    // Called on the simulator's thread with every piece of bytes written to the line.
+    std::function<void(std::span<const std::uint8_t> bytes)> onWritten;
 };
 
 struct SimulatorCounters {

@@ -1,0 +1,252 @@
+#include "recording/CaptureWriter.h"
+
+#include "recording/WriteWhole.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <pcap/pcap.h>
+#include <system_error>
+
+namespace orvanta::recording {
+
+namespace {
+constexpr const char* kCaption = "Message";
+} // namespace
+
+// libpcap writes the file format into a stream whose bytes land in a string, so the
+// writer decides itself how they reach the disk (whole or not at all, kept on failure).
+class CaptureWriter::Serialiser {
+public:
+    Serialiser() {
+        dead_ = pcap_open_dead_with_tstamp_precision(
+            kCaptureLinkType, static_cast<int>(kCaptureSnapLength), PCAP_TSTAMP_PRECISION_NANO);
+        const cookie_io_functions_t functions{nullptr, &Serialiser::Write, nullptr, nullptr};
+        FILE* stream = fopencookie(this, "w", functions);
+        if (dead_ != nullptr && stream != nullptr) {
+            dumper_ = pcap_dump_fopen(dead_, stream); // writes the file header
+        }
+        if (dumper_ == nullptr && stream != nullptr) {
+            std::fclose(stream);
+        }
+    }
+    ~Serialiser() {
+        if (dumper_ != nullptr) {
+            pcap_dump_close(dumper_);
+        }
+        if (dead_ != nullptr) {
+            pcap_close(dead_);
+        }
+    }
+    Serialiser(const Serialiser&) = delete;
+    Serialiser& operator=(const Serialiser&) = delete;
+
+    bool Ready() const { return dumper_ != nullptr; }
+    void Add(std::int64_t timeNs, const std::uint8_t* data, std::uint32_t size) {
+        pcap_pkthdr header{};
+        header.ts.tv_sec = static_cast<time_t>(timeNs / 1000000000);
+        header.ts.tv_usec = static_cast<suseconds_t>(timeNs % 1000000000); // nanoseconds
+        if (header.ts.tv_usec < 0) {
+            header.ts.tv_sec -= 1;
+            header.ts.tv_usec += 1000000000;
+        }
+        header.caplen = size;
+        header.len = size;
+        pcap_dump(reinterpret_cast<u_char*>(dumper_), &header, data);
+    }
+    // Everything serialised since the last call.
+    std::string Take() {
+        pcap_dump_flush(dumper_);
+        std::string out;
+        out.swap(bytes_);
+        return out;
+    }
+
+private:
+    static ssize_t Write(void* cookie, const char* data, size_t size) {
+        static_cast<Serialiser*>(cookie)->bytes_.append(data, size);
+        return static_cast<ssize_t>(size);
+    }
+
+    pcap_t* dead_ = nullptr;
+    pcap_dumper_t* dumper_ = nullptr;
+    std::string bytes_;
+};
+
+CaptureWriter::CaptureWriter(RecorderMessages& messages, CaptureLimits limits)
+    : messages_(messages), limits_(limits) {}
+
+CaptureWriter::~CaptureWriter() {
+    Close();
+}
+
+bool CaptureWriter::Open(const std::filesystem::path& path, const CaptureNote& note) {
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    return Open(path, note, static_cast<std::int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec);
+}
+
+bool CaptureWriter::Open(const std::filesystem::path& path, const CaptureNote& noteLines,
+                         std::int64_t startTimeNs) {
+    Close();
+    auto serialiser = std::make_unique<Serialiser>();
+    if (!serialiser->Ready()) {
+        return false;
+    }
+    path_ = path;
+    serialiser_ = std::move(serialiser);
+    // The file header and the note make the first piece, which is never dropped.
+    std::string note = FormatCaptureNote(noteLines);
+    note.insert(note.begin(), static_cast<char>(CaptureDirection::Note));
+    serialiser_->Add(startTimeNs, reinterpret_cast<const std::uint8_t*>(note.data()),
+                     static_cast<std::uint32_t>(std::min(note.size(), kCaptureSnapLength)));
+    held_.clear();
+    held_.push_back(serialiser_->Take());
+    heldTotal_ = held_.front().size();
+    fileStarted_ = false;
+    failureReported_ = false;
+    dropReported_ = false;
+    baseRealNs_ = startTimeNs;
+    baseSteady_ = std::chrono::steady_clock::now();
+    {
+        std::lock_guard lock(mutex_);
+        queue_ = {};
+        closing_ = false;
+    }
+    try {
+        writer_ = std::thread(&CaptureWriter::WriterLoop, this);
+    } catch (const std::system_error&) {
+        serialiser_.reset();
+        return false;
+    }
+    return true;
+}
+
+std::int64_t CaptureWriter::NowNs() const {
+    return baseRealNs_ + std::chrono::duration_cast<std::chrono::nanoseconds>(
+                             std::chrono::steady_clock::now() - baseSteady_)
+                             .count();
+}
+
+void CaptureWriter::Append(CaptureDirection direction, const std::uint8_t* bytes,
+                           std::size_t length) {
+    if (serialiser_ != nullptr) {
+        Append(direction, bytes, length, NowNs());
+    }
+}
+
+void CaptureWriter::Append(CaptureDirection direction, const std::uint8_t* bytes,
+                           std::size_t length, std::int64_t timeNs) {
+    if (serialiser_ == nullptr) {
+        return;
+    }
+    bool wake = false;
+    {
+        std::lock_guard lock(mutex_);
+        std::size_t done = 0;
+        do {
+            const std::size_t part = std::min(length - done, kCaptureSnapLength - 1);
+            queue_.data.push_back(static_cast<std::uint8_t>(direction));
+            queue_.data.insert(queue_.data.end(), bytes + done, bytes + done + part);
+            queue_.times.push_back(timeNs);
+            queue_.sizes.push_back(static_cast<std::uint32_t>(part + 1));
+            done += part;
+        } while (done < length);
+        wake = queue_.data.size() >= limits_.wakeBytes;
+    }
+    if (wake) {
+        wake_.notify_one();
+    }
+}
+
+void CaptureWriter::Close() {
+    if (!writer_.joinable()) {
+        return;
+    }
+    {
+        std::lock_guard lock(mutex_);
+        closing_ = true;
+    }
+    wake_.notify_one();
+    writer_.join();
+    serialiser_.reset();
+}
+
+void CaptureWriter::WriterLoop() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        wake_.wait_for(lock, limits_.period,
+                       [this] { return closing_ || queue_.data.size() >= limits_.wakeBytes; });
+        Batch batch;
+        std::swap(batch, queue_);
+        const bool last = closing_;
+        lock.unlock();
+        Serialise(batch);
+        WriteHeld();
+        lock.lock();
+        if (last) {
+            return; // Close runs on the only thread that appends, so nothing came since
+        }
+    }
+}
+
+void CaptureWriter::Serialise(const Batch& batch) {
+    if (batch.times.empty()) {
+        return;
+    }
+    const std::uint8_t* at = batch.data.data();
+    for (std::size_t i = 0; i < batch.times.size(); ++i) {
+        serialiser_->Add(batch.times[i], at, batch.sizes[i]);
+        at += batch.sizes[i];
+    }
+    held_.push_back(serialiser_->Take());
+    heldTotal_ += held_.back().size();
+}
+
+void CaptureWriter::WriteHeld() {
+    if (held_.empty()) {
+        return;
+    }
+    std::string data;
+    data.reserve(heldTotal_);
+    for (const std::string& piece : held_) {
+        data += piece;
+    }
+    if (WriteWhole(path_, data, fileStarted_ ? FileStart::Append : FileStart::Replace) == 0) {
+        held_.clear();
+        heldTotal_ = 0;
+        heldSize_ = 0;
+        fileStarted_ = true;
+        failureReported_ = false;
+        dropReported_ = false;
+        return;
+    }
+    ReportOnce(failureReported_, "Unable to write the capture file: ", "无法写入原始数据文件: ");
+    // The oldest records go first; a file header that never reached the file stays.
+    const std::size_t keep = fileStarted_ ? 0 : 1;
+    bool dropped = false;
+    while (heldTotal_ > limits_.heldBytes && held_.size() > keep) {
+        auto oldest = held_.begin() + static_cast<long>(keep);
+        heldTotal_ -= oldest->size();
+        held_.erase(oldest);
+        dropped = true;
+    }
+    heldSize_ = heldTotal_;
+    if (dropped) {
+        ReportOnce(dropReported_,
+                   "Unwritten data exceeded 40 MiB, the oldest records were dropped: ",
+                   "未写入的数据超过40 MiB，最早的记录已丢弃: ");
+    }
+}
+
+void CaptureWriter::ReportOnce(bool& reported, const std::string& english,
+                               const std::string& chinese) {
+    if (reported) {
+        return;
+    }
+    reported = true;
+    messages_.ShowMessage(kCaption,
+                          (languageFlag_.load() == 1 ? english : chinese) + path_.string());
+}
+
+} // namespace orvanta::recording

@@ -1,0 +1,108 @@
+#pragma once
+
+#include "recording/CaptureFormat.h"
+#include "recording/RecorderMessages.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace orvanta::recording {
+
+struct CaptureLimits {
+    // How often the writer thread writes what was queued; sooner once wakeBytes wait.
+    std::chrono::milliseconds period{500};
+    std::size_t wakeBytes = 1 << 20;
+    // Bytes kept while the file cannot be written; beyond it the oldest records go.
+    std::uint64_t heldBytes = 41943040;
+};
+
+// Writes a capture file: records are queued with their time stamps and a writer thread
+// turns them into pcap records through libpcap and appends them to the file, so whoever
+// queues never waits for the disk. A file that cannot be written is reported once per run
+// of failures, as the CSV file is, and what it did not take is kept and tried again.
+//
+// Threads: Open, Append, Close and SetLanguageFlag belong to one thread (the host's main
+// thread); the writer thread reports through RecorderMessages.
+class CaptureWriter {
+public:
+    explicit CaptureWriter(RecorderMessages& messages, CaptureLimits limits = {});
+    ~CaptureWriter(); // Close()
+    CaptureWriter(const CaptureWriter&) = delete;
+    CaptureWriter& operator=(const CaptureWriter&) = delete;
+
+    // 0 Chinese, 1 English: the language of the messages.
+    void SetLanguageFlag(int languageFlag) { languageFlag_ = languageFlag; }
+
+    // Starts a capture that replaces what path held, with the note as its first record,
+    // stamped now or at startTimeNs (nanoseconds since the epoch). A capture still open is
+    // closed first. False when libpcap or the writer thread could not be started.
+    bool Open(const std::filesystem::path& path, const CaptureNote& note);
+    bool Open(const std::filesystem::path& path, const CaptureNote& note, std::int64_t startTimeNs);
+    bool IsOpen() const { return writer_.joinable(); }
+    const std::filesystem::path& Path() const { return path_; }
+
+    // Queues one record stamped now (wall-clock time that advances with the steady clock);
+    // nothing happens while closed. Blocks longer than a record takes are split.
+    void Append(CaptureDirection direction, const std::uint8_t* bytes, std::size_t length);
+    // The same with a given time stamp, nanoseconds since the epoch.
+    void Append(CaptureDirection direction, const std::uint8_t* bytes, std::size_t length,
+                std::int64_t timeNs);
+
+    // Writes everything queued (or gives up after one more try) and ends the writer thread.
+    void Close();
+
+    // Bytes of records the file has not taken yet.
+    std::uint64_t HeldBytes() const { return heldSize_.load(); }
+
+private:
+    struct Batch {
+        std::vector<std::uint8_t> data;   // each record: direction byte, then its bytes
+        std::vector<std::int64_t> times;  // per record
+        std::vector<std::uint32_t> sizes; // per record, the direction byte included
+    };
+
+    class Serialiser;
+
+    std::int64_t NowNs() const;
+    void WriterLoop();
+    void Serialise(const Batch& batch);
+    void WriteHeld();
+    void ReportOnce(bool& reported, const std::string& english, const std::string& chinese);
+
+    RecorderMessages& messages_;
+    const CaptureLimits limits_;
+    std::atomic<int> languageFlag_{0};
+    std::filesystem::path path_; // set by Open before the writer starts
+    std::int64_t baseRealNs_ = 0;
+    std::chrono::steady_clock::time_point baseSteady_;
+
+    std::mutex mutex_; // guards queue_ and closing_
+    std::condition_variable wake_;
+    Batch queue_;
+    bool closing_ = false;
+    std::thread writer_;
+
+    // Set by Open before the writer starts and reset by Close after it ended: while it
+    // runs, Append only tests it and the writer alone uses it.
+    std::unique_ptr<Serialiser> serialiser_;
+    // Writer thread only (Open runs before the thread starts, Close after it ended).
+    // Pieces in file order, each whole records; until the file has been started the first
+    // one is the file header with the note.
+    std::deque<std::string> held_;
+    std::uint64_t heldTotal_ = 0;
+    bool fileStarted_ = false;
+    bool failureReported_ = false;
+    bool dropReported_ = false;
+    std::atomic<std::uint64_t> heldSize_{0};
+};
+
+} // namespace orvanta::recording

@@ -1,0 +1,176 @@
+// Capture and replay in the window: the context menu's capture switch and the capture a
+// recording writes beside its CSV file; a capture replayed as the window's source.
+#include "WindowTestSupport.h"
+#include "devsim/StreamCapture.h"
+#include "recording/CaptureReader.h"
+
+#include <QMenu>
+
+namespace orvanta::app::testing {
+namespace {
+
+using recording::CaptureDirection;
+
+QAction* CaptureAction(QMenu& menu) {
+    for (QAction* action : menu.actions()) {
+        if (action->isCheckable()) {
+            return action;
+        }
+    }
+    return nullptr;
+}
+
+// Complete VK100 data frames (0x90, 121 payload bytes) in the capture's device bytes.
+int DataFramesIn(const fs::path& capture, std::string& model) {
+    std::string error;
+    auto reader = recording::CaptureReader::Open(capture, error);
+    EXPECT_TRUE(reader) << error;
+    if (!reader) {
+        return -1;
+    }
+    model = recording::NoteValue(reader->Note(), "model").value_or("");
+    std::vector<std::uint8_t> bytes;
+    recording::CaptureRecord record;
+    while (reader->Next(record) == recording::CaptureReader::Step::Record) {
+        if (record.direction == CaptureDirection::DeviceToHost) {
+            bytes.insert(bytes.end(), record.bytes.begin(), record.bytes.end());
+        }
+    }
+    int frames = 0;
+    for (std::size_t i = 0; i + 129 <= bytes.size(); ++i) {
+        if (bytes[i] == 0xFF && bytes[i + 2] == 0x90 && bytes[i + 3] == 0 && bytes[i + 4] == 121 &&
+            bytes[i + 128] == 0x03) {
+            ++frames;
+            i += 128;
+        }
+    }
+    return frames;
+}
+
+std::size_t CsvRows(const fs::path& csv) {
+    std::istringstream in(orvanta::testing::ReadFile(csv));
+    std::size_t rows = 0;
+    for (std::string line; std::getline(in, line);) {
+        rows += line.rfind("Roll(", 0) == 0 ? 0 : 1;
+    }
+    return rows;
+}
+
+class WindowCapture : public WindowFixture {
+protected:
+    // The window with a capture as its source instead of the simulator.
+    void OpenReplay(const fs::path& capture, int languageFlag) {
+        orvanta::testing::WriteFile(Root() / "config" / "Config.ini",
+                                    std::string("[Config]\nLANGUAGE=") +
+                                        (languageFlag == 1 ? "EN" : "CN") + "\nMODEL=VN300\n");
+        const FileLayout files = PortableLayout(Root());
+        COrvantaDlg::Options options;
+        options.host.configPath = files.configFile;
+        options.host.dataDirectory = files.dataDirectory;
+        options.host.languageFlag = languageFlag;
+        options.host.replayPath = capture;
+        options.modelFile = files.modelFile;
+        options.pictureDirectory = files.pictureDirectory;
+        options.backgroundBitmap = languageFlag == 1 ? 139 : 140;
+        options.openUrl = [](const QUrl&) {};
+        skin_.Start(nullptr, "SCRIBBLE", 0, 0);
+        skin_.LoadSkinFile(files.skinFile.c_str());
+        options.skin = &skin_;
+        shown_.clear();
+        window_ = std::make_unique<COrvantaDlg>(std::move(options));
+        window_->ui().SetMessageSink(
+            [this](std::string_view caption, std::string_view text, MessageIcon) {
+                shown_.push_back({std::string(caption), std::string(text)});
+            });
+        ASSERT_TRUE(window_->Initialise());
+        window_->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
+    }
+    void SaveMenu(int languageFlag) {
+        QMenu menu(window_.get());
+        window_->FillContextMenu(menu);
+        menu.popup(window_->mapToGlobal(QPoint(300, 200)));
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&menu));
+        SaveArtifact(menu, languageFlag == 1 ? "context-menu-en.png" : "context-menu-zh.png");
+        menu.close();
+    }
+};
+
+// The switch is stored; a recording then writes <csv name>.pcap beside the CSV file, from
+// Start to Stop, holding the frames the rows came from.
+TEST_P(WindowCapture, TheMenuSwitchMakesEachRecordingWriteACapture) {
+    Open(1, /*autoDivider=*/10);
+    {
+        QMenu menu;
+        window_->FillContextMenu(menu);
+        QAction* capture = CaptureAction(menu);
+        ASSERT_NE(capture, nullptr);
+        EXPECT_EQ(capture->text(), QStringLiteral("Capture raw bytes with recordings"));
+        EXPECT_FALSE(capture->isChecked()); // CAPTURE is 0 when missing
+        capture->setChecked(true);
+    }
+    EXPECT_TRUE(window_->host().CaptureWithRecordings());
+    EXPECT_NE(orvanta::testing::ReadFile(Root() / "config" / "Config.ini").find("CAPTURE=1"),
+              std::string::npos);
+
+    Click(Main(main_id::kRecordButton));
+    const fs::path csv = window_->host().Recorder().CsvPath();
+    RunFor(1500ms);
+    Click(Main(main_id::kRecordButton));
+    EXPECT_FALSE(window_->host().Capturing());
+    ASSERT_TRUE(RunUntil([&] { return CsvRows(csv) >= 10; }, 10s));
+    fs::path capture = csv;
+    capture.replace_extension(".pcap");
+    ASSERT_TRUE(fs::exists(capture)) << capture;
+    std::string model;
+    const int frames = DataFramesIn(capture, model);
+    EXPECT_EQ(model, "VK100");
+    // A frame cut by Start or Stop may be in the rows and not whole in the capture.
+    EXPECT_LE(static_cast<int>(CsvRows(csv)) - frames, 1);
+    EXPECT_GE(static_cast<int>(CsvRows(csv)) - frames, 0);
+}
+
+// The port list shows the file, Open and Close stop and play it again, the values move as
+// they did, and a setting that would send a command is refused, in either language.
+TEST_P(WindowCapture, ACaptureIsTheWindowsSource) {
+    devsim::StreamCaptureOptions stream;
+    stream.seconds = 30;
+    stream.framesPerSecond = 20;
+    const fs::path capture = Root() / "field.pcap";
+    std::string error;
+    ASSERT_TRUE(devsim::WriteStreamCapture(capture, stream, error)) << error;
+
+    for (const int language : {1, 0}) {
+        OpenReplay(capture, language);
+        auto* ports = qobject_cast<QComboBox*>(Main(main_id::kPortList));
+        ASSERT_NE(ports, nullptr);
+        ASSERT_EQ(ports->count(), 1);
+        EXPECT_EQ(ports->itemText(0), QStringLiteral("field.pcap"));
+        EXPECT_EQ(window_->host().Link().State(), serial::PortState::Monitoring);
+        EXPECT_EQ(Text(main_id::kOpenButton), language == 1 ? "Close" : "关闭");
+        // The note's model replaced the configured one.
+        EXPECT_EQ(window_->host().State().ModelIndex, 0);
+        ASSERT_TRUE(RunUntil([this] { return !Slot(0).empty(); })) << "no data";
+        const std::string first = Slot(0);
+        ASSERT_TRUE(RunUntil([&] { return Slot(0) != first; })) << "the values stand still";
+        RunFor(1200ms); // the chart, the status row and the echo catch up
+        SaveArtifact(*window_, language == 1 ? "replay-window-en.png" : "replay-window-zh.png");
+        SaveMenu(language);
+
+        Click(Main(main_id::kGravitySet));
+        ASSERT_FALSE(shown_.empty());
+        EXPECT_EQ(shown_.back().text,
+                  language == 1 ? "Not available during a replay" : "回放时不可用");
+        Click(Main(main_id::kOpenButton)); // Close
+        EXPECT_EQ(window_->host().Link().State(), serial::PortState::Closed);
+        EXPECT_EQ(Text(main_id::kOpenButton), language == 1 ? "Open" : "打开");
+        Click(Main(main_id::kOpenButton)); // Open: from the start again
+        EXPECT_EQ(window_->host().Link().State(), serial::PortState::Monitoring);
+        window_.reset();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Vk100, WindowCapture, ::testing::Values(kModels[0]), ModelCaseName);
+
+} // namespace
+} // namespace orvanta::app::testing
