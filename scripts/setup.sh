@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config
     libgtest-dev libgmock-dev libbenchmark-dev
-    qt6-base-dev libqt6opengl6-dev libgl1-mesa-dev libglu1-mesa-dev libgl1-mesa-dri
+    qt6-base-dev libqt6opengl6-dev libgl1-mesa-dev libglu1-mesa-dev libgl1-mesa-dri libx11-dev
     xvfb xauth x11-utils
     fonts-liberation fonts-dejavu-core fonts-wqy-microhei
     clang libclang-rt-14-dev

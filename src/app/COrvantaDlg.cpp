@@ -28,6 +28,7 @@
 #include <QPainter>
 #include <QScreen>
 #include <QShortcut>
+#include <QTimerEvent>
 #include <QToolTip>
 #include <utility>
 
@@ -41,6 +42,7 @@ constexpr int kViewFrame = 1145;
 constexpr int kLinkLabel = 1051;
 constexpr int kPageStrip = 1151;
 constexpr int kTipWidth = 159;
+constexpr int kBackgroundSettleMs = 150;
 
 struct HelpTip {
     int anchor;
@@ -156,11 +158,15 @@ void COrvantaDlg::CreatePages() {
     m_toolbar->show();
 
     AppState& state = m_host->State();
-    m_view =
-        new view3d::C3DShowDlg(&state.record.AttitudeDegrees, m_options.modelFile.string(), this);
+    m_view = new view3d::C3DShowDlg(&state.record.AttitudeDegrees, m_options.modelFile.string(),
+                                    language == res::Language::English, this);
     // A right-button drag pans the chart; the about menu is the window's own.
     m_view->setContextMenuPolicy(Qt::PreventContextMenu);
     m_view->setGeometry(FrameRect(kViewFrame));
+    // The black frame's edge shows around the view, over its outermost pixels.
+    if (QWidget* frame = Control(kViewFrame)) {
+        m_view->stackUnder(frame);
+    }
     m_view->show();
 
     m_page = new CDataShowDlg(state.record, language == res::Language::English, this,
@@ -338,19 +344,37 @@ void COrvantaDlg::paintEvent(QPaintEvent*) {
                            icon);
         return;
     }
+    // Only the picture at the window's size is kept, not the full-size one. After a resize
+    // the last one is stretched, and drawn afresh at the new size once the size has held
+    // for a moment: a drag of the window's border stays as quick as a stretch.
     if (m_background.isNull()) {
-        m_background = res::LoadBitmap(m_backgroundBitmap);
+        DrawBackgroundPicture();
+    } else if (m_background.deviceIndependentSize() != QSizeF(size())) {
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        m_backgroundTimer.start(kBackgroundSettleMs, this);
     }
-    if (m_scaledBackground.size() != size() && !m_background.isNull()) {
-        m_scaledBackground =
-            m_background.scaled(size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    }
-    painter.drawImage(0, 0, m_scaledBackground);
+    painter.drawImage(rect(), m_background);
     if (m_options.firstPainted) {
         // After this event returns the window's first picture is on its way to the screen.
         QMetaObject::invokeMethod(this, std::exchange(m_options.firstPainted, {}),
                                   Qt::QueuedConnection);
     }
+}
+
+void COrvantaDlg::DrawBackgroundPicture() {
+    const qreal ratio = devicePixelRatioF();
+    m_background = res::LoadBackgroundPicture(m_backgroundBitmap, size() * ratio);
+    m_background.setDevicePixelRatio(ratio);
+}
+
+void COrvantaDlg::timerEvent(QTimerEvent* event) {
+    if (event->timerId() != m_backgroundTimer.timerId()) {
+        QWidget::timerEvent(event);
+        return;
+    }
+    m_backgroundTimer.stop();
+    DrawBackgroundPicture();
+    update();
 }
 
 void COrvantaDlg::resizeEvent(QResizeEvent* event) {
@@ -359,7 +383,10 @@ void COrvantaDlg::resizeEvent(QResizeEvent* event) {
     // returns to them itself and lays out only sizes within them.
     const QSize allowed = event->size().expandedTo(minimumSize()).boundedTo(maximumSize());
     if (m_initialised && allowed != event->size()) {
-        resize(allowed);
+        // Not from inside the resize event: Qt could then lose track of the native size.
+        QMetaObject::invokeMethod(
+            this, [this] { resize(size().expandedTo(minimumSize()).boundedTo(maximumSize())); },
+            Qt::QueuedConnection);
         return;
     }
     RescaleLayout();

@@ -5,6 +5,7 @@
 #include "app/WindowLayout.h"
 #include "chart/ChartPageHost.h"
 
+#include <QBasicTimer>
 #include <QImage>
 #include <QMenu>
 #include <QUrl>
@@ -99,6 +100,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void timerEvent(QTimerEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
@@ -110,6 +112,7 @@ private:
     void SkinWindow();
     void PlacePages();
     QRect FrameRect(int frameId) const;
+    void DrawBackgroundPicture();
 
     Options m_options;
     int m_startLanguage;
@@ -130,8 +133,8 @@ private:
     QSize m_lastClientSize;
     LayoutRect m_linkRect;
     bool m_initialised = false;
-    QImage m_background;
-    QImage m_scaledBackground;
+    QImage m_background; // at the window's size, or at the last one while a resize settles
+    QBasicTimer m_backgroundTimer;
 };
 
 } // namespace orvanta::app

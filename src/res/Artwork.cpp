@@ -74,6 +74,17 @@ QImage LoadStripPicture(int id, QSize size) {
     return {};
 }
 
+QImage LoadBackgroundPicture(int id, QSize size) {
+    switch (id) {
+    case bitmap_id::kBackgroundEnglish:
+        return DrawBackground(ArtLanguage::kEnglish, size);
+    case bitmap_id::kBackgroundChinese:
+        return DrawBackground(ArtLanguage::kChinese, size);
+    default:
+        return {};
+    }
+}
+
 QIcon LoadAppIcon() {
     QIcon icon;
     for (int size : kAppIconSizes) {

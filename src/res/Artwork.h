@@ -42,12 +42,21 @@ QImage LoadBitmap(int id);
 // Drawn afresh at each call. GUI thread only.
 QImage LoadStripPicture(int id, QSize size);
 
+// A background picture (139 or 140) drawn at the size it is shown, rather than stretched
+// from its resource size; a null image for any other id or a size DrawBackground refuses.
+// Drawn afresh at each call. GUI thread only.
+QImage LoadBackgroundPicture(int id, QSize size);
+
 // Icon 128 in the sizes a window system asks for. GUI thread only.
 QIcon LoadAppIcon();
 
 // The drawings behind the ids, one call per picture, each drawn afresh. GUI thread only.
 enum class ArtLanguage { kEnglish, kChinese };
 QImage DrawBackground(ArtLanguage language);
+// The same drawing straight at any size up to 8192 x 8192 (any screen's); a null image for an
+// empty size or one beyond that.
+QImage DrawBackground(ArtLanguage language, QSize size);
+inline constexpr int kMaxBackgroundSide = 8192;
 // The page-strip pictures at any size up to 16384 x 1024; a null image for an item or
 // segment outside 0..5 or a size outside that range.
 QImage DrawStripItem(ArtLanguage language, int item, QSize size = kStripSize);

@@ -339,14 +339,19 @@ QRectF DialogToPicture(const QRectF& dialogUnits) {
             dialogUnits.height() * sy};
 }
 
-QImage DrawBackground(ArtLanguage language) {
-    QImage canvas(kCanvasWidth, kCanvasHeight, QImage::Format_RGB32);
-    canvas.fill(kNavyDeep);
+QImage DrawBackground(ArtLanguage language, QSize size) {
+    if (size.isEmpty() || size.width() > kMaxBackgroundSide || size.height() > kMaxBackgroundSide) {
+        return {};
+    }
+    QImage picture(size, QImage::Format_RGB32);
+    picture.fill(kNavyDeep);
     const Texts texts = TextsFor(language);
     {
-        QPainter p(&canvas);
+        QPainter p(&picture);
         p.setRenderHint(QPainter::Antialiasing);
         p.setRenderHint(QPainter::TextAntialiasing);
+        p.scale(static_cast<double>(size.width()) / kCanvasWidth,
+                static_cast<double>(size.height()) / kCanvasHeight);
         DrawFrame(p);
         DrawTitleBand(p, texts, language);
         DrawInfoRow(p);
@@ -367,7 +372,12 @@ QImage DrawBackground(ArtLanguage language) {
         DrawDisplayDetails(p);
         DrawFooter(p);
     }
-    return canvas.scaled(kBackgroundSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+    return picture;
+}
+
+QImage DrawBackground(ArtLanguage language) {
+    return DrawBackground(language, QSize(kCanvasWidth, kCanvasHeight))
+        .scaled(kBackgroundSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
         .convertToFormat(QImage::Format_RGB32);
 }
 

@@ -4,26 +4,29 @@
 
 #include <GL/gl.h>
 #include <GL/glu.h>
+#include <QLabel>
+#include <QOffscreenSurface>
+#include <QOpenGLContext>
+#include <QOpenGLFramebufferObject>
+#include <QPainter>
 #include <QTimerEvent>
 #include <algorithm>
+#include <cmath>
 
 namespace orvanta::view3d {
 
 C3DShowDlg::C3DShowDlg(const std::array<float, 3>* attitudeDegrees, std::string modelPath,
-                       QWidget* parent)
-    : QOpenGLWidget(parent), m_attitude(attitudeDegrees), m_modelPath(std::move(modelPath)) {
-    setFormat(SetupPixelFormat());
+                       bool english, QWidget* parent)
+    : QWidget(parent), m_attitude(attitudeDegrees), m_modelPath(std::move(modelPath)),
+      m_english(english) {
+    // The picture (or the white ground of the notice) covers the whole view.
+    setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::NoFocus);
 }
 
 C3DShowDlg::~C3DShowDlg() {
     m_timer.stop();
-    // Nothing of ours lives in the context; QOpenGLWidget deletes the context itself once
-    // it is no longer current.
-    if (context() != nullptr) {
-        makeCurrent();
-        doneCurrent();
-    }
+    ReleaseOpenGL();
 }
 
 QSurfaceFormat C3DShowDlg::SetupPixelFormat() {
@@ -34,11 +37,16 @@ QSurfaceFormat C3DShowDlg::SetupPixelFormat() {
     format.setGreenBufferSize(8);
     format.setBlueBufferSize(8);
     format.setAlphaBufferSize(0);
-    // The widget draws into a framebuffer object whose depth attachment has 24 bits.
+    // The view draws into a framebuffer object whose depth attachment has 24 bits.
     format.setDepthBufferSize(24);
     format.setStencilBufferSize(0);
     format.setSwapBehavior(QSurfaceFormat::DoubleBuffer);
     return format;
+}
+
+QString C3DShowDlg::UnavailableNotice(bool english) {
+    return english ? QStringLiteral("3D view unavailable: this display offers no OpenGL.")
+                   : QStringLiteral("3D视图不可用：当前显示环境不支持 OpenGL。");
 }
 
 void C3DShowDlg::StartTimer() {
@@ -51,28 +59,161 @@ void C3DShowDlg::KillTimer() {
 
 void C3DShowDlg::timerEvent(QTimerEvent* event) {
     if (event->timerId() == m_timer.timerId()) {
-        update(); // paintGL runs DrawScene
+        Render();
         return;
     }
-    QOpenGLWidget::timerEvent(event);
+    QWidget::timerEvent(event);
 }
 
-void C3DShowDlg::initializeGL() {
-    InitScene(width(), height());
+void C3DShowDlg::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (m_setUpTried) {
+        return;
+    }
+    m_setUpTried = true;
+    if (!SetUpOpenGL()) {
+        ShowUnavailableNotice();
+        return;
+    }
+    Render();
     StartTimer();
 }
 
-void C3DShowDlg::resizeGL(int width, int height) {
-    SetProjection(width, height);
+void C3DShowDlg::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (m_notice) {
+        m_notice->setGeometry(rect().adjusted(4, 4, -4, -4));
+    }
+    if (!makeCurrent()) {
+        return;
+    }
+    if (m_framebuffer->size() != FramebufferSize() && !MakeFramebuffer()) {
+        ReleaseOpenGL();
+        ShowUnavailableNotice();
+        return;
+    }
+    SetProjection(width(), height());
+    doneCurrent();
+    Render();
 }
 
-void C3DShowDlg::paintGL() {
+void C3DShowDlg::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    if (m_picture.isNull() || m_picture.deviceIndependentSize() != QSizeF(size())) {
+        painter.fillRect(rect(), Qt::white);
+    }
+    if (!m_picture.isNull()) {
+        painter.drawImage(QPoint(0, 0), m_picture);
+    }
+}
+
+bool C3DShowDlg::SetUpOpenGL() {
+    auto context = std::make_unique<QOpenGLContext>();
+    context->setFormat(SetupPixelFormat());
+    // Without OpenGL on the display (no GLX, a broken driver, QT_XCB_GL_INTEGRATION=none) no
+    // context is made, and no surface may be asked for then: Qt cannot make one either.
+    // The drawing calls are immediate mode, which OpenGL ES and core profiles lack.
+    if (!context->create() || context->isOpenGLES() ||
+        context->format().profile() == QSurfaceFormat::CoreProfile) {
+        return false;
+    }
+    auto surface = std::make_unique<QOffscreenSurface>(screen());
+    surface->setFormat(context->format());
+    surface->create();
+    if (!surface->isValid() || !context->makeCurrent(surface.get())) {
+        return false;
+    }
+    m_context = std::move(context);
+    m_surface = std::move(surface);
+    if (!QOpenGLFramebufferObject::hasOpenGLFramebufferObjects() || !MakeFramebuffer()) {
+        ReleaseOpenGL();
+        return false;
+    }
+    InitScene(width(), height());
+    doneCurrent();
+    return true;
+}
+
+void C3DShowDlg::ReleaseOpenGL() {
+    if (m_context && m_context->makeCurrent(m_surface.get())) {
+        // The framebuffer's objects live in the context.
+        m_framebuffer.reset();
+        m_context->doneCurrent();
+    }
+    m_framebuffer.reset();
+    m_context.reset();
+    m_surface.reset();
+    m_picture = QImage();
+}
+
+void C3DShowDlg::ShowUnavailableNotice() {
+    if (m_notice) {
+        return;
+    }
+    m_notice = new QLabel(UnavailableNotice(m_english), this);
+    m_notice->setAlignment(Qt::AlignCenter);
+    m_notice->setWordWrap(true);
+    m_notice->setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_notice->setGeometry(rect().adjusted(4, 4, -4, -4));
+    m_notice->show();
+    update();
+}
+
+QSize C3DShowDlg::FramebufferSize() const {
+    const qreal ratio = devicePixelRatioF();
+    return QSize(std::max(1, static_cast<int>(std::lround(width() * ratio))),
+                 std::max(1, static_cast<int>(std::lround(height() * ratio))));
+}
+
+bool C3DShowDlg::MakeFramebuffer() {
+    QOpenGLFramebufferObjectFormat format;
+    format.setAttachment(QOpenGLFramebufferObject::CombinedDepthStencil);
+    // No alpha: the picture read back is opaque whatever alpha the clear colour has.
+    format.setInternalTextureFormat(GL_RGB8);
+    m_framebuffer = std::make_unique<QOpenGLFramebufferObject>(FramebufferSize(), format);
+    return m_framebuffer->isValid() && m_framebuffer->bind();
+}
+
+bool C3DShowDlg::makeCurrent() {
+    if (!m_context || !m_framebuffer || !m_context->makeCurrent(m_surface.get())) {
+        return false;
+    }
+    return m_framebuffer->bind();
+}
+
+void C3DShowDlg::doneCurrent() {
+    if (m_context) {
+        m_context->doneCurrent();
+    }
+}
+
+QImage C3DShowDlg::grabFramebuffer() {
+    Render();
+    return m_picture;
+}
+
+void C3DShowDlg::Render() {
+    if (!makeCurrent()) {
+        return;
+    }
     DrawScene();
+    const QSize size = m_framebuffer->size();
+    if (m_picture.size() != size) {
+        m_picture = QImage(size, QImage::Format_RGB32);
+    }
+    // Packed this way the pixels land as Format_RGB32 on either byte order.
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    glReadPixels(0, 0, size.width(), size.height(), GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV,
+                 m_picture.bits());
+    doneCurrent();
+    m_picture.mirror(); // OpenGL's rows run bottom up
+    m_picture.setDevicePixelRatio(devicePixelRatioF());
+    update();
 }
 
 void C3DShowDlg::SetProjection(int width, int height) {
-    const qreal ratio = devicePixelRatioF();
-    glViewport(0, 0, static_cast<GLsizei>(width * ratio), static_cast<GLsizei>(height * ratio));
+    const QSize pixels = FramebufferSize();
+    glViewport(0, 0, pixels.width(), pixels.height());
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     gluPerspective(kFieldOfViewDegrees, PerspectiveAspect(width, height), kNearPlane, kFarPlane);
@@ -104,16 +245,10 @@ void C3DShowDlg::InitScene(int width, int height) {
     glEnable(GL_LIGHTING);
     glEnable(GL_DEPTH_TEST);
 
-    // The context can be set up again (when the widget moves to another window); the model
-    // is read only once.
-    if (!m_modelTried) {
-        m_modelTried = true;
-        const SceneLoadResult result = LoadSceneModel(m_model, m_modelPath);
-        m_loadFailure = result.failureText;
-        m_textures.assign(m_model.materials.size(), 0);
-    }
+    const SceneLoadResult result = LoadSceneModel(m_model, m_modelPath);
+    m_loadFailure = result.failureText;
+    m_textures.assign(m_model.materials.size(), 0);
 }
-
 void C3DShowDlg::ApplyAttitude() {
     static constexpr std::array<float, 3> kLevel{0.0f, 0.0f, 0.0f};
     for (const TransformCall& call : AttitudeCalls(m_attitude ? *m_attitude : kLevel)) {
@@ -167,7 +302,6 @@ void C3DShowDlg::DrawScene() {
         }
         glEnd();
     }
-    // QOpenGLWidget presents the frame itself once paintGL returns.
 }
 
 } // namespace orvanta::view3d

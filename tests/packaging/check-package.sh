@@ -51,7 +51,7 @@ done
 
 # Depends computed from the binaries, plus the platform plugins.
 depends=$(dpkg-deb -f "$deb" Depends)
-for package in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6openglwidgets6 \
+for package in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6opengl6 \
     libglu1-mesa qt6-qpa-plugins; do
     [[ ", $depends," == *", $package "* || ", $depends," == *", $package,"* ]] ||
         fail "Depends lacks $package: $depends"

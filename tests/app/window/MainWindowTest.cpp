@@ -799,6 +799,41 @@ TEST_F(MainWindowTest, TheModelTurnsOnlyWhileTheWindowIsActive) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return window_->view().TimerActive(); }, 2000));
 }
 
+// Redrawing the 3D view or the chart repaints that control alone: the window under it and
+// the other controls are not painted again.
+TEST_F(MainWindowTest, RedrawsOfTheViewAndTheChartRepaintOnlyThemselves) {
+    WriteConfig("EN");
+    Start();
+    QApplication::setActiveWindow(window_.get());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window_->view().TimerActive(); }, 2000));
+    QTest::qWait(300); // the repaint of the activation
+    struct PaintLog : QObject {
+        std::map<QObject*, int> paints;
+        bool eventFilter(QObject* object, QEvent* event) override {
+            paints[object] += event->type() == QEvent::Paint;
+            return false;
+        }
+    } log;
+    QWidget& chart = window_->chart().Chart();
+    const QList<QWidget*> all = window_->findChildren<QWidget*>() << window_.get();
+    for (QWidget* widget : all) {
+        widget->installEventFilter(&log);
+    }
+    window_->chart().Chart().Redraw();
+    QTest::qWait(4 * view3d::C3DShowDlg::kRedrawPeriodMs);
+    for (QWidget* widget : all) {
+        widget->removeEventFilter(&log);
+    }
+    EXPECT_GE(log.paints[&window_->view()], 2);
+    EXPECT_GE(log.paints[&chart], 1);
+    for (const auto& [object, count] : log.paints) {
+        if (object != &window_->view() && object != &chart && object != window_->Control(1145)) {
+            EXPECT_EQ(count, 0) << object->objectName().toStdString() << " "
+                                << object->metaObject()->className();
+        }
+    }
+}
+
 TEST_F(MainWindowTest, TheSkinDressesTheWindowAndFourControls) {
     WriteConfig("EN");
     ASSERT_TRUE(skin_.HasSkin());

@@ -4,9 +4,11 @@
 #include "WindowTestSupport.h"
 #include "chart/ChartItem.h"
 #include "protocol/MeasurementRecord.h"
+#include "view3d/C3DShowDlg.h"
 
 #include <QApplication>
 #include <QImage>
+#include <QProcess>
 #include <regex>
 #include <set>
 
@@ -248,6 +250,47 @@ TEST_P(WindowEndToEnd, UnpluggedDeviceLeavesTheWindowWorkingAndReopeningWorks) {
     EXPECT_EQ(Text(main_id::kOpenButton), "Close");
     window_->host().State().record.ItemText[slot::kRoll].clear();
     EXPECT_TRUE(RunUntil([this] { return !Slot(slot::kRoll).empty(); })) << "data flows again";
+}
+
+// The shipped program on a display without OpenGL (as over X forwarding without GLX or with
+// a broken driver): it runs, says so in the 3D panel in its language, records and closes.
+TEST_P(WindowEndToEnd, WithoutOpenGLTheProgramRunsRecordsAndCloses) {
+    if (GetParam().modelIndex != 1) {
+        GTEST_SKIP() << "one model is enough";
+    }
+    fs::copy_file(ORVANTA_PROGRAM, Root() / "bin" / "orvanta");
+    for (int language : {1, 0}) {
+        const bool english = language == 1;
+        StartSimulator(115200, /*autoDivider=*/10);
+        WriteConfig(language, 4);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("QT_XCB_GL_INTEGRATION", "none");
+        environment.insert("LD_PRELOAD", ORVANTA_PROGRAM_DRIVER);
+        environment.insert("ORVANTA_DRIVER_PICTURE",
+                           english ? "no-opengl-en.png" : "no-opengl-zh.png");
+        QProcess program;
+        program.setProcessEnvironment(environment);
+        program.start(QString::fromStdString((Root() / "bin" / "orvanta").string()), {});
+        ASSERT_TRUE(program.waitForFinished(60000));
+        const QString said = QString::fromUtf8(program.readAllStandardError());
+        EXPECT_EQ(program.exitStatus(), QProcess::NormalExit) << said.toStdString();
+        EXPECT_EQ(program.exitCode(), 0) << said.toStdString();
+        EXPECT_TRUE(
+            said.contains("driver: 3D panel: " + view3d::C3DShowDlg::UnavailableNotice(english)))
+            << said.toStdString();
+        EXPECT_TRUE(said.contains("driver: closing")) << said.toStdString();
+
+        std::vector<fs::path> csv;
+        for (const auto& entry : fs::directory_iterator(Root() / "data")) {
+            csv.push_back(entry.path());
+        }
+        ASSERT_EQ(csv.size(), 1u);
+        const std::string text = orvanta::testing::ReadFile(csv[0]);
+        EXPECT_GE(std::count(text.begin(), text.end(), '\n'), 10) << "header and rows";
+        fs::remove(csv[0]);
+        simulator_->Stop();
+        simulator_.reset();
+    }
 }
 
 // Pictures of the window as shipped with data flowing, in both languages, at the start size

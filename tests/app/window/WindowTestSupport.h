@@ -89,16 +89,21 @@ protected:
         ASSERT_TRUE(simulator_->Start(error)) << error;
     }
 
+    // The configuration file of a run against the simulator.
+    void WriteConfig(int languageFlag, int baudIndex) {
+        orvanta::testing::WriteFile(
+            Root() / "config" / "Config.ini",
+            std::string("[Config]\nLANGUAGE=") + (languageFlag == 1 ? "EN" : "CH") +
+                "\nMODEL=" + GetParam().name + "\nPROTOCOL=ASCII\nCOM=" + LinkPath() +
+                "\nBAUD=" + std::to_string(baudIndex) + "\nPARITY=0\nPATH=\n");
+    }
+
     // Starts the simulator and the window configured for it, and waits for the connect
     // sequence to end.
     void Open(int languageFlag = 1, std::uint8_t autoDivider = 0, std::uint32_t baud = 115200,
               int baudIndex = 4) {
         StartSimulator(baud, autoDivider);
-        orvanta::testing::WriteFile(
-            Root() / "config" / "Config.ini",
-            std::string("[Config]\nLANGUAGE=") + (languageFlag == 1 ? "EN" : "CN") +
-                "\nMODEL=" + GetParam().name + "\nPROTOCOL=ASCII\nCOM=" + LinkPath() +
-                "\nBAUD=" + std::to_string(baudIndex) + "\nPARITY=0\nPATH=\n");
+        WriteConfig(languageFlag, baudIndex);
         const FileLayout files = PortableLayout(Root());
         COrvantaDlg::Options options;
         options.host.configPath = files.configFile;
