@@ -450,9 +450,9 @@ void COrvantaDlg::FillContextMenu(QMenu& menu) {
         menu.addAction(m_startLanguage == 1 ? QStringLiteral("Capture raw bytes with recordings")
                                             : QStringLiteral("记录时同时保存原始数据"));
     capture->setCheckable(true);
-    capture->setChecked(m_host->CaptureWithRecordings());
+    capture->setChecked(m_host->Recording().CaptureWithRecordings());
     connect(capture, &QAction::toggled, this,
-            [this](bool on) { m_host->SetCaptureWithRecordings(on); });
+            [this](bool on) { m_host->Recording().SetCaptureWithRecordings(on); });
     const std::string_view aboutText =
         res::LoadString(res::string_id::kAboutMenu, res::LanguageFromFlag(m_startLanguage));
     if (!aboutText.empty()) {

@@ -128,7 +128,7 @@ int RunHeadless(const HeadlessOptions& options, const HeadlessEnvironment& envir
     const auto tellNoPort = [&] {
         ui.ShowMessage("Message", host.Text(102), MessageIcon::Exclamation);
     };
-    host.SetNoPortListener([&](bool messageShown) {
+    host.Connection().SetNoPortListener([&](bool messageShown) {
         if (!messageShown) {
             tellNoPort();
         }
@@ -143,7 +143,7 @@ int RunHeadless(const HeadlessOptions& options, const HeadlessEnvironment& envir
             << " yaw=" << text[2] << '\n'
             << std::flush;
     };
-    host.SetRateTickListener([&] { printStatus(miscountAtTick); });
+    host.Status().SetRateTickListener([&] { printStatus(miscountAtTick); });
     bool replayDamaged = false;
     host.SetReplayEndListener([&](const recording::ReplayEnd& end) {
         // The state the capture left, whatever the last tick showed.
@@ -152,19 +152,19 @@ int RunHeadless(const HeadlessOptions& options, const HeadlessEnvironment& envir
         loop.Quit();
     });
     bool connectApplied = false;
-    host.SetConnectFinishedListener([&] {
+    host.Connection().SetConnectFinishedListener([&] {
         if (connectApplied) {
             return;
         }
         connectApplied = true;
         if (options.mode) {
             ui.SelectListItem(Dialog::Main, main_id::kModeList, *options.mode);
-            host.OnModeListChanged();
+            host.Commands().OnModeListChanged();
         }
         if (options.frequencyIndex) {
             ui.SelectListItem(Dialog::Main, main_id::kFrequencyList, *options.frequencyIndex);
-            host.OnFrequencyListChanged();
-            host.OnFrequencySet();
+            host.Commands().OnFrequencyListChanged();
+            host.Commands().OnFrequencySet();
         }
     });
 
@@ -172,7 +172,7 @@ int RunHeadless(const HeadlessOptions& options, const HeadlessEnvironment& envir
     host.ReadConfiguration();
     if (options.model) {
         ui.SelectListItem(Dialog::Main, main_id::kModelList, *options.model);
-        host.OnModelListChanged();
+        host.Models().OnModelListChanged();
     }
     if (options.baud) {
         const std::string wanted = std::to_string(*options.baud);
@@ -206,16 +206,16 @@ int RunHeadless(const HeadlessOptions& options, const HeadlessEnvironment& envir
     }
 
     if (options.port) {
-        host.SelectPortPath(*options.port);
+        host.Connection().SelectPortPath(*options.port);
     }
     // From before the connect sequence, which a replay needs to decode as this run does.
-    if (options.capture && !host.StartCapture(*options.capture)) {
+    if (options.capture && !host.Recording().StartCapture(*options.capture)) {
         err << "orvanta: the capture could not be started\n";
         host.Close();
         return 2;
     }
     if (options.port) {
-        host.ToggleOpen(); // tells the user itself when the open fails
+        host.Connection().ToggleOpen(); // tells the user itself when the open fails
     } else if (!host.ConnectConfiguredPort() && !noPort && !host.Replaying()) {
         tellNoPort(); // the scan found nothing
     }
@@ -226,7 +226,7 @@ int RunHeadless(const HeadlessOptions& options, const HeadlessEnvironment& envir
     host.ApplyModelAtStart();
     host.StartRateTimerAndWorker();
     if (options.record) {
-        host.OnRecordButton();
+        host.Recording().OnRecordButton();
     }
 
     const auto deadline =
@@ -236,9 +236,9 @@ int RunHeadless(const HeadlessOptions& options, const HeadlessEnvironment& envir
             : MainLoop::Clock::time_point::max();
     loop.Run(deadline, [] { return g_stopSignal.load(); });
 
-    host.FlushEcho();
+    host.Status().FlushEcho();
     if (host.Recorder().Recording()) {
-        host.OnRecordButton();
+        host.Recording().OnRecordButton();
     }
     host.Close();
     return noPort ? 3 : replayDamaged ? 4 : 0;

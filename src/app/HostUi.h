@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace orvanta::app {
 
@@ -51,6 +52,15 @@ public:
     // The folder picker; nothing when the user cancels or there is no picker.
     virtual std::optional<std::string> PickFolder(std::string_view title) = 0;
 };
+
+// Empties a list, inserts entries in their order and selects the first.
+inline void FillList(HostUi& ui, Dialog dialog, int id, const std::vector<std::string>& entries) {
+    ui.ClearList(dialog, id);
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        ui.InsertListItem(dialog, id, static_cast<int>(i), entries[i]);
+    }
+    ui.SelectListItem(dialog, id, 0);
+}
 
 // The main window's timers, keyed by their fixed ids; the host gets OnTimer(id).
 enum TimerId : int {

@@ -38,41 +38,49 @@ QString MonitorShape(std::string_view text) {
 
 void BindMainPanels(const ControlLookup& control, Host& host) {
     namespace m = main_id;
-    OnClick(control, m::kOpenButton, [&host] { host.ToggleOpen(); });
-    OnChosen(control, m::kPortList, [&host] { host.OnPortListChanged(); });
-    OnChosen(control, m::kBaudList, [&host] { host.OnBaudListChanged(); });
-    OnChosen(control, m::kParityList, [&host] { host.OnParityListChanged(); });
-    OnChosen(control, m::kModelList, [&host] { host.OnModelListChanged(); });
+    ConnectionControl& link = host.Connection();
+    OnClick(control, m::kOpenButton, [&link] { link.ToggleOpen(); });
+    OnChosen(control, m::kPortList, [&link] { link.OnPortListChanged(); });
+    OnChosen(control, m::kBaudList, [&link] { link.OnBaudListChanged(); });
+    OnChosen(control, m::kParityList, [&link] { link.OnParityListChanged(); });
+    ModelView& models = host.Models();
+    OnChosen(control, m::kModelList, [&models] { models.OnModelListChanged(); });
     // The protocol list has one entry and no effect.
-    OnClick(control, m::kConnectButton, [&host] { host.OnConnectButton(); });
+    OnClick(control, m::kConnectButton, [&link] { link.OnConnectButton(); });
 
-    OnChosen(control, m::kModeList, [&host] { host.OnModeListChanged(); });
-    OnChosen(control, m::kFrequencyList, [&host] { host.OnFrequencyListChanged(); });
-    OnClick(control, m::kDeviceBaudSet, [&host] { host.OnDeviceBaudSet(); });
-    OnClick(control, m::kFrequencySet, [&host] { host.OnFrequencySet(); });
-    OnClick(control, m::kGravitySet, [&host] { host.OnGravitySet(); });
-    OnClick(control, m::kSaveButton, [&host] { host.OnSave(); });
+    DeviceCommands& commands = host.Commands();
+    OnChosen(control, m::kModeList, [&commands] { commands.OnModeListChanged(); });
+    OnChosen(control, m::kFrequencyList, [&commands] { commands.OnFrequencyListChanged(); });
+    OnClick(control, m::kDeviceBaudSet, [&commands] { commands.OnDeviceBaudSet(); });
+    OnClick(control, m::kFrequencySet, [&commands] { commands.OnFrequencySet(); });
+    OnClick(control, m::kGravitySet, [&commands] { commands.OnGravitySet(); });
+    OnClick(control, m::kSaveButton, [&commands] { commands.OnSave(); });
 
-    OnClick(control, m::kRecordButton, [&host] { host.OnRecordButton(); });
-    OnClick(control, m::kBrowseButton, [&host] { host.OnBrowse(); });
+    RecordingControl& recording = host.Recording();
+    OnClick(control, m::kRecordButton, [&recording] { recording.OnRecordButton(); });
+    OnClick(control, m::kBrowseButton, [&recording] { recording.OnBrowse(); });
 
     for (int id : {m::kAngleDegrees, m::kAngleRadians}) {
-        OnClick(control, id, [&host] { host.OnAngleUnit(); });
+        OnClick(control, id, [&recording] { recording.OnAngleUnit(); });
     }
     for (int id : {m::kAccelG, m::kAccelMs2}) {
-        OnClick(control, id, [&host] { host.OnAccelUnit(); });
+        OnClick(control, id, [&recording] { recording.OnAccelUnit(); });
     }
     for (int id : {m::kLanguageChinese, m::kLanguageEnglish}) {
-        OnClick(control, id, [&host] { host.OnLanguageRadio(); });
+        OnClick(control, id, [&recording] { recording.OnLanguageRadio(); });
     }
+    OutputItemBoxes& boxes = host.ItemBoxes();
     for (const ItemBox& box : kMainItemBoxes) {
-        OnClick(control, box.id, [&host, id = box.id] { host.LockOutputItemBox(id); });
+        OnClick(control, box.id, [&boxes, id = box.id] { boxes.LockOutputItemBox(id); });
     }
 }
 
 void BindDataPage(CDataShowDlg& page, Host& host) {
-    page.SetActions({[&host] { host.OnItemSet(); }, [&host] { host.OnCalibrationSet(); },
-                     [&host] { host.OnDeclinationOk(); }, [&host] { host.OnDeclinationRadio(); }});
+    DeviceCommands& commands = host.Commands();
+    page.SetActions({[&commands] { commands.OnItemSet(); },
+                     [&commands] { commands.OnCalibrationSet(); },
+                     [&commands] { commands.OnDeclinationOk(); },
+                     [&commands] { commands.OnDeclinationRadio(); }});
 }
 
 bool SetStatusText(QWidget& mainWindow, QLabel& label, const QString& text) {

@@ -79,6 +79,7 @@ bool CaptureReplay::StartMonitor() {
     if (reader_ == nullptr || thread_.joinable()) {
         return false;
     }
+    listener_.OnReplayStarting(reader_->Note());
     stopRequested_ = false;
     clock_.Rearm();
     running_ = true;

@@ -60,13 +60,16 @@ struct ReplayEnd {
     std::uint64_t damageOffset = 0;
 };
 
-// What a replay hands over besides the device's blocks, on the replay thread.
-// OnCapturedSend and OnCapturedNote return only once the owner's thread has handled them,
-// as the owner's block deliveries do, so everything arrives in the capture's order.
-// OnReplayEnded must not wait for the owner's thread (queue it there).
+// What a replay hands over besides the device's blocks. OnReplayStarting comes on the
+// owner's thread, from StartMonitor; the others on the replay thread. OnCapturedSend and
+// OnCapturedNote return only once the owner's thread has handled them, as the owner's block
+// deliveries do, so everything arrives in the capture's order. OnReplayEnded must not wait
+// for the owner's thread (queue it there).
 class ReplayListener {
 public:
     virtual ~ReplayListener() = default;
+    // The note at the capture's start, before any of its records is played.
+    virtual void OnReplayStarting(const CaptureNote& note) = 0;
     virtual void OnCapturedSend(const std::uint8_t* bytes, std::size_t length) = 0;
     virtual void OnCapturedNote(const CaptureNote& note) = 0;
     virtual void OnReplayEnded(const ReplayEnd& end) = 0;
@@ -100,7 +103,8 @@ public:
     // open plays the capture from its start.
     bool OpenLink(serial::SerialPortOwner* owner, const std::string& devicePath, std::uint32_t baud,
                   char parity) override;
-    // Plays the records after the note; false when nothing is open or it has been played.
+    // Hands the note to the listener, then plays the records after it; false when nothing
+    // is open or it has been played.
     bool StartMonitor() override;
     // A replay sends nothing: always false.
     bool QueueSend(const std::uint8_t* bytes, std::size_t length) override;
@@ -110,6 +114,7 @@ public:
     // Monitoring while records are being played; Open once they all have been.
     serial::PortState State() const override { return state_.load(); }
     std::string DevicePath() const override { return path_; }
+    bool TalksToDevice() const override { return false; }
 
     const std::string& OpenError() const { return openError_; }
     const CaptureNote& Note() const;

@@ -63,6 +63,7 @@ public:
     // The line settings the port computed for the driver at the last OpenLink.
     LineParameters LineSettingsInForce() const;
     std::string DevicePath() const override;
+    bool TalksToDevice() const override { return true; }
 
 private:
     static constexpr int kNoPort = -1;     // closed

@@ -32,6 +32,9 @@ public:
 
     virtual PortState State() const = 0;
     virtual std::string DevicePath() const = 0;
+    // False for a link that plays what a device sent earlier: nothing at its end reads the
+    // frames (QueueSend refuses them), and it has no line settings to change.
+    virtual bool TalksToDevice() const = 0;
 };
 
 } // namespace orvanta::serial

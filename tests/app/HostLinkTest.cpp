@@ -75,7 +75,7 @@ TEST_P(HostLinkTest, DefaultAnswerPollingDecodesTheDevicesItems) {
 TEST_P(HostLinkTest, SpecifiedAnswerPollingSendsTheBoxesMask) {
     Connect();
     ui_.SelectListItem(Dialog::Main, main_id::kModeList, 1);
-    host_->OnModeListChanged();
+    host_->Commands().OnModeListChanged();
     for (const ItemBox& box : kMainItemBoxes) {
         ui_.SetChecked(Dialog::Main, box.id, box.bit == 0x2 || box.bit == 0x10);
     }
@@ -107,7 +107,7 @@ TEST_P(HostLinkTest, AcknowledgedDeviceBaudReopensThePortAndDataKeepsFlowing) {
     RunFor(600ms);
     shown_.clear();
     ui_.SelectListItem(Dialog::Main, main_id::kDeviceBaudList, 5); // 230400, or 256000
-    host_->OnDeviceBaudSet();
+    host_->Commands().OnDeviceBaudSet();
     ASSERT_TRUE(RunUntil([this] { return !shown_.empty(); })) << Echo();
     EXPECT_EQ(shown_.back().text, "Successful Operation!!");
     const std::uint32_t expected = GetParam().modelIndex == 0 ? 230400u : 256000u;
@@ -126,11 +126,11 @@ TEST_P(HostLinkTest, RecordingWritesOneRowPerGoodFrameAndNothingIsLostAtStop) {
     MakeHost();
     host_->Initialise();
     ASSERT_TRUE(RunUntil([this] { return Connected(); }));
-    host_->OnRecordButton();
+    host_->Recording().OnRecordButton();
     RunFor(1500ms);
     simulators_[0]->Stop(); // no frame after this one
     RunFor(400ms);
-    host_->OnRecordButton();
+    host_->Recording().OnRecordButton();
     const auto counters = simulators_[0]->Counters();
     host_->Close();
     const std::string csv = ProgramFolder::ReadFile(host_->Recorder().CsvPath());

@@ -136,7 +136,7 @@ TEST_F(HostLogicTest, ModelChangeRebuildsListsBoxesAndHeader) {
     host_->ApplyModelAtStart();
     const auto chooseModel = [this](int index) {
         ui_.SelectListItem(Dialog::Main, main_id::kModelList, index);
-        host_->OnModelListChanged();
+        host_->Models().OnModelListChanged();
     };
     ui_.SelectListItem(Dialog::Main, main_id::kFrequencyList, 9); // 100
     chooseModel(1);
@@ -188,7 +188,7 @@ TEST_F(HostLogicTest, DeviceStatusTextsInBothLanguages) {
         MakeHost(language);
         for (const Case& test : cases) {
             shown_.clear();
-            host_->ShowDeviceStatus(test.status);
+            host_->Commands().ShowDeviceStatus(test.status);
             ASSERT_EQ(shown_.size(), 1u);
             EXPECT_EQ(shown_[0].caption, "Message");
             EXPECT_EQ(shown_[0].text, language == 1 ? test.english : test.chinese)
@@ -201,12 +201,12 @@ TEST_F(HostLogicTest, DeviceStatusTextsInBothLanguages) {
 TEST_F(HostLogicTest, OnlyTheLastOfTwoSettingsIsPendingAndApplied) {
     MakeHost();
     host_->FillLists();
-    host_->OnSave();
+    host_->Commands().OnSave();
     ui_.SetText(Dialog::Main, main_id::kGravityBox, "  9.81abc");
-    host_->OnGravitySet();
+    host_->Commands().OnGravitySet();
     EXPECT_TRUE(host_->State().AwaitingAck);
     EXPECT_EQ(host_->State().PendingCommand.load(), static_cast<int>(PendingKind::Gravity));
-    host_->ShowDeviceStatus(0);
+    host_->Commands().ShowDeviceStatus(0);
     EXPECT_FALSE(host_->State().AwaitingAck);
     EXPECT_EQ(host_->State().PendingCommand.load(), 0);
     EXPECT_FLOAT_EQ(host_->State().record.GravityValue, 9.81f);
@@ -218,7 +218,7 @@ TEST_F(HostLogicTest, OutputItemBoxesFollowTheModeOnClick) {
     for (int mode : {0, 1, 2}) {
         host_->State().OutputMode = mode;
         ui_.SetChecked(Dialog::Main, 1126, true); // the click has just checked it
-        host_->LockOutputItemBox(1126);
+        host_->ItemBoxes().LockOutputItemBox(1126);
         EXPECT_EQ(ui_.IsChecked(Dialog::Main, 1126), mode == 1) << mode;
     }
 }
@@ -250,8 +250,8 @@ TEST_F(HostLogicTest, ChartItemsAreRefusedPerModel) {
 TEST_F(HostLogicTest, NothingGoesOutWithoutAPortButSettingsBecomePending) {
     MakeHost();
     host_->FillLists();
-    host_->OnSave();
-    host_->OnFrequencySet();
+    host_->Commands().OnSave();
+    host_->Commands().OnFrequencySet();
     EXPECT_TRUE(host_->State().AwaitingAck);
     EXPECT_TRUE(host_->Receiver().MonitorText().empty());
     EXPECT_FALSE(host_->State().PollingActive);
@@ -404,9 +404,9 @@ TEST_F(HostLogicTest, ARepeatedSettingCarriesItsOwnBytes) {
     host_->FillLists();
     host_->State().PortOpen = true; // frames go nowhere, but they are sent
     ui_.SetText(Dialog::Main, main_id::kGravityBox, "9.81");
-    host_->OnGravitySet();
+    host_->Commands().OnGravitySet();
     ui_.SetText(Dialog::DataPage, page_id::kDeclinationBox, "-4.5");
-    host_->OnDeclinationOk();
+    host_->Commands().OnDeclinationOk();
     ASSERT_EQ(seen.size(), 2u);
     // The declination frame leaves while the gravity is still the pending setting.
     EXPECT_EQ(seen[1].kind, PendingKind::Gravity);
@@ -433,10 +433,10 @@ TEST_F(HostLogicTest, TypedNumbersReadWithAPointUnderADecimalCommaLocale) {
     MakeHost();
     host_->FillLists();
     ui_.SetText(Dialog::Main, main_id::kGravityBox, " 9.81");
-    host_->OnGravitySet();
-    host_->ShowDeviceStatus(0);
+    host_->Commands().OnGravitySet();
+    host_->Commands().ShowDeviceStatus(0);
     ui_.SetText(Dialog::DataPage, page_id::kDeclinationBox, "-4.25°");
-    host_->OnDeclinationOk();
+    host_->Commands().OnDeclinationOk();
     std::setlocale(LC_ALL, previous.c_str());
     EXPECT_FLOAT_EQ(host_->State().StagedGravity, 9.81f);
     EXPECT_EQ(host_->State().record.GravityText, "9.810");

@@ -44,6 +44,7 @@ public:
     }
     void OnSerialEventChar(std::string_view) override {}
     void DispatchPendingDelivery() override {}
+    void OnReplayStarting(const CaptureNote& note) override { startNote = note; }
     void OnCapturedSend(const std::uint8_t* bytes, std::size_t length) override {
         Add("tx", Bytes(bytes, bytes + length));
     }
@@ -69,6 +70,7 @@ public:
         events.emplace_back(kind, std::move(bytes));
     }
 
+    CaptureNote startNote;
     std::vector<std::pair<std::string, Bytes>> events;
     std::optional<ReplayEnd> end;
     std::string devicePath;
@@ -123,6 +125,7 @@ TEST(CaptureReplayTest, RecordsComeInOrderAtTheCapturedTimesDividedByTheSpeed) {
     EXPECT_FALSE(replay.QueueSend(kSomeFrame.data(), kSomeFrame.size()));
     replay.SetSpeed(ReplaySpeed{false, 2.0});
     ASSERT_TRUE(replay.StartMonitor());
+    EXPECT_EQ(owner.startNote, replay.Note()) << "handed over by StartMonitor";
     const ReplayEnd end = owner.WaitForEnd();
     EXPECT_EQ(replay.State(), serial::PortState::Open);
     replay.CloseLink();

@@ -905,18 +905,18 @@ TEST_F(MainWindowTest, AStatusBoxStillOpenIsNotOpenedAgain) {
         return found;
     };
     const QString success = "Successful Operation!!";
-    window_->host().ShowDeviceStatus(0);
-    window_->host().ShowDeviceStatus(0);
+    window_->host().Commands().ShowDeviceStatus(0);
+    window_->host().Commands().ShowDeviceStatus(0);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !open(success).isEmpty(); }));
     QTest::qWait(50);
     EXPECT_EQ(open(success).size(), 1);
     EXPECT_EQ(open(success).front()->windowTitle(), "Message");
-    window_->host().ShowDeviceStatus(9);
+    window_->host().Commands().ShowDeviceStatus(9);
     EXPECT_EQ(open("Param error!!").size(), 1) << "another text has a box of its own";
 
     open(success).front()->accept();
     ASSERT_TRUE(QTest::qWaitFor([&] { return open(success).isEmpty(); }));
-    window_->host().ShowDeviceStatus(0);
+    window_->host().Commands().ShowDeviceStatus(0);
     EXPECT_EQ(open(success).size(), 1) << "once closed, the box opens again";
 }
 

@@ -109,7 +109,7 @@ TEST_P(WindowCapture, TheMenuSwitchMakesEachRecordingWriteACapture) {
         EXPECT_FALSE(capture->isChecked()); // CAPTURE is 0 when missing
         capture->setChecked(true);
     }
-    EXPECT_TRUE(window_->host().CaptureWithRecordings());
+    EXPECT_TRUE(window_->host().Recording().CaptureWithRecordings());
     EXPECT_NE(orvanta::testing::ReadFile(Root() / "config" / "Config.ini").find("CAPTURE=1"),
               std::string::npos);
 
@@ -117,7 +117,7 @@ TEST_P(WindowCapture, TheMenuSwitchMakesEachRecordingWriteACapture) {
     const fs::path csv = window_->host().Recorder().CsvPath();
     RunFor(1500ms);
     Click(Main(main_id::kRecordButton));
-    EXPECT_FALSE(window_->host().Capturing());
+    EXPECT_FALSE(window_->host().Recording().Capturing());
     ASSERT_TRUE(RunUntil([&] { return CsvRows(csv) >= 10; }, 10s));
     fs::path capture = csv;
     capture.replace_extension(".pcap");

@@ -127,7 +127,7 @@ protected:
             });
         window_->ui().SetFolderPicker([this](std::string_view) { return picked_; });
         connected_ = false;
-        window_->host().SetConnectFinishedListener([this] { connected_ = true; });
+        window_->host().Connection().SetConnectFinishedListener([this] { connected_ = true; });
         window_->Initialise();
         window_->show();
         ASSERT_TRUE(RunUntil([this] { return connected_; })) << "connect sequence";
