@@ -2,13 +2,17 @@
 
 #include "app/HeadlessRun.h"
 #include "app/LanguageChoice.h"
+#include "app/StopSignals.h"
+#include "serial/EventFd.h"
 
 #include <QApplication>
 #include <QLocale>
+#include <QSocketNotifier>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <unistd.h>
@@ -82,6 +86,20 @@ int COrvantaApp::Run(int& argc, char** argv, const WindowOptions& windowOptions)
         }
         {
             COrvantaDlg window(std::move(options));
+            // SIGTERM (a logout, a kill) and SIGINT end the program as closing the window
+            // does: a running recording is written out and the port's settings restored.
+            serial::EventFd stopRequest;
+            std::optional<StopSignals> signals;
+            std::optional<QSocketNotifier> stopNotifier;
+            if (stopRequest.Create()) {
+                signals.emplace(stopRequest.fd());
+                stopNotifier.emplace(stopRequest.fd(), QSocketNotifier::Read);
+                QObject::connect(&*stopNotifier, &QSocketNotifier::activated, &window, [&] {
+                    stopRequest.Reset();
+                    window.close();
+                    QApplication::quit(); // also out of a dialog's own loop
+                });
+            }
             window.Initialise();
             window.show();
             // A dialog run modally starts as the active window.

@@ -5,45 +5,14 @@
 #include "app/Host.h"
 #include "app/LanguageChoice.h"
 #include "app/MainLoop.h"
+#include "app/StopSignals.h"
 #include "serial/PortDescription.h"
 
-#include <atomic>
-#include <csignal>
 #include <cstdlib>
 #include <iostream>
 #include <mutex>
 
 namespace orvanta::app {
-
-namespace {
-
-std::atomic<bool> g_stopSignal{false};
-
-extern "C" void OnStopSignal(int) {
-    g_stopSignal = true;
-}
-
-class StopSignals {
-public:
-    StopSignals() {
-        g_stopSignal = false;
-        struct sigaction action {};
-        action.sa_handler = OnStopSignal;
-        sigemptyset(&action.sa_mask);
-        sigaction(SIGINT, &action, &oldInt_);
-        sigaction(SIGTERM, &action, &oldTerm_);
-    }
-    ~StopSignals() {
-        sigaction(SIGINT, &oldInt_, nullptr);
-        sigaction(SIGTERM, &oldTerm_, nullptr);
-    }
-
-private:
-    struct sigaction oldInt_ {};
-    struct sigaction oldTerm_ {};
-};
-
-} // namespace
 
 void PrintPortList(std::ostream& out, const std::filesystem::path& configPath,
                    const std::string& sysfsRoot, const std::string& deviceDir) {
@@ -234,7 +203,7 @@ int RunHeadless(const HeadlessOptions& options, const HeadlessEnvironment& envir
             ? MainLoop::Clock::now() + std::chrono::duration_cast<MainLoop::Clock::duration>(
                                            std::chrono::duration<double>(*options.durationSeconds))
             : MainLoop::Clock::time_point::max();
-    loop.Run(deadline, [] { return g_stopSignal.load(); });
+    loop.Run(deadline, [] { return StopSignals::Requested(); });
 
     host.Status().FlushEcho();
     if (host.Recorder().Recording()) {

@@ -1,7 +1,8 @@
 // Preloaded (LD_PRELOAD) into the shipped program by the window tests: once the window shows
 // data it reports the texts shown in the 3D panel, starts a recording as a user does, lets it
 // run, saves a picture of the window (ORVANTA_ARTIFACTS/ORVANTA_DRIVER_PICTURE) and closes
-// the window. It reports on stderr, each line starting with "driver: ".
+// the window, or with ORVANTA_DRIVER_LEAVE_OPEN leaves it open and recording. It reports on
+// stderr, each line starting with "driver: ".
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCoreApplication>
@@ -52,6 +53,11 @@ protected:
             m_recordingSince = m_clock.elapsed();
         } else if (m_clock.elapsed() - m_recordingSince > 2000) {
             SavePicture(*window);
+            if (std::getenv("ORVANTA_DRIVER_LEAVE_OPEN") != nullptr) {
+                Say("recorded");
+                killTimer(m_timer);
+                return;
+            }
             Say("closing");
             killTimer(m_timer);
             window->close();

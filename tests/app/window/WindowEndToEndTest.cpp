@@ -9,7 +9,10 @@
 #include <QApplication>
 #include <QImage>
 #include <QProcess>
+#include <fcntl.h>
 #include <regex>
+#include <termios.h>
+#include <unistd.h>
 #include <set>
 
 namespace orvanta::app::testing {
@@ -291,6 +294,56 @@ TEST_P(WindowEndToEnd, WithoutOpenGLTheProgramRunsRecordsAndCloses) {
         simulator_->Stop();
         simulator_.reset();
     }
+}
+
+// A logout or a kill sends SIGTERM: the program ends as closing its window does, the
+// recording written out and the port's settings as they were before the open.
+TEST_P(WindowEndToEnd, SigtermEndsTheProgramAsClosingTheWindowDoes) {
+    if (GetParam().modelIndex != 1) {
+        GTEST_SKIP() << "one model is enough";
+    }
+    fs::copy_file(ORVANTA_PROGRAM, Root() / "bin" / "orvanta");
+    StartSimulator(115200, /*autoDivider=*/10);
+    WriteConfig(1, 4);
+    const auto lineSettings = [this] {
+        termios settings{};
+        const int fd = ::open(LinkPath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        EXPECT_GE(fd, 0);
+        EXPECT_EQ(::tcgetattr(fd, &settings), 0);
+        ::close(fd);
+        return settings;
+    };
+    const termios before = lineSettings();
+
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("LD_PRELOAD", ORVANTA_PROGRAM_DRIVER);
+    environment.insert("ORVANTA_DRIVER_LEAVE_OPEN", "1");
+    QProcess program;
+    program.setProcessEnvironment(environment);
+    program.setReadChannel(QProcess::StandardError);
+    program.start(QString::fromStdString((Root() / "bin" / "orvanta").string()), {});
+    QString said;
+    while (!said.contains("driver: recorded") && program.waitForReadyRead(30000)) {
+        said += QString::fromUtf8(program.readAllStandardError());
+    }
+    ASSERT_TRUE(said.contains("driver: recorded")) << said.toStdString();
+    program.terminate(); // SIGTERM
+    ASSERT_TRUE(program.waitForFinished(20000));
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 0);
+
+    std::vector<fs::path> csv;
+    for (const auto& entry : fs::directory_iterator(Root() / "data")) {
+        csv.push_back(entry.path());
+    }
+    ASSERT_EQ(csv.size(), 1u);
+    const std::string text = orvanta::testing::ReadFile(csv[0]);
+    EXPECT_GE(std::count(text.begin(), text.end(), '\n'), 20) << "two seconds at 20 frames/s";
+    const termios after = lineSettings();
+    EXPECT_EQ(cfgetispeed(&after), cfgetispeed(&before));
+    EXPECT_EQ(after.c_cflag, before.c_cflag);
+    EXPECT_EQ(after.c_lflag, before.c_lflag);
+    EXPECT_EQ(after.c_iflag, before.c_iflag);
 }
 
 // Pictures of the window as shipped with data flowing, in both languages, at the start size
