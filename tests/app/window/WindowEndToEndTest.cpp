@@ -11,9 +11,9 @@
 #include <QProcess>
 #include <fcntl.h>
 #include <regex>
+#include <set>
 #include <termios.h>
 #include <unistd.h>
-#include <set>
 
 namespace orvanta::app::testing {
 namespace {
@@ -25,6 +25,14 @@ protected:
     bool HasPage() const { return GetParam().modelIndex != 1; }
     bool Hidden(int id) const { return Main(id)->isHidden(); }
     bool PageHidden(int id) const { return Page(id)->isHidden(); }
+    // What the program's runs left in its data folder.
+    std::vector<fs::path> DataFiles() const {
+        std::vector<fs::path> files;
+        for (const auto& entry : fs::directory_iterator(Root() / "data")) {
+            files.push_back(entry.path());
+        }
+        return files;
+    }
     void WaitForData() {
         ASSERT_TRUE(RunUntil([this] { return !Slot(slot::kRoll).empty(); })) << "no data";
     }
@@ -283,10 +291,7 @@ TEST_P(WindowEndToEnd, WithoutOpenGLTheProgramRunsRecordsAndCloses) {
             << said.toStdString();
         EXPECT_TRUE(said.contains("driver: closing")) << said.toStdString();
 
-        std::vector<fs::path> csv;
-        for (const auto& entry : fs::directory_iterator(Root() / "data")) {
-            csv.push_back(entry.path());
-        }
+        const std::vector<fs::path> csv = DataFiles();
         ASSERT_EQ(csv.size(), 1u);
         const std::string text = orvanta::testing::ReadFile(csv[0]);
         EXPECT_GE(std::count(text.begin(), text.end(), '\n'), 10) << "header and rows";
@@ -332,10 +337,7 @@ TEST_P(WindowEndToEnd, SigtermEndsTheProgramAsClosingTheWindowDoes) {
     EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(program.exitCode(), 0);
 
-    std::vector<fs::path> csv;
-    for (const auto& entry : fs::directory_iterator(Root() / "data")) {
-        csv.push_back(entry.path());
-    }
+    const std::vector<fs::path> csv = DataFiles();
     ASSERT_EQ(csv.size(), 1u);
     const std::string text = orvanta::testing::ReadFile(csv[0]);
     EXPECT_GE(std::count(text.begin(), text.end(), '\n'), 20) << "two seconds at 20 frames/s";
