@@ -46,14 +46,15 @@ struct Shown {
     std::string text;
 };
 
-// A program folder (bin/, config/ with the shipped skin, data/), and the window made as the
-// application makes it, with no serial port to find.
+// A program folder (bin/, config/ with the shipped skin and model, data/), and the window
+// made as the application makes it, with no serial port to find.
 class MainWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
         fs::create_directories(dir_.path() / "bin");
         fs::create_directories(dir_.path() / "config");
         fs::copy_file(ORVANTA_SKIN_FILE, dir_.path() / "config" / "Int.smf");
+        fs::copy_file(ORVANTA_MODEL_FILE, dir_.path() / "config" / "Mod.3DS");
         skin_.Start(nullptr, "SCRIBBLE", 0, 0);
         skin_.LoadSkinFile(PortableLayout(dir_.path()).skinFile.c_str());
     }
