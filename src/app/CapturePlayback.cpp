@@ -23,13 +23,9 @@ void CapturePlayback::ReapplyStartNote() {
 
 void CapturePlayback::ReplaySentFrame(const std::uint8_t* bytes, std::size_t length) {
     capture_.Append(recording::CaptureDirection::HostToDevice, bytes, length);
-    std::string& monitor = receiver_.MonitorText();
-    monitor += "Tx: ";
-    protocol::AppendHexEcho(monitor, bytes, length);
-    monitor += "\r\n";
     // What sending did to the receiver; the reply timer stays off, as its time-out would
     // land elsewhere in the stream than it did.
-    receiver_.SetState(protocol::ReceiveState::AwaitingReply);
+    receiver_.OnFrameSent(bytes, length);
     // The specified-items poll carries the mask its reply is decoded with.
     constexpr std::size_t kMaskPollLength = 12;
     if (length == kMaskPollLength &&

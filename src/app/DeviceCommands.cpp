@@ -96,11 +96,7 @@ void DeviceCommands::SendFrame(const protocol::CommandFrame& frame) {
         capture_.Append(recording::CaptureDirection::HostToDevice, frame.bytes.data(),
                         frame.length);
     }
-    std::string& monitor = receiver_.MonitorText();
-    monitor += "Tx: ";
-    protocol::AppendHexEcho(monitor, frame.bytes.data(), frame.length);
-    monitor += "\r\n";
-    receiver_.SetState(ReceiveState::AwaitingReply);
+    receiver_.OnFrameSent(frame.bytes.data(), frame.length);
     timers_.StartTimer(kReplyTimer, kReplyPeriod);
 }
 

@@ -159,6 +159,13 @@ std::size_t FrameReceiver::CollectBody(const std::uint8_t* bytes, std::size_t co
     return span;
 }
 
+void FrameReceiver::OnFrameSent(const std::uint8_t* bytes, std::size_t length) {
+    monitorText_ += "Tx: ";
+    AppendHexEcho(monitorText_, bytes, length);
+    monitorText_ += "\r\n";
+    state_ = ReceiveState::AwaitingReply;
+}
+
 void FrameReceiver::Store(const std::uint8_t* bytes, std::size_t count) {
     std::memcpy(buffer_.data() + count_, bytes, count);
     count_ += count;

@@ -60,8 +60,12 @@ public:
     ReceiveState State() const { return state_; }
     void SetState(ReceiveState state) { state_ = state; }
 
-    // The echo: "Rx: ", "%02x " per byte of each collected frame, "\r\n". The sender
-    // appends its "Tx: " lines here and the echo timer moves the text out.
+    // A command frame went to the device: its "Tx: " line joins the echo and the reply is
+    // awaited.
+    void OnFrameSent(const std::uint8_t* bytes, std::size_t length);
+
+    // The echo: "Rx: ", "%02x " per byte of each collected frame, "\r\n", and the sent
+    // frames' "Tx: " lines; the echo timer moves the text out.
     std::string& MonitorText() { return monitorText_; }
     const std::string& MonitorText() const { return monitorText_; }
 
