@@ -39,7 +39,7 @@ public:
     virtual void SelectListItem(Dialog dialog, int id, int position) = 0;
     virtual int ListSelection(Dialog dialog, int id) const = 0;
 
-    // The monitor box (upper case, at most 65,535 characters).
+    // The monitor box (upper case, at most kMonitorLimit characters).
     virtual std::size_t MonitorLength() const = 0;
     virtual void AppendMonitorText(std::string_view text) = 0;
     virtual void ReplaceMonitorText(std::string_view text) = 0;
@@ -52,6 +52,9 @@ public:
     // The folder picker; nothing when the user cancels or there is no picker.
     virtual std::optional<std::string> PickFolder(std::string_view title) = 0;
 };
+
+// What the monitor box holds at the most, in characters.
+inline constexpr int kMonitorLimit = 65535;
 
 // Empties a list, inserts entries in their order and selects the first.
 inline void FillList(HostUi& ui, Dialog dialog, int id, const std::vector<std::string>& entries) {

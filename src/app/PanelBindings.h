@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/HostUi.h"
+
 #include <QString>
 #include <functional>
 #include <string_view>
@@ -27,7 +29,6 @@ void BindDataPage(CDataShowDlg& page, Host& host);
 bool SetStatusText(QWidget& mainWindow, QLabel& label, const QString& text);
 
 // The monitor box shows upper case and holds at most kMonitorLimit characters.
-inline constexpr int kMonitorLimit = 65535;
 // Inserts at the end and scrolls there; text past the limit is cut, as a limited edit box
 // does.
 void AppendMonitorText(QPlainTextEdit& box, std::string_view text);

@@ -4,10 +4,6 @@
 
 namespace orvanta::app {
 
-namespace {
-constexpr std::size_t kMonitorLimit = 65535;
-} // namespace
-
 void StatusDisplay::OnRateTimer() {
     const std::uint32_t rate =
         protocol::SnapRate(receiver_.TakeDataFrameCount(), state_.FrequencySnapshot());
@@ -25,7 +21,7 @@ void StatusDisplay::FlushEcho() {
     if (monitor.empty()) {
         return;
     }
-    if (ui_.MonitorLength() < kMonitorLimit) {
+    if (ui_.MonitorLength() < static_cast<std::size_t>(kMonitorLimit)) {
         ui_.AppendMonitorText(monitor);
     } else {
         ui_.ReplaceMonitorText(monitor);
