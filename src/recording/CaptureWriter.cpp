@@ -215,7 +215,6 @@ void CaptureWriter::WriteHeld() {
     if (WriteWhole(path_, data, fileStarted_ ? FileStart::Append : FileStart::Replace) == 0) {
         held_.clear();
         heldTotal_ = 0;
-        heldSize_ = 0;
         fileStarted_ = true;
         failureReported_ = false;
         dropReported_ = false;
@@ -231,7 +230,6 @@ void CaptureWriter::WriteHeld() {
         held_.erase(oldest);
         dropped = true;
     }
-    heldSize_ = heldTotal_;
     if (dropped) {
         ReportOnce(dropReported_,
                    "Unwritten data exceeded 40 MiB, the oldest records were dropped: ",

@@ -60,9 +60,6 @@ public:
     // Writes everything queued (or gives up after one more try) and ends the writer thread.
     void Close();
 
-    // Bytes of records the file has not taken yet.
-    std::uint64_t HeldBytes() const { return heldSize_.load(); }
-
 private:
     struct Batch {
         std::vector<std::uint8_t> data;   // each record: direction byte, then its bytes
@@ -102,7 +99,6 @@ private:
     bool fileStarted_ = false;
     bool failureReported_ = false;
     bool dropReported_ = false;
-    std::atomic<std::uint64_t> heldSize_{0};
 };
 
 } // namespace orvanta::recording
