@@ -36,7 +36,10 @@ ProgramModeChoice ChooseProgramMode(const std::vector<std::string>& args) {
     }
     if (args[0] == "--replay" || args[0] == "--speed") {
         const WindowParse window = ParseWindowArgs(args);
-        return {window.options ? ProgramMode::Window : ProgramMode::Unusable, window.error};
+        if (!window.options) {
+            return {ProgramMode::Unusable, window.error, {}};
+        }
+        return {ProgramMode::Window, {}, *window.options};
     }
     for (const ModeSwitch& entry : kModeSwitches) {
         if (args[0] == entry.name) {
@@ -50,6 +53,9 @@ ProgramModeChoice ChooseProgramMode(const std::vector<std::string>& args) {
 }
 
 namespace {
+
+constexpr const char* kBadSpeed = "--speed takes max or a factor from 0.001 to 1000000";
+constexpr const char* kSpeedWithoutReplay = "--speed needs --replay";
 
 template <typename Int> std::optional<Int> ParseInt(const std::string& text, Int low, Int high) {
     Int value{};
@@ -81,11 +87,11 @@ WindowParse ParseWindowArgs(const std::vector<std::string>& args) {
             options.speed = *speed;
             sawSpeed = true;
         } else {
-            return fail("--speed takes max or a factor from 0.001 to 1000000");
+            return fail(kBadSpeed);
         }
     }
     if (sawSpeed && !options.replay) {
-        return fail("--speed needs --replay");
+        return fail(kSpeedWithoutReplay);
     }
     return WindowParse{options, {}};
 }
@@ -162,7 +168,7 @@ HeadlessParse ParseHeadlessArgs(const std::vector<std::string>& args) {
         } else if (arg == "--speed") {
             const auto speed = recording::ParseReplaySpeed(value);
             if (!speed) {
-                return fail("--speed takes max or a factor from 0.001 to 1000000");
+                return fail(kBadSpeed);
             }
             options.speed = *speed;
             sawSpeed = true;
@@ -174,7 +180,7 @@ HeadlessParse ParseHeadlessArgs(const std::vector<std::string>& args) {
         return fail("--headless is missing");
     }
     if (sawSpeed && !options.replay) {
-        return fail("--speed needs --replay");
+        return fail(kSpeedWithoutReplay);
     }
     if (options.replay) {
         // A replay has no line to set up and sends nothing.

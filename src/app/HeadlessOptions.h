@@ -25,19 +25,20 @@ inline constexpr ModeSwitch kModeSwitches[] = {
     {"--list-ports", ProgramMode::ListPorts},
 };
 
-struct ProgramModeChoice {
-    ProgramMode mode;
-    std::string error; // why the arguments are unusable
-};
-
-// args excludes the program name. Pure; any thread.
-ProgramModeChoice ChooseProgramMode(const std::vector<std::string>& args);
-
 // The window's command line: orvanta [--replay FILE [--speed X|max]]
 struct WindowOptions {
     std::optional<std::string> replay; // play this capture instead of opening a port
     recording::ReplaySpeed speed;
 };
+
+struct ProgramModeChoice {
+    ProgramMode mode;
+    std::string error;      // why the arguments are unusable
+    WindowOptions window{}; // for the window mode
+};
+
+// args excludes the program name. Pure; any thread.
+ProgramModeChoice ChooseProgramMode(const std::vector<std::string>& args);
 
 struct WindowParse {
     std::optional<WindowOptions> options; // empty when the arguments are unusable

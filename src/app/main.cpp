@@ -43,7 +43,7 @@ int main(int argc, char** argv) {
         }
         {
             COrvantaApp application;
-            return application.Run(argc, argv, *ParseWindowArgs(args).options);
+            return application.Run(argc, argv, choice.window);
         }
 #else
         std::cerr << "orvanta: built without the window; use --headless\n" << kHeadlessUsage;
