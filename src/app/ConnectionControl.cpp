@@ -104,8 +104,8 @@ bool ConnectionControl::ConnectConfiguredPort() {
                                     ui_.ListSelection(Dialog::Main, main_id::kPortList)))) {
         state_.ScanSkipPosition = ui_.ListSelection(Dialog::Main, main_id::kPortList);
         ToggleOpen();
-    } else if (ui_.ListCount(Dialog::Main, main_id::kPortList) > 0 && TryNextPort()) {
-        // The scan opened a port.
+    } else if (ui_.ListCount(Dialog::Main, main_id::kPortList) > 0) {
+        TryNextPort();
     }
     return state_.PortOpen.load();
 }
