@@ -63,25 +63,10 @@ protected:
         orvanta::testing::WriteFile(Root() / "config" / "Config.ini",
                                     std::string("[Config]\nLANGUAGE=") +
                                         (languageFlag == 1 ? "EN" : "CN") + "\nMODEL=VN300\n");
-        const FileLayout files = PortableLayout(Root());
-        COrvantaDlg::Options options;
-        options.host.configPath = files.configFile;
-        options.host.dataDirectory = files.dataDirectory;
-        options.host.languageFlag = languageFlag;
+        COrvantaDlg::Options options = ProgramOptions(languageFlag);
         options.host.replayPath = capture;
-        options.modelFile = files.modelFile;
-        options.pictureDirectory = files.pictureDirectory;
-        options.backgroundBitmap = languageFlag == 1 ? 139 : 140;
-        options.openUrl = [](const QUrl&) {};
-        skin_.Start(nullptr, "SCRIBBLE", 0, 0);
-        skin_.LoadSkinFile(files.skinFile.c_str());
-        options.skin = &skin_;
         shown_.clear();
-        window_ = std::make_unique<COrvantaDlg>(std::move(options));
-        window_->ui().SetMessageSink(
-            [this](std::string_view caption, std::string_view text, MessageIcon) {
-                shown_.push_back({std::string(caption), std::string(text)});
-            });
+        MakeWindow(std::move(options));
         ASSERT_TRUE(window_->Initialise());
         window_->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));

@@ -98,34 +98,45 @@ protected:
                 "\nBAUD=" + std::to_string(baudIndex) + "\nPARITY=0\nPATH=\n");
     }
 
-    // Starts the simulator and the window configured for it, and waits for the connect
-    // sequence to end.
-    void Open(int languageFlag = 1, std::uint8_t autoDivider = 0, std::uint32_t baud = 115200,
-              int baudIndex = 4) {
-        StartSimulator(baud, autoDivider);
-        WriteConfig(languageFlag, baudIndex);
+    // The window's options for the program folder, with the skin started as the application
+    // starts it.
+    COrvantaDlg::Options ProgramOptions(int languageFlag) {
         const FileLayout files = PortableLayout(Root());
         COrvantaDlg::Options options;
         options.host.configPath = files.configFile;
         options.host.dataDirectory = files.dataDirectory;
+        options.host.languageFlag = languageFlag;
         options.modelFile = files.modelFile;
         options.pictureDirectory = files.pictureDirectory;
-        options.host.languageFlag = languageFlag;
-        options.host.listPorts = [this](const std::string&) {
-            return std::vector<std::string>{LinkPath()};
-        };
         options.backgroundBitmap = languageFlag == 1 ? 139 : 140;
         options.openUrl = [](const QUrl&) {};
-        // The skin as the application starts it.
         skin_.Start(nullptr, "SCRIBBLE", 0, 0);
         skin_.LoadSkinFile(files.skinFile.c_str());
         options.skin = &skin_;
+        return options;
+    }
+
+    // Makes the window: its messages land in shown_, its folder picker answers picked_.
+    void MakeWindow(COrvantaDlg::Options options) {
         window_ = std::make_unique<COrvantaDlg>(std::move(options));
         window_->ui().SetMessageSink(
             [this](std::string_view caption, std::string_view text, MessageIcon) {
                 shown_.push_back({std::string(caption), std::string(text)});
             });
         window_->ui().SetFolderPicker([this](std::string_view) { return picked_; });
+    }
+
+    // Starts the simulator and the window configured for it, and waits for the connect
+    // sequence to end.
+    void Open(int languageFlag = 1, std::uint8_t autoDivider = 0, std::uint32_t baud = 115200,
+              int baudIndex = 4) {
+        StartSimulator(baud, autoDivider);
+        WriteConfig(languageFlag, baudIndex);
+        COrvantaDlg::Options options = ProgramOptions(languageFlag);
+        options.host.listPorts = [this](const std::string&) {
+            return std::vector<std::string>{LinkPath()};
+        };
+        MakeWindow(std::move(options));
         connected_ = false;
         window_->host().Connection().SetConnectFinishedListener([this] { connected_ = true; });
         window_->Initialise();
