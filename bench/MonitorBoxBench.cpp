@@ -2,7 +2,7 @@
 // a 138-character line) appended to the monitor box, shown at its size in the window, while
 // the box already holds 0, 30000 or 50000 characters: the cost of an append does not grow
 // with the text already there, since the box lays out only the lines added.
-#include "app/PanelBindings.h"
+#include "window/PanelBindings.h"
 
 #include <QApplication>
 #include <QPlainTextEdit>

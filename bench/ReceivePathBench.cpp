@@ -1,7 +1,7 @@
 // The receive path at full load: VK100 data frames with all thirteen items, fed in the
 // 64-byte blocks a serial read hands over, with the echo drained after every block.
 
-#include "chart/WaveformHistory.h"
+#include "protocol/WaveformHistory.h"
 #include "protocol/FrameCrc16.h"
 #include "protocol/FrameReceiver.h"
 #include "protocol/MeasurementRecord.h"

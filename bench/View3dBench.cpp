@@ -1,7 +1,7 @@
 // Load time of the shipped model file and the cost of one immediate-mode redraw.
 // DrawScene needs a display: run under xvfb-run -a -s "-screen 0 3840x2160x24".
 
-#include "view3d/C3DShowDlg.h"
+#include "view3d/AttitudeView.h"
 #include "view3d/SceneModelLoader.h"
 
 #include <GL/gl.h>

@@ -2,9 +2,9 @@
 // The input is the whole file; it is written to a file of this process on /dev/shm (or
 // the temporary folder), read the way window initialisation and start-up read it, then
 // one key is written and read back.
-#include "app/CIniFile.h"
-#include "app/ConfigValues.h"
-#include "app/LanguageChoice.h"
+#include "config/ConfigFile.h"
+#include "config/ConfigValues.h"
+#include "config/LanguageChoice.h"
 
 #include <cstdio>
 #include <cstdlib>

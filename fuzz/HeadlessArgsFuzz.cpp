@@ -1,6 +1,6 @@
 // Fuzz target: the headless argument parser. The input is the argument list, each
 // argument ended by a NUL byte; "--headless" comes first unless the first byte is 0x01.
-#include "app/HeadlessOptions.h"
+#include "headless/HeadlessOptions.h"
 
 #include <cmath>
 #include <cstdlib>

@@ -4,7 +4,7 @@
 // list of pieces that become either raw bytes or whole frames with a correct checksum
 // (so the fuzzer reaches the decoders and reply handlers without guessing CRCs).
 #include "FuzzInput.h"
-#include "chart/WaveformHistory.h"
+#include "protocol/WaveformHistory.h"
 #include "protocol/FrameCrc16.h"
 #include "protocol/FrameReceiver.h"
 #include "protocol/ItemDecoderTable.h"

@@ -1,6 +1,6 @@
 // One chart tick: RebuildSeries of three 200-point series plus the full render
 // at the display area's size, on Qt's offscreen platform.
-#include "chart/CChartDlg.h"
+#include "chart/ChartPage.h"
 #include "chart/ChartPageHost.h"
 
 #include <QApplication>

@@ -1,9 +1,9 @@
-#include "app/FileLayout.h"
-#include "app/HeadlessOptions.h"
-#include "app/HeadlessRun.h"
+#include "config/FileLayout.h"
+#include "headless/HeadlessOptions.h"
+#include "headless/HeadlessRun.h"
 
 #ifdef ORVANTA_WITH_WINDOW
-#include "app/COrvantaApp.h"
+#include "app/Application.h"
 #endif
 
 #include <csignal>

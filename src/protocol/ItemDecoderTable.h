@@ -1,6 +1,6 @@
 #pragma once
 
-#include "chart/WaveformHistory.h"
+#include "protocol/WaveformHistory.h"
 #include "protocol/MeasurementRecord.h"
 
 #include <array>

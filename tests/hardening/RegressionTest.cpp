@@ -1,6 +1,6 @@
 // Regression tests of the faults fuzzing found, and of the simulator's fault
 // switches. Each fuzz finding also stays in fuzz/corpus/<target>/regress-*.
-#include "app/HeadlessOptions.h"
+#include "headless/HeadlessOptions.h"
 #include "devsim/DeviceBehaviour.h"
 #include "devsim/DeviceFrame.h"
 #include "devsim/SensorGenerator.h"

@@ -1,6 +1,6 @@
 #include "serial/LineSettings.h"
 
-#include "serial/CSerialPort.h"
+#include "serial/SerialPort.h"
 #include "serial/SerialError.h"
 
 #include <cerrno>

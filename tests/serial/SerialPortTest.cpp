@@ -2,7 +2,7 @@
 #include "devsim/PtyDevice.h"
 #include "protocol/CommandFrame.h"
 #include "serial/BlockingCallQueue.h"
-#include "serial/CSerialPort.h"
+#include "serial/SerialPort.h"
 #include "serial/Tty.h"
 #include "support/TempDir.h"
 

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "config/ConfigFile.h"
+
+#include <string>
+
+namespace orvanta::app {
+
+// The keys of section "Config".
+namespace config_key {
+inline constexpr const char* kLanguage = "LANGUAGE";
+inline constexpr const char* kModel = "MODEL";
+inline constexpr const char* kProtocol = "PROTOCOL";
+inline constexpr const char* kCom = "COM";
+inline constexpr const char* kBaud = "BAUD";
+inline constexpr const char* kParity = "PARITY";
+inline constexpr const char* kPath = "PATH";
+// 1: each recording also writes a capture of the raw bytes. Written when switched.
+inline constexpr const char* kCapture = "CAPTURE";
+} // namespace config_key
+
+// The serial device written on creation and assumed when COM is missing.
+inline constexpr const char* kDefaultComPath = "/dev/ttyS0";
+
+// What window initialisation reads from an existing file, defaults filled in.
+struct ConfigValues {
+    std::string model;    // MODEL, default "VK100"
+    std::string protocol; // PROTOCOL, default "ASCII"
+    std::string path;     // PATH, default the current data directory; may be empty
+    std::string com;      // COM, a device path, default "/dev/ttyS0"
+    int baud = 0;         // BAUD, default 0
+    int parity = 0;       // PARITY, default 0
+    bool capture = false; // CAPTURE, default 0
+};
+
+// Makes the file's folder when it is missing, then writes the seven keys in order:
+// LANGUAGE=CH, MODEL=VK100, PROTOCOL=ASCII, COM=/dev/ttyS0, BAUD=1, PARITY=0,
+// PATH=dataDirectory. Returns the first failure (all seven are tried).
+ProfileStatus CreateConfigFile(CIniFile& file, const std::string& dataDirectory);
+
+ConfigValues ReadConfigValues(const CIniFile& file, const std::string& dataDirectory);
+
+} // namespace orvanta::app

@@ -1,0 +1,38 @@
+#include "config/LanguageChoice.h"
+
+#include "config/ConfigFile.h"
+
+namespace orvanta::app {
+
+LanguageChoice ChooseLanguage(const std::filesystem::path& configPath,
+                              bool systemLocaleIsChineseChina) {
+    const CIniFile file(configPath);
+    bool chinese;
+    if (file.Exists()) {
+        const std::string language = file.ReadLanguage();
+        chinese = language.size() >= 2 && language[0] == 'C' && language[1] == 'H';
+    } else {
+        chinese = systemLocaleIsChineseChina;
+    }
+    return chinese ? LanguageChoice{0, kChineseBackgroundBitmap}
+                   : LanguageChoice{1, kEnglishBackgroundBitmap};
+}
+
+std::optional<UserMessage> StoreLanguageChoice(const std::filesystem::path& configPath,
+                                               int languageFlag) {
+    CIniFile file(configPath);
+    if (!file.Exists()) {
+        return std::nullopt;
+    }
+    const bool english = languageFlag == 1;
+    if (file.WriteString("LANGUAGE", english ? "EN" : "CH") != ProfileStatus::Ok) {
+        // Telling the user to restart would promise a change that was not stored.
+        return english ? UserMessage{"Message", "Unable to write the configuration file: " +
+                                                    configPath.string()}
+                       : UserMessage{"Message", "无法写入配置文件: " + configPath.string()};
+    }
+    return english ? UserMessage{"Message", "Restart to take effect!!"}
+                   : UserMessage{"提示", "重启软件生效!!"};
+}
+
+} // namespace orvanta::app

@@ -1,0 +1,203 @@
+#include "headless/HeadlessOptions.h"
+
+#include "protocol/ModelTable.h"
+#include "protocol/NumberText.h"
+
+#include <charconv>
+#include <cmath>
+
+namespace orvanta::app {
+
+const char* const kHeadlessUsage =
+    "usage: orvanta --headless [--port PATH] [--baud RATE] [--parity N|O|E]\n"
+    "                          [--model VK100|VK200-210|VN300] [--mode 0|1|2]\n"
+    "                          [--freq-index I] [--record] [--duration SECONDS] [--monitor]\n"
+    "                          [--capture FILE]\n"
+    "       orvanta --headless --replay FILE [--speed X|max] [--model VK100|VK200-210|VN300]\n"
+    "                          [--record] [--duration SECONDS] [--monitor]\n";
+
+const char* const kProgramUsage =
+    "usage: orvanta                 the window\n"
+    "       orvanta --replay FILE [--speed X|max]\n"
+    "                               the window, playing a capture instead of a port\n"
+    "       orvanta --headless ...  the same without a window (below)\n"
+    "       orvanta --list-ports    the serial ports, one a line: path, a tab, what it is\n"
+    "       orvanta --version\n"
+    "       orvanta --help\n";
+
+ProgramModeChoice ChooseProgramMode(const std::vector<std::string>& args) {
+    if (args.empty()) {
+        return {ProgramMode::Window, {}};
+    }
+    for (const std::string& arg : args) {
+        if (arg == "--headless") {
+            return {ProgramMode::Headless, {}};
+        }
+    }
+    if (args[0] == "--replay" || args[0] == "--speed") {
+        const WindowParse window = ParseWindowArgs(args);
+        if (!window.options) {
+            return {ProgramMode::Unusable, window.error, {}};
+        }
+        return {ProgramMode::Window, {}, *window.options};
+    }
+    for (const ModeSwitch& entry : kModeSwitches) {
+        if (args[0] == entry.name) {
+            if (args.size() == 1) {
+                return {entry.mode, {}};
+            }
+            return {ProgramMode::Unusable, args[0] + " takes no other arguments"};
+        }
+    }
+    return {ProgramMode::Unusable, "unknown argument: " + args[0]};
+}
+
+namespace {
+
+constexpr const char* kBadSpeed = "--speed takes max or a factor from 0.001 to 1000000";
+constexpr const char* kSpeedWithoutReplay = "--speed needs --replay";
+
+template <typename Int> std::optional<Int> ParseInt(const std::string& text, Int low, Int high) {
+    Int value{};
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    if (ec != std::errc() || ptr != end || value < low || value > high) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+} // namespace
+
+WindowParse ParseWindowArgs(const std::vector<std::string>& args) {
+    WindowOptions options;
+    bool sawSpeed = false;
+    const auto fail = [](std::string why) { return WindowParse{std::nullopt, std::move(why)}; };
+    for (std::size_t i = 0; i < args.size(); i += 2) {
+        const std::string& arg = args[i];
+        if (arg != "--replay" && arg != "--speed") {
+            return fail("unknown argument: " + arg);
+        }
+        if (i + 1 >= args.size() || args[i + 1].empty()) {
+            return fail(arg + " needs a value");
+        }
+        if (arg == "--replay") {
+            options.replay = args[i + 1];
+        } else if (const auto speed = recording::ParseReplaySpeed(args[i + 1])) {
+            options.speed = *speed;
+            sawSpeed = true;
+        } else {
+            return fail(kBadSpeed);
+        }
+    }
+    if (sawSpeed && !options.replay) {
+        return fail(kSpeedWithoutReplay);
+    }
+    return WindowParse{options, {}};
+}
+
+HeadlessParse ParseHeadlessArgs(const std::vector<std::string>& args) {
+    HeadlessOptions options;
+    bool headless = false;
+    bool sawSpeed = false;
+    const auto fail = [](std::string why) { return HeadlessParse{std::nullopt, std::move(why)}; };
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        const bool takesValue = arg == "--port" || arg == "--baud" || arg == "--parity" ||
+                                arg == "--model" || arg == "--mode" || arg == "--freq-index" ||
+                                arg == "--duration" || arg == "--capture" || arg == "--replay" ||
+                                arg == "--speed";
+        if (takesValue && i + 1 >= args.size()) {
+            return fail(arg + " needs a value");
+        }
+        const std::string value = takesValue ? args[++i] : std::string();
+        if (arg == "--headless") {
+            headless = true;
+        } else if (arg == "--record") {
+            options.record = true;
+        } else if (arg == "--monitor") {
+            options.monitor = true;
+        } else if (arg == "--port") {
+            if (value.empty()) {
+                return fail("--port needs a device path");
+            }
+            options.port = value;
+        } else if (arg == "--baud") {
+            options.baud = ParseInt<unsigned>(value, 1, 4000000);
+            if (!options.baud) {
+                return fail("--baud takes a baud rate");
+            }
+        } else if (arg == "--parity") {
+            if (value != "N" && value != "O" && value != "E") {
+                return fail("--parity takes N, O or E");
+            }
+            options.parity = value[0];
+        } else if (arg == "--model") {
+            options.model.reset(); // a later --model replaces an earlier one, also when bad
+            for (int row = 0; row < protocol::kModelCount; ++row) {
+                if (value == protocol::ModelTable[static_cast<std::size_t>(row)].name) {
+                    options.model = row;
+                }
+            }
+            if (!options.model) {
+                return fail("--model takes VK100, VK200-210 or VN300");
+            }
+        } else if (arg == "--mode") {
+            options.mode = ParseInt<int>(value, 0, 2);
+            if (!options.mode) {
+                return fail("--mode takes 0, 1 or 2");
+            }
+        } else if (arg == "--freq-index") {
+            options.frequencyIndex = ParseInt<int>(value, 0, 9);
+            if (!options.frequencyIndex) {
+                return fail("--freq-index takes 0 to 9");
+            }
+        } else if (arg == "--duration") {
+            char* end = nullptr;
+            const double seconds = protocol::ParseDecimal(value.c_str(), &end);
+            if (value.empty() || *end != '\0' || !std::isfinite(seconds) || seconds < 0 ||
+                seconds > 1e9) {
+                return fail("--duration takes a number of seconds");
+            }
+            options.durationSeconds = seconds;
+        } else if (arg == "--capture" || arg == "--replay") {
+            if (value.empty()) {
+                return fail(arg + " needs a file name");
+            }
+            (arg == "--capture" ? options.capture : options.replay) = value;
+        } else if (arg == "--speed") {
+            const auto speed = recording::ParseReplaySpeed(value);
+            if (!speed) {
+                return fail(kBadSpeed);
+            }
+            options.speed = *speed;
+            sawSpeed = true;
+        } else {
+            return fail("unknown argument: " + arg);
+        }
+    }
+    if (!headless) {
+        return fail("--headless is missing");
+    }
+    if (sawSpeed && !options.replay) {
+        return fail(kSpeedWithoutReplay);
+    }
+    if (options.replay) {
+        // A replay has no line to set up and sends nothing.
+        const std::pair<bool, const char*> excluded[] = {
+            {options.port.has_value(), "--port"},
+            {options.baud.has_value(), "--baud"},
+            {options.parity.has_value(), "--parity"},
+            {options.mode.has_value(), "--mode"},
+            {options.frequencyIndex.has_value(), "--freq-index"},
+            {options.capture.has_value(), "--capture"}};
+        for (const auto& [given, name] : excluded) {
+            if (given) {
+                return fail(std::string(name) + " cannot be used with --replay");
+            }
+        }
+    }
+    return HeadlessParse{options, {}};
+}
+
+} // namespace orvanta::app

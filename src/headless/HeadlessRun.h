@@ -1,0 +1,44 @@
+#pragma once
+
+#include "config/FileLayout.h"
+#include "headless/HeadlessOptions.h"
+
+#include <filesystem>
+#include <iosfwd>
+#include <string>
+
+namespace orvanta::app {
+
+// Where the headless run finds its files and writes its lines.
+struct HeadlessEnvironment {
+    std::filesystem::path configPath;
+    std::filesystem::path dataDirectory; // the default data directory
+    bool systemLocaleIsChineseChina = false;
+    std::filesystem::path systemRoot = "/"; // where the ports are looked for (sys/, dev/)
+    std::ostream* out = nullptr;            // status lines and the echo; null: stdout
+    std::ostream* err = nullptr;            // messages; null: stderr
+};
+
+// Runs the program without a window: the same initialisation, connect sequence, polling
+// and recording as the window, a status line each second, messages as
+// "<caption>: <text>". Ends after the duration or on SIGINT/SIGTERM through the window's
+// close handling, and a replay also at the end of its capture (with one more status line).
+// Returns the exit status: 0; 3 when no port could be opened (or the file to replay is not
+// a capture); 4 when the capture was damaged (what came before the damage was replayed).
+// Main thread.
+int RunHeadless(const HeadlessOptions& options, const HeadlessEnvironment& environment);
+
+// The port list as the window offers it (without the guesses offered when there is no port
+// at all), one port a line: path, a tab, what it is.
+void PrintPortList(std::ostream& out, const std::filesystem::path& configPath,
+                   const std::string& sysfsRoot, const std::string& deviceDir = "/dev");
+// Where the program keeps its files, for the usage text.
+void PrintFileLayout(std::ostream& out, const FileLayout& files);
+
+// The folder that stands for "/" when the ports are looked for: ORVANTA_SYSTEM_ROOT when it
+// is set (tests show the program a fake machine that way), "/" otherwise.
+std::filesystem::path PortSearchRoot();
+// Whether the system language is Chinese of China, as the environment says.
+bool SystemLocaleIsChineseChina();
+
+} // namespace orvanta::app

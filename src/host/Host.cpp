@@ -1,0 +1,328 @@
+#include "host/Host.h"
+
+#include "config/ConfigValues.h"
+#include "host/HostTexts.h"
+#include "protocol/ItemDecoderTable.h"
+
+namespace orvanta::app {
+
+namespace {
+namespace sid = res::string_id;
+constexpr int kRatePeriod = 1000;
+constexpr std::size_t kEchoPieceBytes = 1 << 20;
+} // namespace
+
+Host::Host(HostUi& ui, TimerService& timers, HostOptions options)
+    : ui_(ui), timers_(timers), options_(WithDefaults(std::move(options))),
+      config_(options_.configPath), recorder_(MakeRecorder()),
+      receiver_(state_.record, state_.history, *this), capture_(*this), theSerialPort(MakeLink()),
+      status_(ui_, state_, receiver_), itemBoxes_(ui_, state_),
+      recording_(ui_, state_, *recorder_, capture_, config_),
+      commands_(ui_, timers_, state_, *theSerialPort, receiver_, capture_, pollWorker_, mainCalls_,
+                itemBoxes_, recording_, options_.languageFlag),
+      models_(ui_, state_, *recorder_, config_, *theSerialPort, commands_, itemBoxes_, recording_),
+      connection_(ui_, timers_, state_, *theSerialPort, *this, receiver_, pollWorker_, config_,
+                  commands_, MakePortSearch()),
+      playback_(ui_, state_, receiver_, capture_, models_, commands_, itemBoxes_, recording_,
+                options_.replayModelFromCapture) {
+    state_.LanguageFlag = options_.languageFlag;
+    const protocol::ModelProfile& first = protocol::ModelRow(0);
+    for (std::size_t i = 0; i < state_.FrequencyTable.size(); ++i) {
+        state_.FrequencyTable[i] = first.frequencies[i];
+    }
+    recorder_->SetLanguageFlag(state_.LanguageFlag);
+    capture_.SetLanguageFlag(state_.LanguageFlag);
+    commands_.SetLinkReopener([this] {
+        connection_.ReopenPort(ConnectionControl::LinkChange::DeviceBaudAcknowledged);
+    });
+
+    // What happens when the main window is created: the data directory, every item
+    // text cleared.
+    recorder_->SetDataDirectory(options_.dataDirectory);
+    recorder_->SetModelName(state_.ModelName);
+    protocol::ClearAllItems(state_.record);
+}
+
+Host::~Host() {
+    Close();
+}
+
+HostOptions Host::WithDefaults(HostOptions options) {
+    if (!options.listPorts) {
+        options.listPorts = [sysfsRoot = options.sysfsRoot,
+                             deviceDir = options.deviceDir](const std::string& configured) {
+            return SystemPortList(sysfsRoot, deviceDir, configured);
+        };
+    }
+    return options;
+}
+
+std::unique_ptr<recording::CsvRecorder> Host::MakeRecorder() {
+    if (!options_.clock) {
+        ownClock_ = std::make_unique<recording::SystemLocalClock>();
+        options_.clock = ownClock_.get();
+    }
+    if (!options_.recorderSleeper) {
+        ownSleeper_ = std::make_unique<recording::SystemSleeper>();
+        options_.recorderSleeper = ownSleeper_.get();
+    }
+    recording::RecorderMessages& messages = *this;
+    return std::make_unique<recording::CsvRecorder>(*options_.clock, *options_.recorderSleeper,
+                                                    messages);
+}
+
+std::unique_ptr<serial::SerialLink> Host::MakeLink() {
+    if (options_.replayPath.empty()) {
+        serial::SerialErrorReporter& reporter = *this;
+        auto port = std::make_unique<serial::CSerialPort>(&reporter);
+        serialPort_ = port.get();
+        return port;
+    }
+    recording::ReplayListener& listener = *this;
+    auto replay = std::make_unique<recording::CaptureReplay>(listener, options_.replayClock);
+    replay->SetSpeed(options_.replaySpeed);
+    // As fast as possible the rows come quicker than the writer's period: wait for it.
+    replay->SetBackPressure([this] { recorder_->WaitForWriter(); });
+    replay_ = replay.get();
+    return replay;
+}
+
+PortSearch Host::MakePortSearch() const {
+    PortSearch search{options_.listPorts, options_.sysfsRoot, options_.deviceDir,
+                      options_.replayPath, {}};
+    if (replay_ != nullptr) {
+        search.openFailedText = [this](const std::string& path) {
+            return recording::NotACaptureText(path, replay_->OpenError(), state_.LanguageFlag);
+        };
+    } else {
+        search.openFailedText = [this, failed = LoadText(sid::kPortOpenFailed,
+                                                         options_.languageFlag)](
+                                    const std::string& path) {
+            return PortOpenFailedText(failed, state_.LanguageFlag, path,
+                                      serialPort_->LastOpenError());
+        };
+    }
+    return search;
+}
+
+std::string Host::Text(int stringId) const {
+    return LoadText(stringId, state_.LanguageFlag);
+}
+
+void Host::DispatchPending() {
+    deliveries_.DispatchAll();
+    mainCalls_.DispatchAll();
+}
+
+void Host::SetDispatchNotifier(std::function<void()> notifier) {
+    deliveries_.SetNotifier(notifier);
+    mainCalls_.SetNotifier(std::move(notifier));
+}
+
+// ---------------------------------------------------------------- initialisation
+
+void Host::FillLists() {
+    connection_.FillLists();
+    commands_.FillLists();
+    ui_.SetText(Dialog::Main, main_id::kRecordButton, Text(sid::kStart));
+}
+
+void Host::ReadConfiguration() {
+    const std::string dataDirectory = recorder_->DataDirectory().generic_string();
+    if (!config_.Exists()) {
+        // Created with its defaults; the lists keep their first entries this run.
+        (void)CreateConfigFile(config_, dataDirectory);
+        return;
+    }
+    const ConfigValues values = ReadConfigValues(config_, dataDirectory);
+    recording_.RestoreCaptureWithRecordings(values.capture);
+    state_.ModelName = values.model;
+    recorder_->SetModelName(values.model);
+    state_.ProtocolName = values.protocol;
+    if (!values.path.empty()) {
+        recorder_->SetDataDirectory(values.path);
+    }
+    // Indexes outside the lists select their first entry.
+    const auto clampIndex = [this](int index, int id) {
+        return (index >= 0 && index < ui_.ListCount(Dialog::Main, id)) ? index : 0;
+    };
+    ui_.SelectListItem(Dialog::Main, main_id::kBaudList,
+                       clampIndex(values.baud, main_id::kBaudList));
+    ui_.SelectListItem(Dialog::Main, main_id::kParityList,
+                       clampIndex(values.parity, main_id::kParityList));
+    for (int i = 0; i < protocol::kModelCount; ++i) {
+        if (values.model == protocol::ModelTable[static_cast<std::size_t>(i)].name) {
+            ui_.SelectListItem(Dialog::Main, main_id::kModelList, i);
+            models_.ApplyModelView(i);
+            break;
+        }
+    }
+}
+
+void Host::ApplyModelAtStart() {
+    models_.ApplyModel();
+    // A replay's masks again: the model's defaults just replaced them.
+    playback_.ReapplyStartNote();
+    recording_.RebuildCsvPath();
+}
+
+void Host::StartRateTimerAndWorker() {
+    timers_.StartTimer(kRateTimer, kRatePeriod);
+    pollWorker_.Start([this] { commands_.PollWorkerStep(); });
+}
+
+void Host::Initialise() {
+    FillLists();
+    ReadConfiguration();
+    ConnectConfiguredPort();
+    ApplyModelAtStart();
+    StartRateTimerAndWorker();
+}
+
+void Host::OnTimer(int timerId) {
+    switch (timerId) {
+    case kConnectTimer:
+        connection_.OnConnectTimer();
+        break;
+    case kStatusTimer:
+        status_.RefreshStatusLabels();
+        break;
+    case kRateTimer:
+        status_.OnRateTimer();
+        break;
+    case kReplyTimer:
+        commands_.OnReplyTimer();
+        break;
+    case kEchoTimer:
+        status_.FlushEcho();
+        break;
+    case kHandshakeTimer:
+        connection_.OnHandshakeTimer();
+        break;
+    default:
+        break;
+    }
+}
+
+void Host::OnChartItemChosen(int segment) {
+    const int model = state_.ModelIndex;
+    const bool accepted = model == 1   ? (segment >= 0 && segment <= 2)
+                          : model == 2 ? (segment != 3)
+                                       : true;
+    if (!accepted) {
+        ui_.ShowMessage(kMessageCaption, Text(sid::kEquipmentNotSupported),
+                        MessageIcon::Exclamation);
+        return;
+    }
+    state_.ChartItem = segment;
+    ui_.SelectChartItem(segment);
+}
+
+// ---------------------------------------------------------------- lower layers
+
+void Host::PostDeviceStatus(std::uint8_t status) {
+    mainCalls_.Post([this, status] { commands_.ShowDeviceStatus(status); });
+}
+
+void Host::DataFrameDecoded() {
+    if (recorder_->RecordingState() != 0) {
+        recorder_->AppendRow(state_.record.ItemText, state_.ModelIndex);
+    }
+}
+
+void Host::ShowDeclination(std::string_view text) {
+    ui_.SetText(Dialog::DataPage, page_id::kDeclinationBox, text);
+}
+
+void Host::EndPendingCommand() {
+    state_.AwaitingAck = false;
+    state_.PendingCommand = static_cast<int>(PendingKind::None);
+}
+
+void Host::OnSerialBytes(const std::uint8_t* bytes, const serial::SerialBlockInfo& info) {
+    deliveries_.CallBlocking([this, bytes, &info] { FeedDeviceBlock(bytes, info.byteCount); });
+}
+
+void Host::FeedDeviceBlock(const std::uint8_t* bytes, std::uint32_t count) {
+    // Captured where the receiver takes it, so the capture's order is the echo's.
+    capture_.Append(recording::CaptureDirection::DeviceToHost, bytes, count);
+    receiver_.FeedBytes(bytes, count);
+    // A replay at full speed echoes megabytes per timer period: moved out in pieces, the
+    // text stays small. A line never comes near this.
+    if (receiver_.MonitorText().size() >= kEchoPieceBytes) {
+        status_.FlushEcho();
+    }
+}
+
+void Host::OnSerialEventChar(std::string_view) {
+    // Left to default processing, as the window does.
+}
+
+void Host::Report(std::string_view caption, std::string_view text) {
+    mainCalls_.Post([this, caption = std::string(caption), text = std::string(text)] {
+        ui_.ShowMessage(caption, text, MessageIcon::Error);
+    });
+}
+
+void Host::ShowMessage(const std::string& caption, const std::string& text) {
+    mainCalls_.Post(
+        [this, caption, text] { ui_.ShowMessage(caption, text, MessageIcon::Exclamation); });
+}
+
+void Host::OnReplayStarting(const recording::CaptureNote& note) {
+    // The capture holds the connect sequence it had, if any; its note stands for the rest.
+    playback_.ApplyStartNote(note);
+}
+
+void Host::OnCapturedSend(const std::uint8_t* bytes, std::size_t length) {
+    deliveries_.CallBlocking([this, bytes, length] { playback_.ReplaySentFrame(bytes, length); });
+}
+
+void Host::OnCapturedNote(const recording::CaptureNote& note) {
+    deliveries_.CallBlocking([this, &note] { playback_.ApplyCaptureNote(note, true); });
+}
+
+void Host::OnReplayEnded(const recording::ReplayEnd& end) {
+    mainCalls_.Post([this, end] { FinishReplay(end); });
+}
+
+void Host::FinishReplay(const recording::ReplayEnd& end) {
+    if (end.stopped || !state_.PortOpen) {
+        return;
+    }
+    if (end.damaged) {
+        ui_.ShowMessage(
+            kMessageCaption,
+            recording::CaptureDamageText(end.recordsRead, end.damageOffset, state_.LanguageFlag),
+            MessageIcon::Exclamation);
+    }
+    status_.FlushEcho();
+    connection_.EndConnection(); // Open plays the capture again
+    if (replayEndListener_) {
+        replayEndListener_(end);
+    }
+}
+
+// ---------------------------------------------------------------- closing
+
+void Host::Close() {
+    if (closed_) {
+        return;
+    }
+    closed_ = true;
+    // The worker may be waiting for the main thread inside a send: keep serving it.
+    pollWorker_.Stop([this] { mainCalls_.DispatchAll(); });
+    recorder_->Shutdown();
+    theSerialPort->CloseLink();
+    capture_.Close();
+    for (const int id :
+         {kConnectTimer, kStatusTimer, kRateTimer, kReplyTimer, kEchoTimer, kHandshakeTimer}) {
+        timers_.KillTimer(id);
+    }
+    // Messages the writer or the monitor queued on their way out.
+    DispatchPending();
+    deliveries_.Shutdown();
+    mainCalls_.Shutdown();
+}
+
+} // namespace orvanta::app

@@ -1,0 +1,201 @@
+#pragma once
+
+#include "host/AppState.h"
+#include "config/ConfigFile.h"
+#include "host/CapturePlayback.h"
+#include "host/ConnectionControl.h"
+#include "host/DeviceCommands.h"
+#include "host/HostUi.h"
+#include "host/ModelView.h"
+#include "host/OutputItemBoxes.h"
+#include "host/RecordingControl.h"
+#include "host/StatusDisplay.h"
+#include "protocol/FrameReceiver.h"
+#include "protocol/PollWorker.h"
+#include "recording/CaptureReplay.h"
+#include "recording/CaptureWriter.h"
+#include "recording/CsvRecorder.h"
+#include "serial/BlockingCallQueue.h"
+#include "serial/SerialPort.h"
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace orvanta::app {
+
+// Where the host finds its files (from the file layout), ports and clocks; the defaults of
+// the ports and clocks are the program's.
+struct HostOptions {
+    std::filesystem::path configPath;
+    std::filesystem::path dataDirectory; // the default one, before PATH
+    int languageFlag = 1;                // 0 Chinese, 1 English, as chosen at start-up
+    // Where the system's serial ports are found; the scan also reads the active consoles
+    // there.
+    std::string sysfsRoot = "/sys";
+    std::string deviceDir = "/dev";
+    // Looks for the ports in root's sys/ and dev/ instead.
+    void SetSystemRoot(const std::filesystem::path& root) {
+        sysfsRoot = (root / "sys").string();
+        deviceDir = (root / "dev").string();
+    }
+    // The serial port list for a configured path; the system's ports by default.
+    std::function<std::vector<std::string>(const std::string& configuredPath)> listPorts;
+    const recording::LocalClock* clock = nullptr;  // null: the computer's clock
+    recording::Sleeper* recorderSleeper = nullptr; // null: real waits
+    // A capture to play instead of the serial ports; the port list offers only it.
+    std::filesystem::path replayPath;
+    recording::ReplaySpeed replaySpeed;
+    // Whether opening the replay puts the model of the capture's note in force.
+    bool replayModelFromCapture = true;
+    recording::ReplayClock* replayClock = nullptr; // null: the steady clock
+};
+
+// The composition root of the program's logic: owns the program-wide state, the frame
+// receiver, the link (the serial port, or the replay of a capture), the CSV recorder, the
+// capture writer, the poll worker and the configuration file, and the panels that work with
+// them, each handed only the parts it uses: the connection (port scan, open and close,
+// connect sequence), the device commands (settings, sending, polling), the model, the
+// output-item boxes, the recording, the status display and the playback of a capture. It
+// answers what the lower layers call back and runs the window's initialisation and timers.
+//
+// Threads: every public method, and every panel, belongs to the main thread (the one that
+// constructs the host), except DispatchPending's notifier, which fires on whichever thread
+// queued a call. The monitor (or replay) thread, the poll worker and the writers reach the
+// host only through its call queues: a blocking call for received bytes, replayed frames and
+// the worker's frames, posted calls for acknowledgements and messages.
+class Host : private protocol::ReceiverEffects,
+             private serial::SerialPortOwner,
+             private serial::SerialErrorReporter,
+             private recording::RecorderMessages,
+             private recording::ReplayListener {
+public:
+    Host(HostUi& ui, TimerService& timers, HostOptions options);
+    ~Host() override;
+    Host(const Host&) = delete;
+    Host& operator=(const Host&) = delete;
+
+    // Runs calls that other threads queued for the main thread; the notifier tells the
+    // event loop that there is something to run.
+    void DispatchPending();
+    void SetDispatchNotifier(std::function<void()> notifier);
+
+    // Window initialisation, in the window's order.
+    void FillLists();
+    // Reads the configuration file, or creates it with default values.
+    void ReadConfiguration();
+    // Opens the configured port, or starts the port scan. True when a port is open.
+    bool ConnectConfiguredPort() { return connection_.ConnectConfiguredPort(); }
+    // Applies the model in force and builds the first CSV path.
+    void ApplyModelAtStart();
+    void StartRateTimerAndWorker();
+    // All of the above in order, as the window's initialisation runs them.
+    void Initialise();
+
+    void OnTimer(int timerId);
+    // A page-strip segment was chosen; refused items show a message.
+    void OnChartItemChosen(int segment);
+
+    // The window is closing: ends the poll worker, flushes and ends the recording, closes
+    // the port. Safe to call more than once.
+    void Close();
+
+    // Called when a replay has played its capture to the end or to a damage (told first).
+    void SetReplayEndListener(std::function<void(const recording::ReplayEnd&)> listener) {
+        replayEndListener_ = std::move(listener);
+    }
+
+    // The panels, for the front ends that bind their controls to them.
+    ConnectionControl& Connection() { return connection_; }
+    DeviceCommands& Commands() { return commands_; }
+    ModelView& Models() { return models_; }
+    OutputItemBoxes& ItemBoxes() { return itemBoxes_; }
+    RecordingControl& Recording() { return recording_; }
+    const RecordingControl& Recording() const { return recording_; }
+    StatusDisplay& Status() { return status_; }
+
+    // The program-wide data, for the pages that read it.
+    AppState& State() { return state_; }
+    const AppState& State() const { return state_; }
+    const protocol::FrameReceiver& Receiver() const { return receiver_; }
+    protocol::FrameReceiver& Receiver() { return receiver_; }
+    const recording::CsvRecorder& Recorder() const { return *recorder_; }
+    // The serial port; null while replaying.
+    const serial::CSerialPort* SerialPort() const { return serialPort_; }
+    const serial::SerialLink& Link() const { return *theSerialPort; }
+    bool Replaying() const { return replay_ != nullptr; }
+    std::string Text(int stringId) const;
+
+private:
+    static HostOptions WithDefaults(HostOptions options);
+    std::unique_ptr<recording::CsvRecorder> MakeRecorder();
+    std::unique_ptr<serial::SerialLink> MakeLink();
+    PortSearch MakePortSearch() const;
+
+    // ReceiverEffects
+    int CurrentModelIndex() const override { return state_.ModelIndex.load(); }
+    void PostDeviceStatus(std::uint8_t status) override;
+    void KillReplyTimer() override { timers_.KillTimer(kReplyTimer); }
+    void DataFrameDecoded() override;
+    void SetAutoOutputSeen() override { state_.AutoOutputSeen = true; }
+    void ClearAwaitItemMask() override { state_.AwaitItemMask = false; }
+    void RefreshItemBoxes() override { itemBoxes_.RefreshItemBoxes(); }
+    void ClearAwaitGravity() override { state_.AwaitGravity = false; }
+    void ShowDeclination(std::string_view text) override;
+    void EndPendingCommand() override;
+
+    // SerialPortOwner (monitor thread, then main thread)
+    void OnSerialBytes(const std::uint8_t* bytes, const serial::SerialBlockInfo& info) override;
+    void OnSerialEventChar(std::string_view devicePath) override;
+    void DispatchPendingDelivery() override { deliveries_.DispatchOne(); }
+
+    // SerialErrorReporter and RecorderMessages (other threads): queued to the main thread.
+    void Report(std::string_view caption, std::string_view text) override;
+    void ShowMessage(const std::string& caption, const std::string& text) override;
+
+    // ReplayListener (main thread for the start, then the replay thread)
+    void OnReplayStarting(const recording::CaptureNote& note) override;
+    void OnCapturedSend(const std::uint8_t* bytes, std::size_t length) override;
+    void OnCapturedNote(const recording::CaptureNote& note) override;
+    void OnReplayEnded(const recording::ReplayEnd& end) override;
+
+    // A block for the receiver, from the port or a replay (main thread).
+    void FeedDeviceBlock(const std::uint8_t* bytes, std::uint32_t count);
+    void FinishReplay(const recording::ReplayEnd& end);
+
+    HostUi& ui_;
+    TimerService& timers_;
+    HostOptions options_;
+
+    AppState state_;
+    CIniFile config_;
+    std::unique_ptr<recording::LocalClock> ownClock_;
+    std::unique_ptr<recording::Sleeper> ownSleeper_;
+    std::unique_ptr<recording::CsvRecorder> recorder_;
+    protocol::FrameReceiver receiver_;
+    // Received blocks wait here, apart from the other calls, so that closing the port
+    // can let the monitor finish its delivery without running anything else.
+    serial::BlockingCallQueue deliveries_;
+    serial::BlockingCallQueue mainCalls_;
+    recording::CaptureWriter capture_;
+    // The program's one link, and what it is; the panels know it only as a SerialLink.
+    serial::CSerialPort* serialPort_ = nullptr;
+    recording::CaptureReplay* replay_ = nullptr;
+    std::unique_ptr<serial::SerialLink> theSerialPort;
+    protocol::PollWorker pollWorker_;
+
+    StatusDisplay status_;
+    OutputItemBoxes itemBoxes_;
+    RecordingControl recording_;
+    DeviceCommands commands_;
+    ModelView models_;
+    ConnectionControl connection_;
+    CapturePlayback playback_;
+
+    std::function<void(const recording::ReplayEnd&)> replayEndListener_;
+    bool closed_ = false;
+};
+
+} // namespace orvanta::app

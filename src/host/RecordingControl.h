@@ -1,0 +1,73 @@
+#pragma once
+
+#include "host/AppState.h"
+#include "config/ConfigFile.h"
+#include "host/HostUi.h"
+#include "recording/CaptureWriter.h"
+#include "recording/CsvRecorder.h"
+
+#include <filesystem>
+
+namespace orvanta::app {
+
+// What a running capture takes besides the bytes: the settings the byte stream does not
+// show, which a replay needs to decode it as the run did. Main thread only.
+class CaptureNotes {
+public:
+    // Appended while a capture runs; nothing happens otherwise.
+    virtual void AppendCaptureNote(const recording::CaptureNote& note) = 0;
+    // The settings in force, as a capture's first note holds them.
+    virtual void AppendStateNote() = 0;
+
+protected:
+    ~CaptureNotes() = default;
+};
+
+// The recording panel and the switches of the status row: starts and stops the CSV
+// recording (with a capture beside it while the switch is on), picks its folder, rewrites
+// the header when a unit switch changes, stores the language choice for the next start;
+// and starts, stops and annotates captures. Main thread only.
+class RecordingControl final : public CaptureNotes {
+public:
+    RecordingControl(HostUi& ui, AppState& state, recording::CsvRecorder& recorder,
+                     recording::CaptureWriter& capture, CIniFile& config)
+        : ui_(ui), state_(state), recorder_(recorder), capture_(capture), config_(config) {}
+
+    void OnRecordButton();
+    void OnBrowse();
+    void OnAngleUnit();
+    void OnAccelUnit();
+    void OnLanguageRadio();
+    // A new CSV path for the path box, from the folder, the model and now.
+    void RebuildCsvPath();
+
+    // The raw bytes from now on into path: a note with the settings in force, then every
+    // block handed to the receiver and every frame queued for the device. False when the
+    // capture could not be started.
+    bool StartCapture(const std::filesystem::path& path);
+    void StopCapture();
+    bool Capturing() const { return capture_.IsOpen(); }
+    // The context-menu switch: while on, each recording also writes a capture beside its
+    // CSV file. Stored as CAPTURE in the configuration file.
+    void SetCaptureWithRecordings(bool on);
+    bool CaptureWithRecordings() const { return captureWithRecordings_; }
+    // The switch as the configuration file holds it; nothing is written.
+    void RestoreCaptureWithRecordings(bool on) { captureWithRecordings_ = on; }
+
+    void AppendCaptureNote(const recording::CaptureNote& note) override;
+    void AppendStateNote() override;
+
+private:
+    // The radio groups bound to AngleUnit, AccelUnit and LanguageFlag, read back.
+    void ReadBoundControls();
+    recording::CaptureNote CaptureStateNote() const;
+
+    HostUi& ui_;
+    AppState& state_;
+    recording::CsvRecorder& recorder_;
+    recording::CaptureWriter& capture_;
+    CIniFile& config_;
+    bool captureWithRecordings_ = false;
+};
+
+} // namespace orvanta::app

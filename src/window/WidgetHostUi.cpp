@@ -1,0 +1,215 @@
+#include "window/WidgetHostUi.h"
+
+#include "window/QtText.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+
+namespace orvanta::app {
+
+namespace {
+
+QMessageBox::Icon BoxIcon(MessageIcon icon) {
+    switch (icon) {
+    case MessageIcon::Information:
+        return QMessageBox::Information;
+    case MessageIcon::Exclamation:
+        return QMessageBox::Warning;
+    case MessageIcon::Error:
+        return QMessageBox::Critical;
+    case MessageIcon::None:
+        break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+} // namespace
+
+WidgetHostUi::WidgetHostUi(QWidget& mainWindow, ControlLookup mainControl,
+                           ControlLookup pageControl, DisplayArea displayArea)
+    : m_mainWindow(mainWindow), m_mainControl(std::move(mainControl)),
+      m_pageControl(std::move(pageControl)), m_displayArea(std::move(displayArea)) {}
+
+QWidget* WidgetHostUi::Find(Dialog dialog, int id) const {
+    const ControlLookup& lookup = dialog == Dialog::Main ? m_mainControl : m_pageControl;
+    return lookup ? lookup(id) : nullptr;
+}
+
+void WidgetHostUi::ShowMessage(std::string_view caption, std::string_view text, MessageIcon icon) {
+    if (m_messageSink) {
+        m_messageSink(caption, text, icon);
+        return;
+    }
+    const QString title = Utf8(caption);
+    const QString body = Utf8(text);
+    // The same box still open is not opened again: a repeated command acknowledged twice
+    // shows one box.
+    for (const QMessageBox* open :
+         m_mainWindow.findChildren<QMessageBox*>(Qt::FindDirectChildrenOnly)) {
+        if (open->isVisible() && open->windowTitle() == title && open->text() == body) {
+            return;
+        }
+    }
+    // Modal to the window, but the handler that reports goes on at once: no event loop of
+    // its own runs the host's handlers again inside this one.
+    auto* box = new QMessageBox(BoxIcon(icon), title, body, QMessageBox::Ok, &m_mainWindow);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}
+
+void WidgetHostUi::SetText(Dialog dialog, int id, std::string_view text) {
+    QWidget* widget = Find(dialog, id);
+    const QString value = Utf8(text);
+    if (auto* label = qobject_cast<QLabel*>(widget)) {
+        if (dialog == Dialog::Main) {
+            SetStatusText(m_mainWindow, *label, value);
+        } else if (label->text() != value) {
+            label->setText(value);
+        }
+    } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
+        if (button->text() != value) {
+            button->setText(value);
+        }
+    } else if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
+        edit->setText(value);
+    } else if (auto* list = qobject_cast<QComboBox*>(widget)) {
+        if (list->isEditable()) {
+            list->setEditText(value);
+        }
+    } else if (auto* box = qobject_cast<QPlainTextEdit*>(widget)) {
+        app::ReplaceMonitorText(*box, text);
+    }
+}
+
+std::string WidgetHostUi::Text(Dialog dialog, int id) const {
+    QWidget* widget = Find(dialog, id);
+    QString value;
+    if (auto* label = qobject_cast<QLabel*>(widget)) {
+        value = label->text();
+    } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
+        value = button->text();
+    } else if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
+        value = edit->text();
+    } else if (auto* list = qobject_cast<QComboBox*>(widget)) {
+        value = list->currentText();
+    } else if (auto* box = qobject_cast<QPlainTextEdit*>(widget)) {
+        value = box->toPlainText();
+    }
+    return value.toStdString();
+}
+
+void WidgetHostUi::SetChecked(Dialog dialog, int id, bool checked) {
+    if (auto* button = qobject_cast<QAbstractButton*>(Find(dialog, id))) {
+        button->setChecked(checked);
+    }
+}
+
+bool WidgetHostUi::IsChecked(Dialog dialog, int id) const {
+    const auto* button = qobject_cast<QAbstractButton*>(Find(dialog, id));
+    return button && button->isChecked();
+}
+
+void WidgetHostUi::SetVisible(Dialog dialog, int id, bool visible) {
+    if (QWidget* widget = Find(dialog, id)) {
+        widget->setVisible(visible);
+    }
+}
+
+void WidgetHostUi::ClearList(Dialog dialog, int id) {
+    if (auto* list = qobject_cast<QComboBox*>(Find(dialog, id))) {
+        list->clear();
+    }
+}
+
+bool WidgetHostUi::InsertListItem(Dialog dialog, int id, int position, std::string_view text) {
+    auto* list = qobject_cast<QComboBox*>(Find(dialog, id));
+    if (!list || position < 0 || position > list->count()) {
+        return false;
+    }
+    const bool wasEmpty = list->count() == 0;
+    list->insertItem(position, Utf8(text));
+    // A list of the dialog kind starts without a selection, whatever Qt chose.
+    if (wasEmpty && !list->isEditable()) {
+        list->setCurrentIndex(-1);
+    }
+    return true;
+}
+
+void WidgetHostUi::SetListItemText(Dialog dialog, int id, int position, std::string_view text) {
+    if (auto* list = qobject_cast<QComboBox*>(Find(dialog, id))) {
+        if (position >= 0 && position < list->count()) {
+            list->setItemText(position, Utf8(text));
+        }
+    }
+}
+
+int WidgetHostUi::ListCount(Dialog dialog, int id) const {
+    const auto* list = qobject_cast<QComboBox*>(Find(dialog, id));
+    return list ? list->count() : 0;
+}
+
+std::string WidgetHostUi::ListItemText(Dialog dialog, int id, int position) const {
+    const auto* list = qobject_cast<QComboBox*>(Find(dialog, id));
+    if (!list || position < 0 || position >= list->count()) {
+        return {};
+    }
+    return list->itemText(position).toStdString();
+}
+
+void WidgetHostUi::SelectListItem(Dialog dialog, int id, int position) {
+    if (auto* list = qobject_cast<QComboBox*>(Find(dialog, id))) {
+        list->setCurrentIndex(position >= 0 && position < list->count() ? position : -1);
+    }
+}
+
+int WidgetHostUi::ListSelection(Dialog dialog, int id) const {
+    const auto* list = qobject_cast<QComboBox*>(Find(dialog, id));
+    return list ? list->currentIndex() : -1;
+}
+
+std::size_t WidgetHostUi::MonitorLength() const {
+    const auto* box = qobject_cast<QPlainTextEdit*>(Find(Dialog::Main, main_id::kMonitorBox));
+    return box ? static_cast<std::size_t>(app::MonitorLength(*box)) : 0;
+}
+
+void WidgetHostUi::AppendMonitorText(std::string_view text) {
+    if (auto* box = qobject_cast<QPlainTextEdit*>(Find(Dialog::Main, main_id::kMonitorBox))) {
+        app::AppendMonitorText(*box, text);
+    }
+}
+
+void WidgetHostUi::ReplaceMonitorText(std::string_view text) {
+    if (auto* box = qobject_cast<QPlainTextEdit*>(Find(Dialog::Main, main_id::kMonitorBox))) {
+        app::ReplaceMonitorText(*box, text);
+    }
+}
+
+void WidgetHostUi::SelectChartItem(int chartItem) {
+    if (m_displayArea.selectChartItem) {
+        m_displayArea.selectChartItem(chartItem);
+    }
+}
+
+void WidgetHostUi::KillPageTimers() {
+    if (m_displayArea.killPageTimers) {
+        m_displayArea.killPageTimers();
+    }
+}
+
+std::optional<std::string> WidgetHostUi::PickFolder(std::string_view title) {
+    if (m_folderPicker) {
+        return m_folderPicker(title);
+    }
+    const QString folder = QFileDialog::getExistingDirectory(&m_mainWindow, Utf8(title));
+    if (folder.isEmpty()) {
+        return std::nullopt;
+    }
+    return folder.toStdString();
+}
+
+} // namespace orvanta::app

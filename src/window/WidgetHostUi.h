@@ -1,0 +1,70 @@
+#pragma once
+
+#include "host/HostUi.h"
+#include "window/PanelBindings.h"
+
+#include <functional>
+#include <optional>
+#include <string>
+
+class QWidget;
+
+namespace orvanta::app {
+
+// The host's view of the real window: controls of the main window and the live data page
+// found by identifier, message boxes over the main window (modal to it, without blocking
+// the caller, one at a time per caption and text), the folder picker and the display area.
+// Labels of the main window follow SetStatusText. GUI thread only.
+class WidgetHostUi : public HostUi {
+public:
+    struct DisplayArea {
+        std::function<void(int chartItem)> selectChartItem;
+        std::function<void()> killPageTimers;
+    };
+    using MessageSink =
+        std::function<void(std::string_view caption, std::string_view text, MessageIcon)>;
+    using FolderPicker = std::function<std::optional<std::string>(std::string_view title)>;
+
+    WidgetHostUi(QWidget& mainWindow, ControlLookup mainControl, ControlLookup pageControl,
+                 DisplayArea displayArea);
+
+    // Tests and scripted runs: messages and folder choices without modal dialogs.
+    void SetMessageSink(MessageSink sink) { m_messageSink = std::move(sink); }
+    void SetFolderPicker(FolderPicker picker) { m_folderPicker = std::move(picker); }
+
+    void ShowMessage(std::string_view caption, std::string_view text, MessageIcon icon) override;
+    void SetText(Dialog dialog, int id, std::string_view text) override;
+    std::string Text(Dialog dialog, int id) const override;
+    void SetChecked(Dialog dialog, int id, bool checked) override;
+    bool IsChecked(Dialog dialog, int id) const override;
+    void SetVisible(Dialog dialog, int id, bool visible) override;
+
+    void ClearList(Dialog dialog, int id) override;
+    bool InsertListItem(Dialog dialog, int id, int position, std::string_view text) override;
+    void SetListItemText(Dialog dialog, int id, int position, std::string_view text) override;
+    int ListCount(Dialog dialog, int id) const override;
+    std::string ListItemText(Dialog dialog, int id, int position) const override;
+    void SelectListItem(Dialog dialog, int id, int position) override;
+    int ListSelection(Dialog dialog, int id) const override;
+
+    std::size_t MonitorLength() const override;
+    void AppendMonitorText(std::string_view text) override;
+    void ReplaceMonitorText(std::string_view text) override;
+
+    void SelectChartItem(int chartItem) override;
+    void KillPageTimers() override;
+
+    std::optional<std::string> PickFolder(std::string_view title) override;
+
+private:
+    QWidget* Find(Dialog dialog, int id) const;
+
+    QWidget& m_mainWindow;
+    ControlLookup m_mainControl;
+    ControlLookup m_pageControl;
+    DisplayArea m_displayArea;
+    MessageSink m_messageSink;
+    FolderPicker m_folderPicker;
+};
+
+} // namespace orvanta::app

@@ -1,0 +1,185 @@
+#include "config/ConfigFile.h"
+
+#include "ConfigTestSupport.h"
+#include "config/ConfigValues.h"
+
+#include <climits>
+#include <gtest/gtest.h>
+#include <random>
+#include <sys/stat.h>
+
+namespace orvanta::app {
+namespace {
+
+using testing::ReadFile;
+using testing::WriteFile;
+
+class CIniFileTest : public ::testing::Test {
+protected:
+    std::filesystem::path File() const { return dir_.path() / "Config.ini"; }
+    testing::TempDir dir_;
+};
+
+TEST_F(CIniFileTest, CreationWritesTheSevenKeysInOrder) {
+    CIniFile ini(File());
+    EXPECT_FALSE(ini.Exists());
+    EXPECT_EQ(CreateConfigFile(ini, "/opt/orvanta/data"), ProfileStatus::Ok);
+    EXPECT_EQ(ReadFile(File()), "[Config]\nLANGUAGE=CH\nMODEL=VK100\nPROTOCOL=ASCII\n"
+                                "COM=/dev/ttyS0\nBAUD=1\nPARITY=0\nPATH=/opt/orvanta/data\n");
+    const ConfigValues values = ReadConfigValues(ini, "/elsewhere");
+    EXPECT_EQ(values.model, "VK100");
+    EXPECT_EQ(values.com, "/dev/ttyS0");
+    EXPECT_EQ(values.baud, 1);
+    EXPECT_EQ(values.path, "/opt/orvanta/data");
+
+    // A first start of the installed program: the folder is made, a file in its way fails.
+    CIniFile nested(dir_.path() / "config" / "orvanta" / "Config.ini");
+    EXPECT_EQ(CreateConfigFile(nested, "/data"), ProfileStatus::Ok);
+    EXPECT_TRUE(nested.Exists());
+    WriteFile(dir_.path() / "blocked", "x");
+    CIniFile blocked(dir_.path() / "blocked" / "orvanta" / "Config.ini");
+    EXPECT_EQ(CreateConfigFile(blocked, "/data"), ProfileStatus::CannotWrite);
+}
+
+// A new file is an ordinary file that the umask shapes; a rewrite keeps the file's mode.
+TEST_F(CIniFileTest, NewFilesFollowTheUmaskAndRewritesKeepTheMode) {
+    struct Case {
+        mode_t umask;
+        mode_t created;
+    };
+    for (const Case c : {Case{022, 0644}, Case{027, 0640}, Case{077, 0600}}) {
+        std::filesystem::remove(File());
+        const mode_t previous = ::umask(c.umask);
+        const ProfileStatus status = CIniFile(File()).WriteString("MODEL", "VN300");
+        ::umask(previous);
+        ASSERT_EQ(status, ProfileStatus::Ok);
+        struct stat info {};
+        ASSERT_EQ(::stat(File().c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 07777, c.created) << std::oct << c.umask;
+    }
+    ASSERT_EQ(::chmod(File().c_str(), 0664), 0);
+    ASSERT_EQ(CIniFile(File()).WriteInt("BAUD", 3), ProfileStatus::Ok);
+    struct stat info {};
+    ASSERT_EQ(::stat(File().c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0664u);
+}
+
+TEST_F(CIniFileTest, MissingKeysTakeTheirDefaults) {
+    WriteFile(File(), "[Config]\nPATH=\n");
+    const ConfigValues values = ReadConfigValues(CIniFile(File()), "/default/data");
+    EXPECT_EQ(values.model, "VK100");
+    EXPECT_EQ(values.protocol, "ASCII");
+    EXPECT_EQ(values.com, "/dev/ttyS0");
+    EXPECT_EQ(values.baud, 0);
+    EXPECT_EQ(values.parity, 0);
+    EXPECT_EQ(values.path, ""); // present but empty: not the default
+    EXPECT_EQ(ReadConfigValues(CIniFile(dir_.path() / "none.ini"), "/d").path, "/d");
+}
+
+TEST_F(CIniFileTest, NamesMatchWithoutCaseAndWritesReplaceInPlace) {
+    WriteFile(File(), "; settings\n[other]\nmodel=X\n\n[config]\n  model = VN300  \n"
+                      "baud=3\n\n[Tail]\nk=v\n");
+    CIniFile ini(File());
+    EXPECT_EQ(ini.ReadString("MODEL", "VK100"), "VN300");
+    EXPECT_EQ(ini.ReadInt("Baud", 0), 3);
+    EXPECT_EQ(ini.WriteString("MODEL", "VK200-210"), ProfileStatus::Ok);
+    EXPECT_EQ(ini.WriteInt("PARITY", 2), ProfileStatus::Ok);
+    EXPECT_EQ(ReadFile(File()), "; settings\n[other]\nmodel=X\n\n[config]\nMODEL=VK200-210\n"
+                                "baud=3\nPARITY=2\n\n[Tail]\nk=v\n");
+}
+
+TEST_F(CIniFileTest, SectionAndFileAreCreatedAndLineEndsKept) {
+    WriteFile(File(), "[Other]\r\nA=1"); // CR LF, no final line end
+    CIniFile ini(File());
+    EXPECT_EQ(ini.WriteString("MODEL", "VK100"), ProfileStatus::Ok);
+    EXPECT_EQ(ini.WriteString("COM", "/dev/ttyUSB0"), ProfileStatus::Ok);
+    EXPECT_EQ(ReadFile(File()),
+              "[Other]\r\nA=1\r\n[Config]\r\nMODEL=VK100\r\nCOM=/dev/ttyUSB0\r\n");
+    EXPECT_EQ(ini.ReadString("COM", ""), "/dev/ttyUSB0");
+}
+
+TEST_F(CIniFileTest, IntegersAreTheNumberAtTheStart) {
+    struct Case {
+        const char* text;
+        int expected;
+    };
+    const Case cases[] = {{"12abc", 12},
+                          {"  7 ", 7},
+                          {"-3", -3},
+                          {"+5", 5},
+                          {"abc", 0},
+                          {"", 0},
+                          {"0x10", 0},
+                          {"4 5", 4},
+                          {"99999999999", INT_MAX},
+                          {"-99999999999", INT_MIN}};
+    for (const auto& c : cases) {
+        WriteFile(File(), std::string("[Config]\nBAUD=") + c.text + "\n");
+        EXPECT_EQ(CIniFile(File()).ReadInt("BAUD", 42), c.expected) << '"' << c.text << '"';
+    }
+    EXPECT_EQ(CIniFile(File()).ReadInt("PARITY", 42), 42);
+}
+
+TEST_F(CIniFileTest, StringsAreBoundedAndUnquoted) {
+    const std::string longValue(5000, 'p');
+    WriteFile(File(), "[Config]\nPATH=" + longValue + "\nMODEL=\"VK 100\"\nLANGUAGE=CHINESE\n" +
+                          std::string("PROTOCOL=AS\0CII\n", 16));
+    CIniFile ini(File());
+    EXPECT_EQ(ini.ReadString("PATH", ""), std::string(1023, 'p'));
+    EXPECT_EQ(ini.ReadString("MODEL", ""), "VK 100");
+    EXPECT_EQ(ini.ReadLanguage(), "CHI");
+    EXPECT_EQ(ini.ReadString("PROTOCOL", ""), "AS");
+    // A cut never splits a UTF-8 character.
+    WriteFile(File(), "[Config]\nPATH=" + std::string(1022, 'a') + "数据\n");
+    EXPECT_EQ(ini.ReadString("PATH", ""), std::string(1022, 'a'));
+}
+
+TEST_F(CIniFileTest, UnusableFilesGiveErrorsAndDefaults) {
+    // A folder where the file should be, a file where the folder should be, a bad value.
+    std::filesystem::create_directory(dir_.path() / "folder.ini");
+    WriteFile(dir_.path() / "plain", "x");
+    struct Case {
+        std::filesystem::path file;
+        const char* value;
+        ProfileStatus expected;
+    };
+    const Case cases[] = {
+        {dir_.path() / "folder.ini", "v", ProfileStatus::CannotRead},
+        {dir_.path() / "plain" / "Config.ini", "v", ProfileStatus::CannotWrite},
+        {dir_.path() / "missing" / "Config.ini", "v", ProfileStatus::CannotWrite},
+        {File(), "two\nlines", ProfileStatus::BadText},
+    };
+    for (const auto& c : cases) {
+        CIniFile ini(c.file);
+        EXPECT_EQ(ini.WriteString("MODEL", c.value), c.expected) << c.file;
+        EXPECT_EQ(ini.ReadString("MODEL", "VK100"), "VK100") << c.file;
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir_.path() / "missing"));
+    EXPECT_FALSE(std::filesystem::exists(File()));
+}
+
+TEST_F(CIniFileTest, GarbageAndHugeLinesAreKept) {
+    std::mt19937 random(7);
+    std::string garbage(200000, '\0');
+    for (char& c : garbage) {
+        c = static_cast<char>(random());
+    }
+    const std::string huge(3 * 1024 * 1024, 'Z');
+    const std::string before = garbage + "\n" + huge + "\n";
+    WriteFile(File(), before);
+    CIniFile ini(File());
+    EXPECT_EQ(ini.ReadString("MODEL", "VK100"), "VK100");
+    EXPECT_EQ(ini.ReadInt("BAUD", 5), 5);
+    ASSERT_EQ(ini.WriteString("MODEL", "VN300"), ProfileStatus::Ok);
+    const std::string after = ReadFile(File());
+    EXPECT_EQ(after.substr(0, before.size()), before);
+    EXPECT_EQ(ini.ReadString("MODEL", ""), "VN300");
+
+    // Beyond the size a profile may have, the file is read in part and never rewritten.
+    std::filesystem::resize_file(File(), kMaxProfileBytes + 1);
+    EXPECT_EQ(ini.WriteString("MODEL", "VK100"), ProfileStatus::TooLarge);
+    EXPECT_EQ(std::filesystem::file_size(File()), kMaxProfileBytes + 1);
+}
+
+} // namespace
+} // namespace orvanta::app
