@@ -12,7 +12,7 @@
 
 namespace {
 
-using namespace orvanta::app;
+using namespace orvanta::window;
 
 std::string EchoLines(int frames) {
     std::string line = "Rx: ";

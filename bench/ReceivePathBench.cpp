@@ -1,11 +1,11 @@
 // The receive path at full load: VK100 data frames with all thirteen items, fed in the
 // 64-byte blocks a serial read hands over, with the echo drained after every block.
 
-#include "protocol/WaveformHistory.h"
 #include "protocol/FrameCrc16.h"
 #include "protocol/FrameReceiver.h"
 #include "protocol/MeasurementRecord.h"
 #include "protocol/OutputItem.h"
+#include "protocol/WaveformHistory.h"
 
 #include <algorithm>
 #include <benchmark/benchmark.h>
@@ -97,7 +97,7 @@ void ReceivePath(benchmark::State& state) {
 
     protocol::MeasurementRecord record;
     record.DefaultItemMask = protocol::kAllOutputItems;
-    chart::WaveformHistory history;
+    protocol::WaveformHistory history;
     QuietEffects effects;
     protocol::FrameReceiver receiver(record, history, effects);
 

@@ -55,7 +55,7 @@ void BM_DrawScene(benchmark::State& state) {
         return;
     }
     const std::array<float, 3> attitude{-20.0f, 28.0f, 35.0f};
-    C3DShowDlg view(&attitude, ORVANTA_MODEL_FILE);
+    AttitudeView view(&attitude, ORVANTA_MODEL_FILE);
     view.resize(460, 290);
     view.show();
     view.grabFramebuffer(); // sets up the context and loads the model

@@ -38,13 +38,13 @@ const fs::path& FilePath() {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    using namespace orvanta::app;
+    using namespace orvanta::config;
     const fs::path& path = FilePath();
     {
         std::ofstream out(path, std::ios::binary | std::ios::trunc);
         out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
     }
-    CIniFile file(path);
+    ConfigFile file(path);
     const ConfigValues values = ReadConfigValues(file, "/data");
     if (values.model.size() > 1023 || values.com.size() > 1023 || values.path.size() > 1023) {
         std::abort(); // reads keep at most 1023 characters

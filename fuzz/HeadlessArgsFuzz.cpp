@@ -8,7 +8,7 @@
 #include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    using namespace orvanta::app;
+    using namespace orvanta::headless;
     std::vector<std::string> args;
     std::size_t at = 0;
     if (size > 0 && data[0] == 0x01) {

@@ -4,11 +4,11 @@
 // list of pieces that become either raw bytes or whole frames with a correct checksum
 // (so the fuzzer reaches the decoders and reply handlers without guessing CRCs).
 #include "FuzzInput.h"
-#include "protocol/WaveformHistory.h"
 #include "protocol/FrameCrc16.h"
 #include "protocol/FrameReceiver.h"
 #include "protocol/ItemDecoderTable.h"
 #include "protocol/ModelTable.h"
+#include "protocol/WaveformHistory.h"
 #include "recording/CsvLayout.h"
 
 #include <cstdlib>
@@ -104,7 +104,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     record.AccelUnit = (units >> 1) & 1;
     protocol::ClearAllItems(record);
 
-    chart::WaveformHistory history;
+    protocol::WaveformHistory history;
     Effects effects(record, model, recordingState);
     protocol::FrameReceiver receiver(record, history, effects);
     if (selector & 4) {

@@ -22,21 +22,21 @@ public:
 };
 
 void BM_RebuildAndRender(benchmark::State& state) {
-    WaveformHistory history;
+    protocol::WaveformHistory history;
     BenchHost host;
-    CChartDlg page(history, host);
+    ChartPage page(history, host);
     page.resize(1000, 330);
     page.Chart().resize(1000, 330);
     page.Chart().Legend().UndockLegend(700, 5);
     int sample = 0;
     for (int i = 0; i < 200; ++i, ++sample) {
-        history.AppendTriple(HistoryGroup::Euler, 30 * std::sin(sample / 18.0),
+        history.AppendTriple(protocol::HistoryGroup::Euler, 30 * std::sin(sample / 18.0),
                              20 * std::cos(sample / 11.0), 12 * std::sin(sample / 6.0));
     }
     const int rendersBefore = page.Chart().RenderCount();
     for (auto _ : state) {
         // The waveforms move between ticks, as they do while frames arrive.
-        history.AppendTriple(HistoryGroup::Euler, 30 * std::sin(sample / 18.0),
+        history.AppendTriple(protocol::HistoryGroup::Euler, 30 * std::sin(sample / 18.0),
                              20 * std::cos(sample / 11.0), 12 * std::sin(sample / 6.0));
         ++sample;
         page.RebuildSeries();

@@ -1,6 +1,6 @@
 #include "app/Application.h"
 
-#include "headless/HeadlessRun.h"
+#include "config/FileLayout.h"
 #include "config/LanguageChoice.h"
 #include "host/StopSignals.h"
 #include "serial/EventFd.h"
@@ -48,21 +48,23 @@ bool SystemLanguageIsChineseChina() {
     return system.language() == QLocale::Chinese && system.territory() == QLocale::China;
 }
 
-COrvantaDlg::Options StartupOptions(const FileLayout& files, bool systemLanguageIsChineseChina) {
-    const LanguageChoice language = ChooseLanguage(files.configFile, systemLanguageIsChineseChina);
-    COrvantaDlg::Options options;
+window::MainWindow::Options StartupOptions(const config::FileLayout& files,
+                                           bool systemLanguageIsChineseChina) {
+    const config::LanguageChoice language =
+        config::ChooseLanguage(files.configFile, systemLanguageIsChineseChina);
+    window::MainWindow::Options options;
     options.host.configPath = files.configFile;
     options.host.dataDirectory = files.dataDirectory;
     options.modelFile = files.modelFile;
     options.pictureDirectory = files.pictureDirectory;
     options.host.languageFlag = language.LanguageFlag;
-    options.host.SetSystemRoot(PortSearchRoot());
+    options.host.SetSystemRoot(config::PortSearchRoot());
     options.backgroundBitmap = language.BackgroundBitmap;
     return options;
 }
 
-int COrvantaApp::Run(int& argc, char** argv, const WindowOptions& windowOptions) {
-    const FileLayout files = ProgramFileLayout();
+int Application::Run(int& argc, char** argv, const WindowOptions& windowOptions) {
+    const config::FileLayout files = config::ProgramFileLayout();
     m_skin.Start(nullptr, "SCRIBBLE", 0, 0);
     m_skin.LoadSkinFile(files.skinFile.c_str());
 
@@ -71,7 +73,7 @@ int COrvantaApp::Run(int& argc, char** argv, const WindowOptions& windowOptions)
         QApplication::setApplicationName(QStringLiteral("Orvanta"));
         // Desktops match the window to its menu entry and icon by this name.
         QGuiApplication::setDesktopFileName(QStringLiteral("com.orvanta.Orvanta"));
-        COrvantaDlg::Options options = StartupOptions(files, SystemLanguageIsChineseChina());
+        window::MainWindow::Options options = StartupOptions(files, SystemLanguageIsChineseChina());
         options.skin = &m_skin;
         if (windowOptions.replay) {
             options.host.replayPath = *windowOptions.replay;
@@ -85,11 +87,11 @@ int COrvantaApp::Run(int& argc, char** argv, const WindowOptions& windowOptions)
             };
         }
         {
-            COrvantaDlg window(std::move(options));
+            window::MainWindow window(std::move(options));
             // SIGTERM (a logout, a kill) and SIGINT end the program as closing the window
             // does: a running recording is written out and the port's settings restored.
             serial::EventFd stopRequest;
-            std::optional<StopSignals> signals;
+            std::optional<host::StopSignals> signals;
             std::optional<QSocketNotifier> stopNotifier;
             if (stopRequest.Create()) {
                 signals.emplace(stopRequest.fd());

@@ -1,4 +1,6 @@
+#include "app/CommandLine.h"
 #include "config/FileLayout.h"
+#include "config/LanguageChoice.h"
 #include "headless/HeadlessOptions.h"
 #include "headless/HeadlessRun.h"
 
@@ -14,6 +16,8 @@
 
 int main(int argc, char** argv) {
     using namespace orvanta::app;
+    using namespace orvanta::config;
+    using namespace orvanta::headless;
     // A file-size limit must turn into a write error the recorder reports, not an end.
     std::signal(SIGXFSZ, SIG_IGN);
     const std::vector<std::string> args(argv + 1, argv + argc);
@@ -42,7 +46,7 @@ int main(int argc, char** argv) {
             return 2;
         }
         {
-            COrvantaApp application;
+            Application application;
             return application.Run(argc, argv, choice.window);
         }
 #else

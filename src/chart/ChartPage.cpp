@@ -21,7 +21,7 @@ constexpr int kFontTenths = 125;
 
 } // namespace
 
-CChartDlg::CChartDlg(const WaveformHistory& history, ChartPageHost& host, QWidget* parent)
+ChartPage::ChartPage(const protocol::WaveformHistory& history, ChartPageHost& host, QWidget* parent)
     : QWidget(parent), m_history(history), m_host(host), m_chart(new CChartCtrl(this)) {
     for (std::size_t k = 0; k < m_abscissa.size(); ++k) {
         m_abscissa[k] = static_cast<double>(k);
@@ -29,11 +29,11 @@ CChartDlg::CChartDlg(const WaveformHistory& history, ChartPageHost& host, QWidge
     SetUpChart();
 }
 
-CChartDlg::~CChartDlg() {
+ChartPage::~ChartPage() {
     KillChartTimer();
 }
 
-void CChartDlg::SetUpChart() {
+void ChartPage::SetUpChart() {
     CChartCtrl& chart = *m_chart;
     // One render for the whole set-up.
     chart.LockRefresh();
@@ -70,7 +70,7 @@ void CChartDlg::SetUpChart() {
     chart.UnlockRefresh();
 }
 
-void CChartDlg::SelectChartItem() {
+void ChartPage::SelectChartItem() {
     const int item = m_state.chartItem;
     if (item >= kChartEuler && item <= kChartVelocity) {
         m_host.ShowDataPage(false);
@@ -88,17 +88,17 @@ void CChartDlg::SelectChartItem() {
     }
 }
 
-void CChartDlg::SetChartTitle(const QString& text) {
+void ChartPage::SetChartTitle(const QString& text) {
     m_chart->Title().RemoveAll();
     m_chart->Title().AddString(text);
 }
 
-void CChartDlg::RebuildSeries() {
+void ChartPage::RebuildSeries() {
     const int item = m_state.chartItem;
     if (item < kChartEuler || item > kChartVelocity) {
         return;
     }
-    const auto group = static_cast<HistoryGroup>(item);
+    const auto group = static_cast<protocol::HistoryGroup>(item);
     const auto prefixes = SeriesPrefixes(item);
     m_chart->LockRefresh();
     m_chart->ClearSeries();
@@ -120,7 +120,7 @@ void CChartDlg::RebuildSeries() {
     m_chart->UnlockRefresh();
 }
 
-bool CChartDlg::OnChartCommand(int commandId) {
+bool ChartPage::OnChartCommand(int commandId) {
     switch (commandId) {
     case kCommandSavePicture:
         SaveChartPicture();
@@ -141,7 +141,7 @@ bool CChartDlg::OnChartCommand(int commandId) {
     }
 }
 
-void CChartDlg::ToggleSeries(int axis) {
+void ChartPage::ToggleSeries(int axis) {
     if (axis < 0 || axis > 2) {
         return;
     }
@@ -160,7 +160,7 @@ void CChartDlg::ToggleSeries(int axis) {
     m_chart->UnlockRefresh();
 }
 
-void CChartDlg::ToggleAbscissa() {
+void ChartPage::ToggleAbscissa() {
     m_state.abscissaShown = !m_state.abscissaShown;
     if (CChartAxis* axis = m_chart->Axis(CChartAxis::kBottom)) {
         axis->SetVisible(m_state.abscissaShown);
@@ -168,7 +168,7 @@ void CChartDlg::ToggleAbscissa() {
     m_chart->Redraw();
 }
 
-void CChartDlg::ToggleOrdinate() {
+void ChartPage::ToggleOrdinate() {
     m_state.ordinateShown = !m_state.ordinateShown;
     if (CChartAxis* axis = m_chart->Axis(CChartAxis::kLeft)) {
         axis->SetVisible(m_state.ordinateShown);
@@ -176,13 +176,13 @@ void CChartDlg::ToggleOrdinate() {
     m_chart->Redraw();
 }
 
-QString CChartDlg::PictureFileName(const QString& folder, const QDateTime& localTime) {
+QString ChartPage::PictureFileName(const QString& folder, const QDateTime& localTime) {
     return QDir(folder).filePath(QStringLiteral("VW400_Wave_shape_") +
                                  localTime.toString(QStringLiteral("yyyyMMddHHmmss")) +
                                  QStringLiteral(".png"));
 }
 
-bool CChartDlg::SaveChartPicture() {
+bool ChartPage::SaveChartPicture() {
     const QString path = PictureFileName(m_host.PictureFolder(), QDateTime::currentDateTime());
     // A missing picture folder is made rather than losing the picture.
     const bool saved =
@@ -196,25 +196,25 @@ bool CChartDlg::SaveChartPicture() {
     return saved;
 }
 
-void CChartDlg::StartChartTimer() {
+void ChartPage::StartChartTimer() {
     // Starting it again restarts the period, like a window timer set twice.
     KillChartTimer();
     m_timerId = startTimer(kChartTimerPeriodMs);
 }
 
-void CChartDlg::KillChartTimer() {
+void ChartPage::KillChartTimer() {
     if (m_timerId != 0) {
         killTimer(m_timerId);
         m_timerId = 0;
     }
 }
 
-void CChartDlg::timerEvent(QTimerEvent*) {
+void ChartPage::timerEvent(QTimerEvent*) {
     // Every timer message rebuilds, whatever its identifier.
     RebuildSeries();
 }
 
-void CChartDlg::resizeEvent(QResizeEvent* event) {
+void ChartPage::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     if (!m_host.MainWindowReady()) {
         return;
@@ -231,7 +231,7 @@ void CChartDlg::resizeEvent(QResizeEvent* event) {
     m_chart->UnlockRefresh();
 }
 
-void CChartDlg::paintEvent(QPaintEvent*) {
+void ChartPage::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.fillRect(rect(), Qt::white);
 }

@@ -28,7 +28,8 @@ struct ChartPageState {
 // The waveform chart page: three line series of the latest 200 samples of one
 // history group, rebuilt every 300 ms, with the chart commands of the toolbar.
 // Main (GUI) thread only.
-class CChartDlg : public QWidget {
+// Formerly `CChartDlg`.
+class ChartPage : public QWidget {
 public:
     static constexpr int kChartTimerPeriodMs = 300;
     static constexpr std::array<COLORREF, 3> kSeriesColors = {0x0000FF, 0x008B00, 0x000000};
@@ -43,8 +44,9 @@ public:
         kCommandToggleThird = 32812,
     };
 
-    CChartDlg(const WaveformHistory& history, ChartPageHost& host, QWidget* parent = nullptr);
-    ~CChartDlg() override;
+    ChartPage(const protocol::WaveformHistory& history, ChartPageHost& host,
+              QWidget* parent = nullptr);
+    ~ChartPage() override;
 
     int CurrentChartItem() const { return m_state.chartItem; }
     void SetChartItem(int chartItem) { m_state.chartItem = chartItem; }
@@ -78,11 +80,11 @@ private:
     void SetUpChart();
     void StartChartTimer();
 
-    const WaveformHistory& m_history;
+    const protocol::WaveformHistory& m_history;
     ChartPageHost& m_host;
     CChartCtrl* m_chart;
     ChartPageState m_state;
-    std::array<double, WaveformHistory::kWindow> m_abscissa;
+    std::array<double, protocol::WaveformHistory::kWindow> m_abscissa;
     int m_timerId = 0;
 };
 

@@ -3,9 +3,9 @@
 #include <filesystem>
 #include <system_error>
 
-namespace orvanta::app {
+namespace orvanta::config {
 
-ProfileStatus CreateConfigFile(CIniFile& file, const std::string& dataDirectory) {
+ProfileStatus CreateConfigFile(ConfigFile& file, const std::string& dataDirectory) {
     // An installed program's first start: ~/.config/orvanta does not exist yet.
     std::error_code ec;
     std::filesystem::create_directories(file.Path().parent_path(), ec);
@@ -25,7 +25,7 @@ ProfileStatus CreateConfigFile(CIniFile& file, const std::string& dataDirectory)
     return first;
 }
 
-ConfigValues ReadConfigValues(const CIniFile& file, const std::string& dataDirectory) {
+ConfigValues ReadConfigValues(const ConfigFile& file, const std::string& dataDirectory) {
     ConfigValues values;
     file.ReadString(config_key::kModel, values.model, "VK100");
     file.ReadString(config_key::kProtocol, values.protocol, "ASCII");
@@ -37,4 +37,4 @@ ConfigValues ReadConfigValues(const CIniFile& file, const std::string& dataDirec
     return values;
 }
 
-} // namespace orvanta::app
+} // namespace orvanta::config

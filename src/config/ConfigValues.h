@@ -4,7 +4,7 @@
 
 #include <string>
 
-namespace orvanta::app {
+namespace orvanta::config {
 
 // The keys of section "Config".
 namespace config_key {
@@ -36,8 +36,8 @@ struct ConfigValues {
 // Makes the file's folder when it is missing, then writes the seven keys in order:
 // LANGUAGE=CH, MODEL=VK100, PROTOCOL=ASCII, COM=/dev/ttyS0, BAUD=1, PARITY=0,
 // PATH=dataDirectory. Returns the first failure (all seven are tried).
-ProfileStatus CreateConfigFile(CIniFile& file, const std::string& dataDirectory);
+ProfileStatus CreateConfigFile(ConfigFile& file, const std::string& dataDirectory);
 
-ConfigValues ReadConfigValues(const CIniFile& file, const std::string& dataDirectory);
+ConfigValues ReadConfigValues(const ConfigFile& file, const std::string& dataDirectory);
 
-} // namespace orvanta::app
+} // namespace orvanta::config

@@ -3,12 +3,13 @@
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
+#include <ostream>
 #include <pwd.h>
 #include <string_view>
 #include <unistd.h>
 #include <vector>
 
-namespace orvanta::app {
+namespace orvanta::config {
 
 namespace fs = std::filesystem;
 
@@ -137,4 +138,19 @@ FileLayout ProgramFileLayout() {
     return FindFileLayout(executable, UserEnvironment::FromProcess());
 }
 
-} // namespace orvanta::app
+void PrintFileLayout(std::ostream& out, const FileLayout& files) {
+    out << "\nFiles (" << (files.portable ? "portable" : "installed") << " layout):\n"
+        << "  configuration  " << files.configFile.string() << '\n'
+        << "  skin           " << files.skinFile.string() << '\n'
+        << "  3D model       " << files.modelFile.string() << '\n'
+        << "  CSV files      " << files.dataDirectory.string()
+        << " (unless PATH in the configuration says otherwise)\n"
+        << "  pictures       " << files.pictureDirectory.string() << '\n';
+}
+
+std::filesystem::path PortSearchRoot() {
+    const char* root = std::getenv("ORVANTA_SYSTEM_ROOT");
+    return root != nullptr && *root != '\0' ? root : "/";
+}
+
+} // namespace orvanta::config

@@ -1,9 +1,10 @@
 #pragma once
 
 #include <filesystem>
+#include <iosfwd>
 #include <string>
 
-namespace orvanta::app {
+namespace orvanta::config {
 
 // Where the program keeps its files. Two layouts, told apart by the executable's own path,
 // never by the current directory:
@@ -45,4 +46,11 @@ FileLayout FindFileLayout(const std::filesystem::path& executable, const UserEnv
 // The running program's layout, from /proc/self/exe and the process environment.
 FileLayout ProgramFileLayout();
 
-} // namespace orvanta::app
+// Where the program keeps its files, for the usage text.
+void PrintFileLayout(std::ostream& out, const FileLayout& files);
+
+// The folder that stands for "/" when the ports are looked for: ORVANTA_SYSTEM_ROOT when it
+// is set (tests show the program a fake machine that way), "/" otherwise.
+std::filesystem::path PortSearchRoot();
+
+} // namespace orvanta::config

@@ -2,11 +2,14 @@
 
 #include "config/ConfigFile.h"
 
-namespace orvanta::app {
+#include <cstdlib>
+#include <string>
+
+namespace orvanta::config {
 
 LanguageChoice ChooseLanguage(const std::filesystem::path& configPath,
                               bool systemLocaleIsChineseChina) {
-    const CIniFile file(configPath);
+    const ConfigFile file(configPath);
     bool chinese;
     if (file.Exists()) {
         const std::string language = file.ReadLanguage();
@@ -20,7 +23,7 @@ LanguageChoice ChooseLanguage(const std::filesystem::path& configPath,
 
 std::optional<UserMessage> StoreLanguageChoice(const std::filesystem::path& configPath,
                                                int languageFlag) {
-    CIniFile file(configPath);
+    ConfigFile file(configPath);
     if (!file.Exists()) {
         return std::nullopt;
     }
@@ -35,4 +38,15 @@ std::optional<UserMessage> StoreLanguageChoice(const std::filesystem::path& conf
                    : UserMessage{"提示", "重启软件生效!!"};
 }
 
-} // namespace orvanta::app
+bool SystemLocaleIsChineseChina() {
+    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        const char* value = std::getenv(name);
+        if (value && *value) {
+            const std::string locale(value);
+            return locale.rfind("zh_CN", 0) == 0;
+        }
+    }
+    return false;
+}
+
+} // namespace orvanta::config

@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-namespace orvanta::app {
+namespace orvanta::config {
 
 inline constexpr int kChineseBackgroundBitmap = 140;
 inline constexpr int kEnglishBackgroundBitmap = 139;
@@ -31,4 +31,8 @@ struct UserMessage {
 std::optional<UserMessage> StoreLanguageChoice(const std::filesystem::path& configPath,
                                                int languageFlag);
 
-} // namespace orvanta::app
+// Whether the system language is Chinese of China, as the environment says (LC_ALL,
+// LC_MESSAGES, LANG). Needs no Qt.
+bool SystemLocaleIsChineseChina();
+
+} // namespace orvanta::config

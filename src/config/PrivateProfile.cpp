@@ -11,7 +11,7 @@
 #include <unistd.h>
 #include <vector>
 
-namespace orvanta::app {
+namespace orvanta::config {
 namespace {
 
 enum class ReadResult { Ok, Missing, Failed, TooLarge };
@@ -368,4 +368,4 @@ ProfileStatus WriteProfileString(const std::filesystem::path& file, std::string_
     return Replace(file, out, exists);
 }
 
-} // namespace orvanta::app
+} // namespace orvanta::config

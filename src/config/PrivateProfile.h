@@ -11,7 +11,7 @@
 // gives the default. Writes replace the key's line in place or add the key at the end of its
 // section (the section and the file are created when missing); every other line is kept.
 // Stateless; any thread, as long as no two threads write the same file at once.
-namespace orvanta::app {
+namespace orvanta::config {
 
 enum class ProfileStatus {
     Ok,
@@ -38,4 +38,4 @@ int ReadProfileInt(const std::filesystem::path& file, std::string_view section,
 ProfileStatus WriteProfileString(const std::filesystem::path& file, std::string_view section,
                                  std::string_view key, std::string_view value);
 
-} // namespace orvanta::app
+} // namespace orvanta::config

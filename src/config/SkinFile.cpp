@@ -3,7 +3,7 @@
 #include <fstream>
 #include <iterator>
 
-namespace orvanta::app {
+namespace orvanta::config {
 
 namespace {
 
@@ -76,4 +76,4 @@ std::string SkinFile::Section(std::string_view name) const {
     return it == m_sections.end() ? std::string() : it->second;
 }
 
-} // namespace orvanta::app
+} // namespace orvanta::config

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace orvanta::app {
+namespace orvanta::config {
 
 // The skin file: named sections, each a Qt style sheet for one skin object.
 //
@@ -34,4 +34,4 @@ private:
     std::map<std::string, std::string, std::less<>> m_sections;
 };
 
-} // namespace orvanta::app
+} // namespace orvanta::config

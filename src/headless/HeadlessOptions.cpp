@@ -6,7 +6,10 @@
 #include <charconv>
 #include <cmath>
 
-namespace orvanta::app {
+namespace orvanta::headless {
+
+const char* const kBadSpeed = "--speed takes max or a factor from 0.001 to 1000000";
+const char* const kSpeedWithoutReplay = "--speed needs --replay";
 
 const char* const kHeadlessUsage =
     "usage: orvanta --headless [--port PATH] [--baud RATE] [--parity N|O|E]\n"
@@ -16,46 +19,7 @@ const char* const kHeadlessUsage =
     "       orvanta --headless --replay FILE [--speed X|max] [--model VK100|VK200-210|VN300]\n"
     "                          [--record] [--duration SECONDS] [--monitor]\n";
 
-const char* const kProgramUsage =
-    "usage: orvanta                 the window\n"
-    "       orvanta --replay FILE [--speed X|max]\n"
-    "                               the window, playing a capture instead of a port\n"
-    "       orvanta --headless ...  the same without a window (below)\n"
-    "       orvanta --list-ports    the serial ports, one a line: path, a tab, what it is\n"
-    "       orvanta --version\n"
-    "       orvanta --help\n";
-
-ProgramModeChoice ChooseProgramMode(const std::vector<std::string>& args) {
-    if (args.empty()) {
-        return {ProgramMode::Window, {}};
-    }
-    for (const std::string& arg : args) {
-        if (arg == "--headless") {
-            return {ProgramMode::Headless, {}};
-        }
-    }
-    if (args[0] == "--replay" || args[0] == "--speed") {
-        const WindowParse window = ParseWindowArgs(args);
-        if (!window.options) {
-            return {ProgramMode::Unusable, window.error, {}};
-        }
-        return {ProgramMode::Window, {}, *window.options};
-    }
-    for (const ModeSwitch& entry : kModeSwitches) {
-        if (args[0] == entry.name) {
-            if (args.size() == 1) {
-                return {entry.mode, {}};
-            }
-            return {ProgramMode::Unusable, args[0] + " takes no other arguments"};
-        }
-    }
-    return {ProgramMode::Unusable, "unknown argument: " + args[0]};
-}
-
 namespace {
-
-constexpr const char* kBadSpeed = "--speed takes max or a factor from 0.001 to 1000000";
-constexpr const char* kSpeedWithoutReplay = "--speed needs --replay";
 
 template <typename Int> std::optional<Int> ParseInt(const std::string& text, Int low, Int high) {
     Int value{};
@@ -68,33 +32,6 @@ template <typename Int> std::optional<Int> ParseInt(const std::string& text, Int
 }
 
 } // namespace
-
-WindowParse ParseWindowArgs(const std::vector<std::string>& args) {
-    WindowOptions options;
-    bool sawSpeed = false;
-    const auto fail = [](std::string why) { return WindowParse{std::nullopt, std::move(why)}; };
-    for (std::size_t i = 0; i < args.size(); i += 2) {
-        const std::string& arg = args[i];
-        if (arg != "--replay" && arg != "--speed") {
-            return fail("unknown argument: " + arg);
-        }
-        if (i + 1 >= args.size() || args[i + 1].empty()) {
-            return fail(arg + " needs a value");
-        }
-        if (arg == "--replay") {
-            options.replay = args[i + 1];
-        } else if (const auto speed = recording::ParseReplaySpeed(args[i + 1])) {
-            options.speed = *speed;
-            sawSpeed = true;
-        } else {
-            return fail(kBadSpeed);
-        }
-    }
-    if (sawSpeed && !options.replay) {
-        return fail(kSpeedWithoutReplay);
-    }
-    return WindowParse{options, {}};
-}
 
 HeadlessParse ParseHeadlessArgs(const std::vector<std::string>& args) {
     HeadlessOptions options;
@@ -200,4 +137,4 @@ HeadlessParse ParseHeadlessArgs(const std::vector<std::string>& args) {
     return HeadlessParse{options, {}};
 }
 
-} // namespace orvanta::app
+} // namespace orvanta::headless

@@ -1,9 +1,9 @@
 #include "headless/HeadlessRun.h"
 
 #include "config/ConfigValues.h"
+#include "config/LanguageChoice.h"
 #include "host/ControlModel.h"
 #include "host/Host.h"
-#include "config/LanguageChoice.h"
 #include "host/MainLoop.h"
 #include "host/StopSignals.h"
 #include "serial/PortDescription.h"
@@ -12,74 +12,49 @@
 #include <iostream>
 #include <mutex>
 
-namespace orvanta::app {
+namespace orvanta::headless {
 
 void PrintPortList(std::ostream& out, const std::filesystem::path& configPath,
                    const std::string& sysfsRoot, const std::string& deviceDir) {
     const std::string configured =
-        CIniFile(configPath).ReadString(config_key::kCom, kDefaultComPath);
-    for (const std::string& port : SystemPortList(sysfsRoot, deviceDir, configured)) {
+        config::ConfigFile(configPath)
+            .ReadString(config::config_key::kCom, config::kDefaultComPath);
+    for (const std::string& port : host::SystemPortList(sysfsRoot, deviceDir, configured)) {
         out << port << '\t' << serial::DescribePort(sysfsRoot, port) << '\n';
     }
-}
-
-void PrintFileLayout(std::ostream& out, const FileLayout& files) {
-    out << "\nFiles (" << (files.portable ? "portable" : "installed") << " layout):\n"
-        << "  configuration  " << files.configFile.string() << '\n'
-        << "  skin           " << files.skinFile.string() << '\n'
-        << "  3D model       " << files.modelFile.string() << '\n'
-        << "  CSV files      " << files.dataDirectory.string()
-        << " (unless PATH in the configuration says otherwise)\n"
-        << "  pictures       " << files.pictureDirectory.string() << '\n';
-}
-
-std::filesystem::path PortSearchRoot() {
-    const char* root = std::getenv("ORVANTA_SYSTEM_ROOT");
-    return root != nullptr && *root != '\0' ? root : "/";
-}
-
-bool SystemLocaleIsChineseChina() {
-    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
-        const char* value = std::getenv(name);
-        if (value && *value) {
-            const std::string locale(value);
-            return locale.rfind("zh_CN", 0) == 0;
-        }
-    }
-    return false;
 }
 
 int RunHeadless(const HeadlessOptions& options, const HeadlessEnvironment& environment) {
     std::ostream& out = environment.out ? *environment.out : std::cout;
     std::ostream& err = environment.err ? *environment.err : std::cerr;
-    const StopSignals signals;
+    const host::StopSignals signals;
 
-    const LanguageChoice language =
-        ChooseLanguage(environment.configPath, environment.systemLocaleIsChineseChina);
+    const config::LanguageChoice language =
+        config::ChooseLanguage(environment.configPath, environment.systemLocaleIsChineseChina);
 
-    ControlModel ui;
-    ui.SetMessageSink([&err](std::string_view caption, std::string_view text, MessageIcon) {
+    host::ControlModel ui;
+    ui.SetMessageSink([&err](std::string_view caption, std::string_view text, host::MessageIcon) {
         err << caption << ": " << text << '\n' << std::flush;
     });
     if (options.monitor) {
         ui.SetMonitorSink([&out](std::string_view text) { out << text << std::flush; });
     }
 
-    Host* hostPointer = nullptr;
+    host::Host* hostPointer = nullptr;
     // The rate tick zeroes Miscount after a second without data frames, before it tells
     // the listener; the status line shows the count that second ended with, so checksum
     // failures among noise without data frames are seen.
     std::string miscountAtTick = "0";
-    MainLoop loop(
+    host::MainLoop loop(
         [&hostPointer, &miscountAtTick](int id) {
-            if (id == kRateTimer) {
+            if (id == host::kRateTimer) {
                 miscountAtTick = hostPointer->Receiver().MiscountText();
             }
             hostPointer->OnTimer(id);
         },
         [&hostPointer] { hostPointer->DispatchPending(); });
 
-    HostOptions hostOptions;
+    host::HostOptions hostOptions;
     hostOptions.configPath = environment.configPath;
     hostOptions.dataDirectory = environment.dataDirectory;
     hostOptions.languageFlag = language.LanguageFlag;
@@ -89,13 +64,13 @@ int RunHeadless(const HeadlessOptions& options, const HeadlessEnvironment& envir
         hostOptions.replaySpeed = options.speed;
         hostOptions.replayModelFromCapture = !options.model;
     }
-    Host host(ui, loop, hostOptions);
+    host::Host host(ui, loop, hostOptions);
     hostPointer = &host;
     host.SetDispatchNotifier([&loop] { loop.Wake(); });
 
     bool noPort = false;
     const auto tellNoPort = [&] {
-        ui.ShowMessage("Message", host.Text(102), MessageIcon::Exclamation);
+        ui.ShowMessage("Message", host.Text(102), host::MessageIcon::Exclamation);
     };
     host.Connection().SetNoPortListener([&](bool messageShown) {
         if (!messageShown) {
@@ -105,7 +80,7 @@ int RunHeadless(const HeadlessOptions& options, const HeadlessEnvironment& envir
         loop.Quit();
     });
     const auto printStatus = [&](const std::string& miscount) {
-        const AppState& state = host.State();
+        const host::AppState& state = host.State();
         const auto& text = state.record.ItemText;
         out << "rate=" << state.RateText << "HZ miscount=" << miscount
             << " mode=" << state.OutputMode.load() << " roll=" << text[0] << " pitch=" << text[1]
@@ -127,11 +102,12 @@ int RunHeadless(const HeadlessOptions& options, const HeadlessEnvironment& envir
         }
         connectApplied = true;
         if (options.mode) {
-            ui.SelectListItem(Dialog::Main, main_id::kModeList, *options.mode);
+            ui.SelectListItem(host::Dialog::Main, host::main_id::kModeList, *options.mode);
             host.Commands().OnModeListChanged();
         }
         if (options.frequencyIndex) {
-            ui.SelectListItem(Dialog::Main, main_id::kFrequencyList, *options.frequencyIndex);
+            ui.SelectListItem(host::Dialog::Main, host::main_id::kFrequencyList,
+                              *options.frequencyIndex);
             host.Commands().OnFrequencyListChanged();
             host.Commands().OnFrequencySet();
         }
@@ -140,12 +116,12 @@ int RunHeadless(const HeadlessOptions& options, const HeadlessEnvironment& envir
     host.FillLists();
     host.ReadConfiguration();
     if (options.model) {
-        ui.SelectListItem(Dialog::Main, main_id::kModelList, *options.model);
+        ui.SelectListItem(host::Dialog::Main, host::main_id::kModelList, *options.model);
         host.Models().OnModelListChanged();
     }
     if (options.baud) {
         const std::string wanted = std::to_string(*options.baud);
-        const auto bauds = ui.ListItems(Dialog::Main, main_id::kBaudList);
+        const auto bauds = ui.ListItems(host::Dialog::Main, host::main_id::kBaudList);
         int found = -1;
         for (std::size_t i = 0; i < bauds.size() && found < 0; ++i) {
             if (bauds[i] == wanted) {
@@ -156,13 +132,13 @@ int RunHeadless(const HeadlessOptions& options, const HeadlessEnvironment& envir
             err << "orvanta: --baud " << wanted << " is not in the baud list\n" << kHeadlessUsage;
             return 2;
         }
-        ui.SelectListItem(Dialog::Main, main_id::kBaudList, found);
+        ui.SelectListItem(host::Dialog::Main, host::main_id::kBaudList, found);
     }
     if (options.parity) {
         const char letters[] = {'N', 'O', 'E'};
         for (int i = 0; i < 3; ++i) {
             if (letters[i] == *options.parity) {
-                ui.SelectListItem(Dialog::Main, main_id::kParityList, i);
+                ui.SelectListItem(host::Dialog::Main, host::main_id::kParityList, i);
             }
         }
     }
@@ -198,12 +174,12 @@ int RunHeadless(const HeadlessOptions& options, const HeadlessEnvironment& envir
         host.Recording().OnRecordButton();
     }
 
-    const auto deadline =
-        options.durationSeconds
-            ? MainLoop::Clock::now() + std::chrono::duration_cast<MainLoop::Clock::duration>(
-                                           std::chrono::duration<double>(*options.durationSeconds))
-            : MainLoop::Clock::time_point::max();
-    loop.Run(deadline, [] { return StopSignals::Requested(); });
+    const auto deadline = options.durationSeconds
+                              ? host::MainLoop::Clock::now() +
+                                    std::chrono::duration_cast<host::MainLoop::Clock::duration>(
+                                        std::chrono::duration<double>(*options.durationSeconds))
+                              : host::MainLoop::Clock::time_point::max();
+    loop.Run(deadline, [] { return host::StopSignals::Requested(); });
 
     host.Status().FlushEcho();
     if (host.Recorder().Recording()) {
@@ -213,4 +189,4 @@ int RunHeadless(const HeadlessOptions& options, const HeadlessEnvironment& envir
     return noPort ? 3 : replayDamaged ? 4 : 0;
 }
 
-} // namespace orvanta::app
+} // namespace orvanta::headless

@@ -7,7 +7,7 @@
 #include <iosfwd>
 #include <string>
 
-namespace orvanta::app {
+namespace orvanta::headless {
 
 // Where the headless run finds its files and writes its lines.
 struct HeadlessEnvironment {
@@ -32,13 +32,4 @@ int RunHeadless(const HeadlessOptions& options, const HeadlessEnvironment& envir
 // at all), one port a line: path, a tab, what it is.
 void PrintPortList(std::ostream& out, const std::filesystem::path& configPath,
                    const std::string& sysfsRoot, const std::string& deviceDir = "/dev");
-// Where the program keeps its files, for the usage text.
-void PrintFileLayout(std::ostream& out, const FileLayout& files);
-
-// The folder that stands for "/" when the ports are looked for: ORVANTA_SYSTEM_ROOT when it
-// is set (tests show the program a fake machine that way), "/" otherwise.
-std::filesystem::path PortSearchRoot();
-// Whether the system language is Chinese of China, as the environment says.
-bool SystemLocaleIsChineseChina();
-
-} // namespace orvanta::app
+} // namespace orvanta::headless

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "protocol/WaveformHistory.h"
 #include "protocol/MeasurementRecord.h"
 #include "protocol/ModelTable.h"
+#include "protocol/WaveformHistory.h"
 
 #include <array>
 #include <atomic>
@@ -10,7 +10,7 @@
 #include <mutex>
 #include <string>
 
-namespace orvanta::app {
+namespace orvanta::host {
 
 // The setting that waits for the device's next reply.
 enum class PendingKind : int {
@@ -67,7 +67,7 @@ struct LinkSettings {
 // unless a field is atomic or guarded (those the poll worker also touches).
 struct AppState {
     protocol::MeasurementRecord record;
-    chart::WaveformHistory history;
+    protocol::WaveformHistory history;
 
     // Device model.
     std::atomic<int> ModelIndex{0};
@@ -120,4 +120,4 @@ struct AppState {
     }
 };
 
-} // namespace orvanta::app
+} // namespace orvanta::host

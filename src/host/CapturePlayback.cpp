@@ -8,7 +8,7 @@
 
 #include <cstdlib>
 
-namespace orvanta::app {
+namespace orvanta::host {
 
 void CapturePlayback::ApplyStartNote(const recording::CaptureNote& note) {
     startNote_ = note;
@@ -98,4 +98,4 @@ void CapturePlayback::ApplyCaptureNote(const recording::CaptureNote& note, bool 
     }
 }
 
-} // namespace orvanta::app
+} // namespace orvanta::host

@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <optional>
 
-namespace orvanta::app {
+namespace orvanta::host {
 
 class CommandSender;
 class ModelView;
@@ -53,4 +53,4 @@ private:
     std::optional<recording::CaptureNote> startNote_;
 };
 
-} // namespace orvanta::app
+} // namespace orvanta::host

@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 
-namespace orvanta::app {
+namespace orvanta::host {
 
 namespace {
 
@@ -70,7 +70,7 @@ char SelectedParity(const HostUi& ui) {
 ConnectionControl::ConnectionControl(HostUi& ui, TimerService& timers, AppState& state,
                                      serial::SerialLink& link, serial::SerialPortOwner& owner,
                                      protocol::FrameReceiver& receiver,
-                                     protocol::PollWorker& pollWorker, CIniFile& config,
+                                     protocol::PollWorker& pollWorker, config::ConfigFile& config,
                                      CommandSender& commands, PortSearch search)
     : ui_(ui), timers_(timers), state_(state), link_(link), owner_(owner), receiver_(receiver),
       pollWorker_(pollWorker), config_(config), commands_(commands), search_(std::move(search)) {}
@@ -117,7 +117,8 @@ bool ConnectionControl::SelectConfiguredPort() {
         state_.ScanSkipPosition = -1;
         return true;
     }
-    const std::string configured = config_.ReadString(config_key::kCom, kDefaultComPath);
+    const std::string configured =
+        config_.ReadString(config::config_key::kCom, config::kDefaultComPath);
     const std::vector<std::string> ports = search_.listPorts(configured);
     ui_.ClearList(Dialog::Main, main_id::kPortList);
     for (std::size_t i = 0; i < ports.size() && i < serial::PortTable::kSlots + 1; ++i) {
@@ -342,9 +343,10 @@ void ConnectionControl::OnConnectTimer() {
         return;
     }
     timers_.KillTimer(kConnectTimer);
-    (void)config_.WriteString(config_key::kCom, state_.Link.port);
-    (void)config_.WriteInt(config_key::kBaud, ui_.ListSelection(Dialog::Main, main_id::kBaudList));
-    (void)config_.WriteInt(config_key::kParity,
+    (void)config_.WriteString(config::config_key::kCom, state_.Link.port);
+    (void)config_.WriteInt(config::config_key::kBaud,
+                           ui_.ListSelection(Dialog::Main, main_id::kBaudList));
+    (void)config_.WriteInt(config::config_key::kParity,
                            ui_.ListSelection(Dialog::Main, main_id::kParityList));
     FinishConnect();
 }
@@ -372,4 +374,4 @@ void ConnectionControl::FinishConnect() {
     }
 }
 
-} // namespace orvanta::app
+} // namespace orvanta::host

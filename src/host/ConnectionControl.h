@@ -1,7 +1,7 @@
 #pragma once
 
-#include "host/AppState.h"
 #include "config/ConfigFile.h"
+#include "host/AppState.h"
 #include "host/HostUi.h"
 #include "protocol/FrameReceiver.h"
 #include "protocol/PollWorker.h"
@@ -15,7 +15,7 @@
 #include <string_view>
 #include <vector>
 
-namespace orvanta::app {
+namespace orvanta::host {
 
 class CommandSender;
 
@@ -54,8 +54,8 @@ class ConnectionControl {
 public:
     ConnectionControl(HostUi& ui, TimerService& timers, AppState& state, serial::SerialLink& link,
                       serial::SerialPortOwner& owner, protocol::FrameReceiver& receiver,
-                      protocol::PollWorker& pollWorker, CIniFile& config, CommandSender& commands,
-                      PortSearch search);
+                      protocol::PollWorker& pollWorker, config::ConfigFile& config,
+                      CommandSender& commands, PortSearch search);
 
     // The baud, parity, model and protocol lists, and the Open button's text.
     void FillLists();
@@ -109,11 +109,11 @@ private:
     serial::SerialPortOwner& owner_;
     protocol::FrameReceiver& receiver_;
     protocol::PollWorker& pollWorker_;
-    CIniFile& config_;
+    config::ConfigFile& config_;
     CommandSender& commands_;
     PortSearch search_;
     std::function<void()> connectFinishedListener_;
     std::function<void(bool)> noPortListener_;
 };
 
-} // namespace orvanta::app
+} // namespace orvanta::host

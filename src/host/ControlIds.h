@@ -3,7 +3,7 @@
 // Dialog and control identifiers shared by the host logic, the window and the
 // headless front end. The logic names controls by these numbers; the window finds
 // its widgets by them.
-namespace orvanta::app {
+namespace orvanta::host {
 
 enum class Dialog : int { Main = 101, DataPage = 133 };
 
@@ -81,4 +81,4 @@ inline constexpr int kModelListD[15] = {1111, 1131, 1112, 1084, 1087, 1089, 1088
 inline constexpr int kVn300HiddenMain[11] = {1126, 1100, 1127, 1104, 1128, 1130,
                                              1129, 1105, 1108, 1109, 1110};
 
-} // namespace orvanta::app
+} // namespace orvanta::host

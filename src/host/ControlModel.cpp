@@ -1,6 +1,6 @@
 #include "host/ControlModel.h"
 
-namespace orvanta::app {
+namespace orvanta::host {
 
 const ControlModel::Control* ControlModel::Find(Dialog dialog, int id) const {
     const auto it = controls_.find(KeyOf(dialog, id));
@@ -106,4 +106,4 @@ void ControlModel::ReplaceMonitorText(std::string_view text) {
     }
 }
 
-} // namespace orvanta::app
+} // namespace orvanta::host

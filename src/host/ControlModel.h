@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-namespace orvanta::app {
+namespace orvanta::host {
 
 // An in-memory stand-in for the window's controls: texts, check states, visibility
 // and lists by dialog and identifier. The headless front end and the tests use it;
@@ -77,4 +77,4 @@ private:
     std::optional<std::string> pickedFolder_;
 };
 
-} // namespace orvanta::app
+} // namespace orvanta::host

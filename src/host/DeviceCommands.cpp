@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <cstring>
 
-namespace orvanta::app {
+namespace orvanta::host {
 
 namespace {
 
@@ -427,4 +427,4 @@ void DeviceCommands::PollStep() {
     }
 }
 
-} // namespace orvanta::app
+} // namespace orvanta::host

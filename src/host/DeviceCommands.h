@@ -14,7 +14,7 @@
 #include <string>
 #include <thread>
 
-namespace orvanta::app {
+namespace orvanta::host {
 
 class CaptureNotes;
 class OutputItemBoxes;
@@ -115,4 +115,4 @@ private:
     std::string failureText_;
 };
 
-} // namespace orvanta::app
+} // namespace orvanta::host

@@ -4,7 +4,7 @@
 #include "host/HostTexts.h"
 #include "protocol/ItemDecoderTable.h"
 
-namespace orvanta::app {
+namespace orvanta::host {
 
 namespace {
 namespace sid = res::string_id;
@@ -32,9 +32,8 @@ Host::Host(HostUi& ui, TimerService& timers, HostOptions options)
     }
     recorder_->SetLanguageFlag(state_.LanguageFlag);
     capture_.SetLanguageFlag(state_.LanguageFlag);
-    commands_.SetLinkReopener([this] {
-        connection_.ReopenPort(ConnectionControl::LinkChange::DeviceBaudAcknowledged);
-    });
+    commands_.SetLinkReopener(
+        [this] { connection_.ReopenPort(ConnectionControl::LinkChange::DeviceBaudAcknowledged); });
 
     // What happens when the main window is created: the data directory, every item
     // text cleared.
@@ -74,7 +73,7 @@ std::unique_ptr<recording::CsvRecorder> Host::MakeRecorder() {
 std::unique_ptr<serial::SerialLink> Host::MakeLink() {
     if (options_.replayPath.empty()) {
         serial::SerialErrorReporter& reporter = *this;
-        auto port = std::make_unique<serial::CSerialPort>(&reporter);
+        auto port = std::make_unique<serial::SerialPort>(&reporter);
         serialPort_ = port.get();
         return port;
     }
@@ -88,15 +87,15 @@ std::unique_ptr<serial::SerialLink> Host::MakeLink() {
 }
 
 PortSearch Host::MakePortSearch() const {
-    PortSearch search{options_.listPorts, options_.sysfsRoot, options_.deviceDir,
-                      options_.replayPath, {}};
+    PortSearch search{
+        options_.listPorts, options_.sysfsRoot, options_.deviceDir, options_.replayPath, {}};
     if (replay_ != nullptr) {
         search.openFailedText = [this](const std::string& path) {
             return recording::NotACaptureText(path, replay_->OpenError(), state_.LanguageFlag);
         };
     } else {
-        search.openFailedText = [this, failed = LoadText(sid::kPortOpenFailed,
-                                                         options_.languageFlag)](
+        search.openFailedText = [this,
+                                 failed = LoadText(sid::kPortOpenFailed, options_.languageFlag)](
                                     const std::string& path) {
             return PortOpenFailedText(failed, state_.LanguageFlag, path,
                                       serialPort_->LastOpenError());
@@ -131,10 +130,10 @@ void Host::ReadConfiguration() {
     const std::string dataDirectory = recorder_->DataDirectory().generic_string();
     if (!config_.Exists()) {
         // Created with its defaults; the lists keep their first entries this run.
-        (void)CreateConfigFile(config_, dataDirectory);
+        (void)config::CreateConfigFile(config_, dataDirectory);
         return;
     }
-    const ConfigValues values = ReadConfigValues(config_, dataDirectory);
+    const config::ConfigValues values = config::ReadConfigValues(config_, dataDirectory);
     recording_.RestoreCaptureWithRecordings(values.capture);
     state_.ModelName = values.model;
     recorder_->SetModelName(values.model);
@@ -325,4 +324,4 @@ void Host::Close() {
     mainCalls_.Shutdown();
 }
 
-} // namespace orvanta::app
+} // namespace orvanta::host

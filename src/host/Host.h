@@ -1,7 +1,7 @@
 #pragma once
 
-#include "host/AppState.h"
 #include "config/ConfigFile.h"
+#include "host/AppState.h"
 #include "host/CapturePlayback.h"
 #include "host/ConnectionControl.h"
 #include "host/DeviceCommands.h"
@@ -24,7 +24,7 @@
 #include <string>
 #include <vector>
 
-namespace orvanta::app {
+namespace orvanta::host {
 
 // Where the host finds its files (from the file layout), ports and clocks; the defaults of
 // the ports and clocks are the program's.
@@ -123,7 +123,7 @@ public:
     protocol::FrameReceiver& Receiver() { return receiver_; }
     const recording::CsvRecorder& Recorder() const { return *recorder_; }
     // The serial port; null while replaying.
-    const serial::CSerialPort* SerialPort() const { return serialPort_; }
+    const serial::SerialPort* SerialPort() const { return serialPort_; }
     const serial::SerialLink& Link() const { return *theSerialPort; }
     bool Replaying() const { return replay_ != nullptr; }
     std::string Text(int stringId) const;
@@ -170,7 +170,7 @@ private:
     HostOptions options_;
 
     AppState state_;
-    CIniFile config_;
+    config::ConfigFile config_;
     std::unique_ptr<recording::LocalClock> ownClock_;
     std::unique_ptr<recording::Sleeper> ownSleeper_;
     std::unique_ptr<recording::CsvRecorder> recorder_;
@@ -181,7 +181,7 @@ private:
     serial::BlockingCallQueue mainCalls_;
     recording::CaptureWriter capture_;
     // The program's one link, and what it is; the panels know it only as a SerialLink.
-    serial::CSerialPort* serialPort_ = nullptr;
+    serial::SerialPort* serialPort_ = nullptr;
     recording::CaptureReplay* replay_ = nullptr;
     std::unique_ptr<serial::SerialLink> theSerialPort;
     protocol::PollWorker pollWorker_;
@@ -198,4 +198,4 @@ private:
     bool closed_ = false;
 };
 
-} // namespace orvanta::app
+} // namespace orvanta::host

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-namespace orvanta::app {
+namespace orvanta::host {
 
 // The caption of the host's message boxes.
 inline constexpr const char* kMessageCaption = "Message";
@@ -30,4 +30,4 @@ inline std::string FixedText(double value, int precision) {
     return text;
 }
 
-} // namespace orvanta::app
+} // namespace orvanta::host

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-namespace orvanta::app {
+namespace orvanta::host {
 
 enum class MessageIcon { None, Information, Exclamation, Error };
 
@@ -83,4 +83,4 @@ public:
     virtual void KillTimer(int id) = 0;
 };
 
-} // namespace orvanta::app
+} // namespace orvanta::host

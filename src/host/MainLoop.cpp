@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <vector>
 
-namespace orvanta::app {
+namespace orvanta::host {
 
 MainLoop::MainLoop(std::function<void(int)> onTimer, std::function<void()> dispatch)
     : onTimer_(std::move(onTimer)), dispatch_(std::move(dispatch)) {}
@@ -62,4 +62,4 @@ void MainLoop::Run(Clock::time_point deadline, const std::function<bool()>& stop
     }
 }
 
-} // namespace orvanta::app
+} // namespace orvanta::host

@@ -9,7 +9,7 @@
 #include <map>
 #include <mutex>
 
-namespace orvanta::app {
+namespace orvanta::host {
 
 // A main-thread event loop without a toolkit, for the headless front end and the
 // tests: window-style timers keyed by id, and a wake-up that other threads trigger when
@@ -48,4 +48,4 @@ private:
     std::atomic<bool> quit_{false};
 };
 
-} // namespace orvanta::app
+} // namespace orvanta::host

@@ -8,7 +8,7 @@
 
 #include <algorithm>
 
-namespace orvanta::app {
+namespace orvanta::host {
 
 namespace {
 constexpr const char* kApplicationName = "Orvanta";
@@ -20,7 +20,7 @@ void ModelView::OnModelListChanged() {
     recorder_.SetModelName(state_.ModelName);
     // A played capture's model is not the user's device.
     if (link_.TalksToDevice()) {
-        (void)config_.WriteString(config_key::kModel, state_.ModelName);
+        (void)config_.WriteString(config::config_key::kModel, state_.ModelName);
     }
     ApplyModel();
 }
@@ -127,4 +127,4 @@ void ModelView::ApplyModel() {
     notes_.AppendStateNote();
 }
 
-} // namespace orvanta::app
+} // namespace orvanta::host

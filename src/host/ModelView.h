@@ -1,12 +1,12 @@
 #pragma once
 
-#include "host/AppState.h"
 #include "config/ConfigFile.h"
+#include "host/AppState.h"
 #include "host/HostUi.h"
 #include "recording/CsvRecorder.h"
 #include "serial/SerialLink.h"
 
-namespace orvanta::app {
+namespace orvanta::host {
 
 class CaptureNotes;
 class CommandSender;
@@ -17,9 +17,9 @@ class OutputItemBoxes;
 // and the captions it gives them). Main thread only.
 class ModelView {
 public:
-    ModelView(HostUi& ui, AppState& state, recording::CsvRecorder& recorder, CIniFile& config,
-              const serial::SerialLink& link, CommandSender& commands, OutputItemBoxes& itemBoxes,
-              CaptureNotes& notes)
+    ModelView(HostUi& ui, AppState& state, recording::CsvRecorder& recorder,
+              config::ConfigFile& config, const serial::SerialLink& link, CommandSender& commands,
+              OutputItemBoxes& itemBoxes, CaptureNotes& notes)
         : ui_(ui), state_(state), recorder_(recorder), config_(config), link_(link),
           commands_(commands), itemBoxes_(itemBoxes), notes_(notes) {}
 
@@ -33,11 +33,11 @@ private:
     HostUi& ui_;
     AppState& state_;
     recording::CsvRecorder& recorder_;
-    CIniFile& config_;
+    config::ConfigFile& config_;
     const serial::SerialLink& link_;
     CommandSender& commands_;
     OutputItemBoxes& itemBoxes_;
     CaptureNotes& notes_;
 };
 
-} // namespace orvanta::app
+} // namespace orvanta::host

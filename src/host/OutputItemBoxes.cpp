@@ -1,6 +1,6 @@
 #include "host/OutputItemBoxes.h"
 
-namespace orvanta::app {
+namespace orvanta::host {
 
 void OutputItemBoxes::RefreshItemBoxes() {
     const auto& record = state_.record;
@@ -30,4 +30,4 @@ void OutputItemBoxes::LockOutputItemBox(int boxId) {
     }
 }
 
-} // namespace orvanta::app
+} // namespace orvanta::host

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-namespace orvanta::app {
+namespace orvanta::host {
 
 // The thirteen output-item check boxes of the main window: they show the item mask of the
 // output mode in force, except in specified answer output, where the user picks the items
@@ -27,4 +27,4 @@ private:
     const AppState& state_;
 };
 
-} // namespace orvanta::app
+} // namespace orvanta::host

@@ -1,13 +1,13 @@
 #include "host/RecordingControl.h"
 
 #include "config/ConfigValues.h"
+#include "config/LanguageChoice.h"
 #include "host/ConnectionControl.h"
 #include "host/HostTexts.h"
-#include "config/LanguageChoice.h"
 
 #include <cstdio>
 
-namespace orvanta::app {
+namespace orvanta::host {
 
 namespace {
 namespace sid = res::string_id;
@@ -21,7 +21,8 @@ void RecordingControl::RebuildCsvPath() {
 
 void RecordingControl::OnRecordButton() {
     if (!recorder_.Recording()) {
-        ui_.SetText(Dialog::Main, main_id::kRecordButton, LoadText(sid::kStop, state_.LanguageFlag));
+        ui_.SetText(Dialog::Main, main_id::kRecordButton,
+                    LoadText(sid::kStop, state_.LanguageFlag));
         recorder_.Start();
         ui_.SetText(Dialog::Main, main_id::kCsvPathBox, recorder_.CsvPath().generic_string());
         if (captureWithRecordings_) {
@@ -65,7 +66,7 @@ void RecordingControl::OnAccelUnit() {
 
 void RecordingControl::OnLanguageRadio() {
     ReadBoundControls();
-    if (const auto message = StoreLanguageChoice(config_.Path(), state_.LanguageFlag)) {
+    if (const auto message = config::StoreLanguageChoice(config_.Path(), state_.LanguageFlag)) {
         ui_.ShowMessage(message->caption, message->text, MessageIcon::None);
     }
 }
@@ -74,7 +75,7 @@ void RecordingControl::OnLanguageRadio() {
 
 void RecordingControl::SetCaptureWithRecordings(bool on) {
     captureWithRecordings_ = on;
-    (void)config_.WriteInt(config_key::kCapture, on ? 1 : 0);
+    (void)config_.WriteInt(config::config_key::kCapture, on ? 1 : 0);
 }
 
 bool RecordingControl::StartCapture(const std::filesystem::path& path) {
@@ -119,4 +120,4 @@ void RecordingControl::AppendStateNote() {
     AppendCaptureNote(CaptureStateNote());
 }
 
-} // namespace orvanta::app
+} // namespace orvanta::host

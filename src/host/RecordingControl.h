@@ -1,14 +1,14 @@
 #pragma once
 
-#include "host/AppState.h"
 #include "config/ConfigFile.h"
+#include "host/AppState.h"
 #include "host/HostUi.h"
 #include "recording/CaptureWriter.h"
 #include "recording/CsvRecorder.h"
 
 #include <filesystem>
 
-namespace orvanta::app {
+namespace orvanta::host {
 
 // What a running capture takes besides the bytes: the settings the byte stream does not
 // show, which a replay needs to decode it as the run did. Main thread only.
@@ -30,7 +30,7 @@ protected:
 class RecordingControl final : public CaptureNotes {
 public:
     RecordingControl(HostUi& ui, AppState& state, recording::CsvRecorder& recorder,
-                     recording::CaptureWriter& capture, CIniFile& config)
+                     recording::CaptureWriter& capture, config::ConfigFile& config)
         : ui_(ui), state_(state), recorder_(recorder), capture_(capture), config_(config) {}
 
     void OnRecordButton();
@@ -66,8 +66,8 @@ private:
     AppState& state_;
     recording::CsvRecorder& recorder_;
     recording::CaptureWriter& capture_;
-    CIniFile& config_;
+    config::ConfigFile& config_;
     bool captureWithRecordings_ = false;
 };
 
-} // namespace orvanta::app
+} // namespace orvanta::host

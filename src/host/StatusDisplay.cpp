@@ -2,7 +2,7 @@
 
 #include "host/HostTexts.h"
 
-namespace orvanta::app {
+namespace orvanta::host {
 
 void StatusDisplay::OnRateTimer() {
     const std::uint32_t rate =
@@ -50,4 +50,4 @@ void StatusDisplay::RefreshStatusLabels() {
     set(main_id::kMagHeading, text[s::kMagHeading] + "°");
 }
 
-} // namespace orvanta::app
+} // namespace orvanta::host

@@ -6,7 +6,7 @@
 
 #include <functional>
 
-namespace orvanta::app {
+namespace orvanta::host {
 
 // What the rate, status and echo timers show: the received-frame rate, the status row of
 // the main window and the hex echo in the monitor box. Main thread only.
@@ -36,4 +36,4 @@ private:
     std::function<void()> rateTickListener_;
 };
 
-} // namespace orvanta::app
+} // namespace orvanta::host

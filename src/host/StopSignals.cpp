@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <unistd.h>
 
-namespace orvanta::app {
+namespace orvanta::host {
 
 namespace {
 
@@ -47,4 +47,4 @@ bool StopSignals::Requested() {
     return g_requested.load();
 }
 
-} // namespace orvanta::app
+} // namespace orvanta::host

@@ -1,6 +1,6 @@
 #pragma once
 
-namespace orvanta::app {
+namespace orvanta::host {
 
 // While an object lives, SIGINT and SIGTERM ask the program to end through its normal close
 // handling (recording written out, port settings restored) instead of killing it. The
@@ -17,4 +17,4 @@ public:
     static bool Requested();
 };
 
-} // namespace orvanta::app
+} // namespace orvanta::host

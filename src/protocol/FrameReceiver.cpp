@@ -74,7 +74,7 @@ const std::array<ReplyHandlerEntry, 6> ReplyHandlerTable = {{
     {0x42, DeclinationReply},
 }};
 
-FrameReceiver::FrameReceiver(MeasurementRecord& record, chart::WaveformHistory& history,
+FrameReceiver::FrameReceiver(MeasurementRecord& record, protocol::WaveformHistory& history,
                              ReceiverEffects& effects)
     : record_(record), history_(history), effects_(effects) {}
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "protocol/WaveformHistory.h"
 #include "protocol/MeasurementRecord.h"
 #include "protocol/ReceiverEffects.h"
+#include "protocol/WaveformHistory.h"
 
 #include <array>
 #include <cstddef>
@@ -46,7 +46,7 @@ public:
     // it like any unknown status, as a failure.
     static constexpr std::uint8_t kMissingStatus = 0xFF;
 
-    FrameReceiver(MeasurementRecord& record, chart::WaveformHistory& history,
+    FrameReceiver(MeasurementRecord& record, protocol::WaveformHistory& history,
                   ReceiverEffects& effects);
 
     // Processes the bytes in order; a frame may span any number of calls.
@@ -89,7 +89,7 @@ private:
     void Dispatch(std::uint8_t command, std::span<const std::uint8_t> payload);
 
     MeasurementRecord& record_;
-    chart::WaveformHistory& history_;
+    protocol::WaveformHistory& history_;
     ReceiverEffects& effects_;
 
     std::array<std::uint8_t, kBufferSize> buffer_{};

@@ -11,8 +11,6 @@ namespace orvanta::protocol {
 
 namespace {
 
-using chart::HistoryGroup;
-
 float ReadF32(const std::uint8_t* p) {
     std::uint32_t bits = static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
                          static_cast<std::uint32_t>(p[2]) << 16 |

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "protocol/WaveformHistory.h"
 #include "protocol/MeasurementRecord.h"
+#include "protocol/WaveformHistory.h"
 
 #include <array>
 #include <cstddef>
@@ -14,7 +14,7 @@ namespace orvanta::protocol {
 // is read. Passed per frame; the model can change between any two frames.
 struct DecodeContext {
     MeasurementRecord& record;
-    chart::WaveformHistory& history;
+    protocol::WaveformHistory& history;
     int modelIndex = 0;
 };
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace orvanta::chart {
+namespace orvanta::protocol {
 
 std::size_t WaveformHistory::Index(HistoryGroup group) {
     const int index = static_cast<int>(group);
@@ -34,10 +34,11 @@ void WaveformHistory::AppendTriple(HistoryGroup which, double first, double seco
 }
 
 std::span<const double, WaveformHistory::kWindow> WaveformHistory::Window(HistoryGroup which,
-                                                                         int channel) const {
+                                                                          int channel) const {
     const Group& group = groups_[Index(which)];
-    const auto& values = group.channels[static_cast<std::size_t>(std::clamp(channel, 0, kChannelCount - 1))];
+    const auto& values =
+        group.channels[static_cast<std::size_t>(std::clamp(channel, 0, kChannelCount - 1))];
     return std::span<const double, kWindow>(values.data() + group.cursor, kWindow);
 }
 
-} // namespace orvanta::chart
+} // namespace orvanta::protocol

@@ -4,10 +4,16 @@
 #include <cstddef>
 #include <span>
 
-namespace orvanta::chart {
+namespace orvanta::protocol {
 
 // History groups, numbered like the chart items they feed.
-enum class HistoryGroup : int { Euler = 0, AngularRate = 1, Acceleration = 2, MagneticField = 3, Velocity = 4 };
+enum class HistoryGroup : int {
+    Euler = 0,
+    AngularRate = 1,
+    Acceleration = 2,
+    MagneticField = 3,
+    Velocity = 4
+};
 
 // The latest 200 samples of each three-axis item. Each channel is a doubled
 // window of 400 values, so the 200 values from the cursor are always
@@ -27,7 +33,9 @@ public:
 
     // The 200 values of a channel, oldest first.
     std::span<const double, kWindow> Window(HistoryGroup group, int channel) const;
-    double Newest(HistoryGroup group, int channel) const { return Window(group, channel)[kWindow - 1]; }
+    double Newest(HistoryGroup group, int channel) const {
+        return Window(group, channel)[kWindow - 1];
+    }
 
     // Elements of the channel arrays the cursors point at (0..199).
     std::size_t Cursor(HistoryGroup group) const { return groups_[Index(group)].cursor; }
@@ -43,4 +51,4 @@ private:
     std::array<Group, kGroupCount> groups_;
 };
 
-} // namespace orvanta::chart
+} // namespace orvanta::protocol

@@ -64,46 +64,46 @@ std::string ComposeDeviceErrorText(std::string_view devicePath, std::string_view
     return text;
 }
 
-CSerialPort::CSerialPort(SerialErrorReporter* reporter) : m_pReporter(reporter) {
-    m_bEventsReady = m_hStopEvent.Create() && m_hSendEvent.Create();
+SerialPort::SerialPort(SerialErrorReporter* reporter) : m_reporter(reporter) {
+    m_eventsReady = m_stopEvent.Create() && m_sendEvent.Create();
 }
 
-CSerialPort::~CSerialPort() {
+SerialPort::~SerialPort() {
     CloseLink();
     // A broken port's monitor is still waiting on its events.
     StopMonitor();
 }
 
-bool CSerialPort::OpenLink(SerialPortOwner* owner, const std::string& devicePath,
-                           std::uint32_t baud, char parity) {
+bool SerialPort::OpenLink(SerialPortOwner* owner, const std::string& devicePath, std::uint32_t baud,
+                          char parity) {
     if (owner == nullptr || devicePath.empty() || baud == 0) {
         return false;
     }
-    if (m_bMonitorRunning || m_hMonitorThread.joinable()) {
-        const bool wasRunning = m_bMonitorRunning;
+    if (m_monitorRunning || m_monitorThread.joinable()) {
+        const bool wasRunning = m_monitorRunning;
         StopMonitor();
         if (wasRunning) {
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         }
     }
-    if (!m_bEventsReady) {
-        m_bEventsReady = m_hStopEvent.Create() && m_hSendEvent.Create();
-        if (!m_bEventsReady) {
+    if (!m_eventsReady) {
+        m_eventsReady = m_stopEvent.Create() && m_sendEvent.Create();
+        if (!m_eventsReady) {
             return false;
         }
     }
-    m_hSendEvent.Reset();
-    m_hStopEvent.Reset();
+    m_sendEvent.Reset();
+    m_stopEvent.Reset();
 
     m_failureRun = {};
 
     tty::ConfigureResult configured;
     {
-        std::lock_guard lock(m_csLink);
-        m_hOwnerWnd = owner;
+        std::lock_guard lock(m_linkMutex);
+        m_owner = owner;
         m_sendQueue.clear();
         m_devicePath = devicePath;
-        m_nSendBufferSize = kSendBufferSize;
+        m_sendBufferSize = kSendBufferSize;
         ReleaseDevice(kBrokenPort);
 
         int fd = -1;
@@ -111,7 +111,7 @@ bool CSerialPort::OpenLink(SerialPortOwner* owner, const std::string& devicePath
         if (m_lastOpenError) {
             return false;
         }
-        m_hComm = fd;
+        m_fd = fd;
         configured = tty::Configure(fd, baud, ParityFromLetter(parity), m_savedTerminal);
         m_lineSettings = configured.computed;
         if (configured.error) {
@@ -128,110 +128,110 @@ bool CSerialPort::OpenLink(SerialPortOwner* owner, const std::string& devicePath
     return true;
 }
 
-bool CSerialPort::StartMonitor() {
-    if (m_hComm < 0) {
+bool SerialPort::StartMonitor() {
+    if (m_fd < 0) {
         return false;
     }
-    if (m_hMonitorThread.joinable()) {
-        if (m_bMonitorRunning) {
+    if (m_monitorThread.joinable()) {
+        if (m_monitorRunning) {
             return true;
         }
-        m_hMonitorThread.join();
+        m_monitorThread.join();
     }
     // Set before the thread runs, so a CloseLink right after this call still stops it.
-    m_bMonitorRunning = true;
-    m_hMonitorThread = std::thread([this] { MonitorLoop(); });
+    m_monitorRunning = true;
+    m_monitorThread = std::thread([this] { MonitorLoop(); });
     return true;
 }
 
-bool CSerialPort::QueueSend(const std::uint8_t* bytes, std::size_t length) {
+bool SerialPort::QueueSend(const std::uint8_t* bytes, std::size_t length) {
     if (bytes == nullptr || length == 0) {
         return false;
     }
     {
-        std::lock_guard lock(m_csLink);
-        if (m_hComm == kNoPort || length > m_nSendBufferSize ||
+        std::lock_guard lock(m_linkMutex);
+        if (m_fd == kNoPort || length > m_sendBufferSize ||
             m_sendQueue.size() >= kMaxQueuedFrames) {
             return false;
         }
         m_sendQueue.emplace_back(bytes, bytes + length);
     }
-    m_hSendEvent.Signal();
+    m_sendEvent.Signal();
     return true;
 }
 
-void CSerialPort::CloseLink() {
-    if (m_hComm == kBrokenPort) {
-        m_hComm = kNoPort;
+void SerialPort::CloseLink() {
+    if (m_fd == kBrokenPort) {
+        m_fd = kNoPort;
         return;
     }
     StopMonitor();
     {
-        std::lock_guard lock(m_csLink);
+        std::lock_guard lock(m_linkMutex);
         ReleaseDevice(kNoPort);
         m_sendQueue.clear();
-        m_nSendBufferSize = 0;
+        m_sendBufferSize = 0;
     }
-    m_hStopEvent.Reset();
-    m_hSendEvent.Reset();
+    m_stopEvent.Reset();
+    m_sendEvent.Reset();
 }
 
-PortState CSerialPort::State() const {
-    const int fd = m_hComm;
+PortState SerialPort::State() const {
+    const int fd = m_fd;
     if (fd == kNoPort) {
         return PortState::Closed;
     }
     if (fd == kBrokenPort) {
         return PortState::Broken;
     }
-    return m_bMonitorRunning ? PortState::Monitoring : PortState::Open;
+    return m_monitorRunning ? PortState::Monitoring : PortState::Open;
 }
 
-LineParameters CSerialPort::LineSettingsInForce() const {
-    std::lock_guard lock(m_csLink);
+LineParameters SerialPort::LineSettingsInForce() const {
+    std::lock_guard lock(m_linkMutex);
     return m_lineSettings;
 }
 
-std::string CSerialPort::DevicePath() const {
-    std::lock_guard lock(m_csLink);
+std::string SerialPort::DevicePath() const {
+    std::lock_guard lock(m_linkMutex);
     return m_devicePath;
 }
 
-void CSerialPort::StopMonitor() {
-    if (!m_hMonitorThread.joinable()) {
-        m_bMonitorRunning = false;
+void SerialPort::StopMonitor() {
+    if (!m_monitorThread.joinable()) {
+        m_monitorRunning = false;
         return;
     }
-    if (std::this_thread::get_id() == m_hMonitorThread.get_id()) {
+    if (std::this_thread::get_id() == m_monitorThread.get_id()) {
         // Called from inside a delivery handled on the monitor thread: the loop ends when
         // the call returns; the thread is joined later.
-        m_hStopEvent.Signal();
+        m_stopEvent.Signal();
         return;
     }
     // The monitor may be blocked in a delivery that only the owner's thread can complete.
-    while (m_bMonitorRunning) {
-        m_hStopEvent.Signal();
-        if (m_hOwnerWnd != nullptr) {
-            m_hOwnerWnd->DispatchPendingDelivery();
+    while (m_monitorRunning) {
+        m_stopEvent.Signal();
+        if (m_owner != nullptr) {
+            m_owner->DispatchPendingDelivery();
         }
         std::this_thread::sleep_for(std::chrono::microseconds(200));
     }
-    m_hMonitorThread.join();
+    m_monitorThread.join();
 }
 
-void CSerialPort::MonitorLoop() {
-    m_bMonitorRunning = true;
+void SerialPort::MonitorLoop() {
+    m_monitorRunning = true;
     {
-        std::lock_guard lock(m_csLink);
-        const int fd = m_hComm;
+        std::lock_guard lock(m_linkMutex);
+        const int fd = m_fd;
         if (fd >= 0) {
             tty::Flush(fd, true, true);
         }
     }
     for (;;) {
-        const int fd = m_hComm;
-        pollfd waitSet[3] = {{m_hStopEvent.fd(), POLLIN, 0},
-                             {m_hSendEvent.fd(), POLLIN, 0},
+        const int fd = m_fd;
+        pollfd waitSet[3] = {{m_stopEvent.fd(), POLLIN, 0},
+                             {m_sendEvent.fd(), POLLIN, 0},
                              {fd >= 0 ? fd : -1, POLLIN, 0}};
         const int r = ::poll(waitSet, 3, -1);
         if (r < 0) {
@@ -250,10 +250,10 @@ void CSerialPort::MonitorLoop() {
         }
         if (waitSet[0].revents != 0) {
             {
-                std::lock_guard lock(m_csLink);
+                std::lock_guard lock(m_linkMutex);
                 ReleaseDevice(kNoPort);
             }
-            m_bMonitorRunning = false;
+            m_monitorRunning = false;
             return;
         }
         if (waitSet[1].revents != 0) {
@@ -272,28 +272,28 @@ void CSerialPort::MonitorLoop() {
         if (events & POLLIN) {
             delivered = DrainInput();
         }
-        if (m_hComm < 0) {
+        if (m_fd < 0) {
             continue;
         }
         if (events & (POLLHUP | POLLERR)) {
             HandleIoFailure(SerialError::FromErrno(EIO), FailedStep::Wait);
             continue;
         }
-        if (delivered > 0 && m_hOwnerWnd != nullptr) {
+        if (delivered > 0 && m_owner != nullptr) {
             std::string path = DevicePath();
-            m_hOwnerWnd->OnSerialEventChar(path);
+            m_owner->OnSerialEventChar(path);
         }
     }
 }
 
-std::size_t CSerialPort::DrainInput() {
+std::size_t SerialPort::DrainInput() {
     std::size_t delivered = 0;
-    while (!m_hStopEvent.IsSignalled()) {
+    while (!m_stopEvent.IsSignalled()) {
         std::size_t queued = 0;
         SerialError error;
         {
-            std::lock_guard lock(m_csLink);
-            const int fd = m_hComm;
+            std::lock_guard lock(m_linkMutex);
+            const int fd = m_fd;
             if (fd < 0) {
                 return delivered;
             }
@@ -310,8 +310,8 @@ std::size_t CSerialPort::DrainInput() {
         std::size_t got = 0;
         std::string path;
         {
-            std::lock_guard lock(m_csLink);
-            const int fd = m_hComm;
+            std::lock_guard lock(m_linkMutex);
+            const int fd = m_fd;
             if (fd < 0) {
                 return delivered;
             }
@@ -321,8 +321,8 @@ std::size_t CSerialPort::DrainInput() {
         if (got > 0) {
             m_failureRun.OnSuccess();
             block[got] = 0;
-            m_hOwnerWnd->OnSerialBytes(block.data(),
-                                       SerialBlockInfo{path, static_cast<std::uint32_t>(got)});
+            m_owner->OnSerialBytes(block.data(),
+                                   SerialBlockInfo{path, static_cast<std::uint32_t>(got)});
             ++delivered;
         }
         if (error) {
@@ -336,9 +336,9 @@ std::size_t CSerialPort::DrainInput() {
     return delivered;
 }
 
-bool CSerialPort::WaitWritable(int fd) {
+bool SerialPort::WaitWritable(int fd) {
     for (;;) {
-        pollfd waitSet[2] = {{m_hStopEvent.fd(), POLLIN, 0}, {fd, POLLOUT, 0}};
+        pollfd waitSet[2] = {{m_stopEvent.fd(), POLLIN, 0}, {fd, POLLOUT, 0}};
         const int r = ::poll(waitSet, 2, -1);
         if (r < 0) {
             if (errno == EINTR) {
@@ -360,14 +360,14 @@ bool CSerialPort::WaitWritable(int fd) {
     }
 }
 
-void CSerialPort::SendQueued() {
-    m_hSendEvent.Reset();
+void SerialPort::SendQueued() {
+    m_sendEvent.Reset();
     for (;;) {
         // One frame at a time is taken out, so a QueueSend during a long write waits its turn.
         std::vector<std::uint8_t> frame;
         {
-            std::lock_guard lock(m_csLink);
-            if (m_hComm < 0 || m_sendQueue.empty()) {
+            std::lock_guard lock(m_linkMutex);
+            if (m_fd < 0 || m_sendQueue.empty()) {
                 return;
             }
             frame = std::move(m_sendQueue.front());
@@ -379,8 +379,8 @@ void CSerialPort::SendQueued() {
             SerialError error;
             int fd;
             {
-                std::lock_guard lock(m_csLink);
-                fd = m_hComm;
+                std::lock_guard lock(m_linkMutex);
+                fd = m_fd;
                 if (fd < 0) {
                     return;
                 }
@@ -399,26 +399,26 @@ void CSerialPort::SendQueued() {
     }
 }
 
-void CSerialPort::ReleaseDevice(int next) {
-    const int fd = m_hComm;
+void SerialPort::ReleaseDevice(int next) {
+    const int fd = m_fd;
     if (fd >= 0) {
         tty::Close(fd, m_savedTerminal);
     }
     m_savedTerminal = {};
-    m_hComm = next;
+    m_fd = next;
 }
 
-void CSerialPort::MarkBroken() {
-    std::lock_guard lock(m_csLink);
-    if (m_hComm >= 0) {
+void SerialPort::MarkBroken() {
+    std::lock_guard lock(m_linkMutex);
+    if (m_fd >= 0) {
         ReleaseDevice(kBrokenPort);
     }
 }
 
-void CSerialPort::BackOff() {
+void SerialPort::BackOff() {
     const auto until = FailureRun::Clock::now() + FailureRun::kRetryDelay;
     for (auto now = FailureRun::Clock::now(); now < until; now = FailureRun::Clock::now()) {
-        pollfd stop{m_hStopEvent.fd(), POLLIN, 0};
+        pollfd stop{m_stopEvent.fd(), POLLIN, 0};
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(until - now);
         if (::poll(&stop, 1, static_cast<int>(left.count())) > 0) {
             return;
@@ -426,7 +426,7 @@ void CSerialPort::BackOff() {
     }
 }
 
-void CSerialPort::HandleIoFailure(const SerialError& error, FailedStep step) {
+void SerialPort::HandleIoFailure(const SerialError& error, FailedStep step) {
     std::string_view caption;
     const char* call;
     switch (step) {
@@ -480,13 +480,13 @@ void CSerialPort::HandleIoFailure(const SerialError& error, FailedStep step) {
     }
 }
 
-void CSerialPort::ReportApiFailure(const char* call, const SerialError& error) {
+void SerialPort::ReportApiFailure(const char* call, const SerialError& error) {
     Report(kApiFailureCaption, ComposeApiFailureText(call, error.text, DevicePath()));
 }
 
-void CSerialPort::Report(std::string_view caption, const std::string& text) {
-    if (m_pReporter != nullptr) {
-        m_pReporter->Report(caption, text);
+void SerialPort::Report(std::string_view caption, const std::string& text) {
+    if (m_reporter != nullptr) {
+        m_reporter->Report(caption, text);
         return;
     }
     std::fprintf(stderr, "%.*s: %s\n", static_cast<int>(caption.size()), caption.data(),

@@ -27,17 +27,18 @@ namespace orvanta::serial {
 // StartMonitor, QueueSend, CloseLink, LastOpenError and the destructor belong to the
 // owner's thread (never the monitor thread); State and LineSettingsInForce may be called
 // from any thread.
-class CSerialPort : public SerialLink {
+// Formerly `CSerialPort`.
+class SerialPort : public SerialLink {
 public:
     static constexpr std::uint32_t kSendBufferSize = 512;
     // Frames that may wait for the monitor at once; QueueSend refuses more.
     static constexpr std::size_t kMaxQueuedFrames = 64;
 
     // reporter shows the failure messages; null writes them to stderr.
-    explicit CSerialPort(SerialErrorReporter* reporter = nullptr);
-    ~CSerialPort() override;
-    CSerialPort(const CSerialPort&) = delete;
-    CSerialPort& operator=(const CSerialPort&) = delete;
+    explicit SerialPort(SerialErrorReporter* reporter = nullptr);
+    ~SerialPort() override;
+    SerialPort(const SerialPort&) = delete;
+    SerialPort& operator=(const SerialPort&) = delete;
 
     // Opens and configures the device; true when it is open. False without an owner, with
     // an empty path or baud 0 (nothing changes then), when the device cannot be opened
@@ -76,8 +77,8 @@ private:
     void SendQueued();
     bool WaitWritable(int fd);
 
-    // Puts the terminal back as it was found, closes it and sets m_hComm to next;
-    // m_csLink held.
+    // Puts the terminal back as it was found, closes it and sets m_fd to next;
+    // m_linkMutex held.
     void ReleaseDevice(int next);
     // Marks the port broken: closes the descriptor so the device node is released.
     void MarkBroken();
@@ -88,23 +89,23 @@ private:
     void ReportApiFailure(const char* call, const SerialError& error);
     void Report(std::string_view caption, const std::string& text);
 
-    std::thread m_hMonitorThread;
-    mutable std::mutex m_csLink; // serialises the port calls, the send buffer and the path
-    std::atomic<bool> m_bMonitorRunning{false};
-    EventFd m_hStopEvent;
-    std::atomic<int> m_hComm{kNoPort};
-    EventFd m_hSendEvent;
+    std::thread m_monitorThread;
+    mutable std::mutex m_linkMutex; // serialises the port calls, the send buffer and the path
+    std::atomic<bool> m_monitorRunning{false};
+    EventFd m_stopEvent;
+    std::atomic<int> m_fd{kNoPort};
+    EventFd m_sendEvent;
     LineParameters m_lineSettings;
-    SerialPortOwner* m_hOwnerWnd = nullptr;
+    SerialPortOwner* m_owner = nullptr;
     std::string m_devicePath;
     // Frames wait here in order until the monitor has written them: with a single buffer a
     // frame queued before the monitor wrote the previous one replaced it, and a setting
     // followed at once by a poll never reached the device.
     std::deque<std::vector<std::uint8_t>> m_sendQueue;
-    std::uint32_t m_nSendBufferSize = 0; // largest frame; 0 while no port is open
-    SerialErrorReporter* m_pReporter;
-    bool m_bEventsReady = false;
-    tty::SavedTerminal m_savedTerminal; // guarded by m_csLink
+    std::uint32_t m_sendBufferSize = 0; // largest frame; 0 while no port is open
+    SerialErrorReporter* m_reporter;
+    bool m_eventsReady = false;
+    tty::SavedTerminal m_savedTerminal; // guarded by m_linkMutex
     SerialError m_lastOpenError;
     FailureRun m_failureRun; // monitor thread; reset by OpenLink while no monitor runs
 };

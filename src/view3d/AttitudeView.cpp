@@ -15,8 +15,8 @@
 
 namespace orvanta::view3d {
 
-C3DShowDlg::C3DShowDlg(const std::array<float, 3>* attitudeDegrees, std::string modelPath,
-                       bool english, QWidget* parent)
+AttitudeView::AttitudeView(const std::array<float, 3>* attitudeDegrees, std::string modelPath,
+                           bool english, QWidget* parent)
     : QWidget(parent), m_attitude(attitudeDegrees), m_modelPath(std::move(modelPath)),
       m_english(english) {
     // The picture (or the white ground of the notice) covers the whole view.
@@ -24,12 +24,12 @@ C3DShowDlg::C3DShowDlg(const std::array<float, 3>* attitudeDegrees, std::string 
     setFocusPolicy(Qt::NoFocus);
 }
 
-C3DShowDlg::~C3DShowDlg() {
+AttitudeView::~AttitudeView() {
     m_timer.stop();
     ReleaseOpenGL();
 }
 
-QSurfaceFormat C3DShowDlg::SetupPixelFormat() {
+QSurfaceFormat AttitudeView::SetupPixelFormat() {
     QSurfaceFormat format;
     format.setRenderableType(QSurfaceFormat::OpenGL);
     format.setProfile(QSurfaceFormat::CompatibilityProfile);
@@ -44,20 +44,20 @@ QSurfaceFormat C3DShowDlg::SetupPixelFormat() {
     return format;
 }
 
-QString C3DShowDlg::UnavailableNotice(bool english) {
+QString AttitudeView::UnavailableNotice(bool english) {
     return english ? QStringLiteral("3D view unavailable: this display offers no OpenGL.")
                    : QStringLiteral("3D视图不可用：当前显示环境不支持 OpenGL。");
 }
 
-void C3DShowDlg::StartTimer() {
+void AttitudeView::StartTimer() {
     m_timer.start(kRedrawPeriodMs, this);
 }
 
-void C3DShowDlg::KillTimer() {
+void AttitudeView::KillTimer() {
     m_timer.stop();
 }
 
-void C3DShowDlg::timerEvent(QTimerEvent* event) {
+void AttitudeView::timerEvent(QTimerEvent* event) {
     if (event->timerId() == m_timer.timerId()) {
         Render();
         return;
@@ -65,7 +65,7 @@ void C3DShowDlg::timerEvent(QTimerEvent* event) {
     QWidget::timerEvent(event);
 }
 
-void C3DShowDlg::showEvent(QShowEvent* event) {
+void AttitudeView::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (m_setUpTried) {
         return;
@@ -79,7 +79,7 @@ void C3DShowDlg::showEvent(QShowEvent* event) {
     StartTimer();
 }
 
-void C3DShowDlg::resizeEvent(QResizeEvent* event) {
+void AttitudeView::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     if (m_notice) {
         m_notice->setGeometry(rect().adjusted(4, 4, -4, -4));
@@ -97,7 +97,7 @@ void C3DShowDlg::resizeEvent(QResizeEvent* event) {
     Render();
 }
 
-void C3DShowDlg::paintEvent(QPaintEvent*) {
+void AttitudeView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     if (m_picture.isNull() || m_picture.deviceIndependentSize() != QSizeF(size())) {
         painter.fillRect(rect(), Qt::white);
@@ -107,7 +107,7 @@ void C3DShowDlg::paintEvent(QPaintEvent*) {
     }
 }
 
-bool C3DShowDlg::SetUpOpenGL() {
+bool AttitudeView::SetUpOpenGL() {
     auto context = std::make_unique<QOpenGLContext>();
     context->setFormat(SetupPixelFormat());
     // Without OpenGL on the display (no GLX, a broken driver, QT_XCB_GL_INTEGRATION=none) no
@@ -134,7 +134,7 @@ bool C3DShowDlg::SetUpOpenGL() {
     return true;
 }
 
-void C3DShowDlg::ReleaseOpenGL() {
+void AttitudeView::ReleaseOpenGL() {
     if (m_context && m_context->makeCurrent(m_surface.get())) {
         // The framebuffer's objects live in the context.
         m_framebuffer.reset();
@@ -146,7 +146,7 @@ void C3DShowDlg::ReleaseOpenGL() {
     m_picture = QImage();
 }
 
-void C3DShowDlg::ShowUnavailableNotice() {
+void AttitudeView::ShowUnavailableNotice() {
     if (m_notice) {
         return;
     }
@@ -159,13 +159,13 @@ void C3DShowDlg::ShowUnavailableNotice() {
     update();
 }
 
-QSize C3DShowDlg::FramebufferSize() const {
+QSize AttitudeView::FramebufferSize() const {
     const qreal ratio = devicePixelRatioF();
     return QSize(std::max(1, static_cast<int>(std::lround(width() * ratio))),
                  std::max(1, static_cast<int>(std::lround(height() * ratio))));
 }
 
-bool C3DShowDlg::MakeFramebuffer() {
+bool AttitudeView::MakeFramebuffer() {
     QOpenGLFramebufferObjectFormat format;
     format.setAttachment(QOpenGLFramebufferObject::CombinedDepthStencil);
     // No alpha: the picture read back is opaque whatever alpha the clear colour has.
@@ -174,25 +174,25 @@ bool C3DShowDlg::MakeFramebuffer() {
     return m_framebuffer->isValid() && m_framebuffer->bind();
 }
 
-bool C3DShowDlg::makeCurrent() {
+bool AttitudeView::makeCurrent() {
     if (!m_context || !m_framebuffer || !m_context->makeCurrent(m_surface.get())) {
         return false;
     }
     return m_framebuffer->bind();
 }
 
-void C3DShowDlg::doneCurrent() {
+void AttitudeView::doneCurrent() {
     if (m_context) {
         m_context->doneCurrent();
     }
 }
 
-QImage C3DShowDlg::grabFramebuffer() {
+QImage AttitudeView::grabFramebuffer() {
     Render();
     return m_picture;
 }
 
-void C3DShowDlg::Render() {
+void AttitudeView::Render() {
     if (!makeCurrent()) {
         return;
     }
@@ -211,7 +211,7 @@ void C3DShowDlg::Render() {
     update();
 }
 
-void C3DShowDlg::SetProjection(int width, int height) {
+void AttitudeView::SetProjection(int width, int height) {
     const QSize pixels = FramebufferSize();
     glViewport(0, 0, pixels.width(), pixels.height());
     glMatrixMode(GL_PROJECTION);
@@ -221,7 +221,7 @@ void C3DShowDlg::SetProjection(int width, int height) {
     glLoadIdentity();
 }
 
-void C3DShowDlg::InitScene(int width, int height) {
+void AttitudeView::InitScene(int width, int height) {
     glShadeModel(GL_SMOOTH);
     glClearColor(1.0f, 1.0f, 1.0f, 0.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
@@ -249,7 +249,7 @@ void C3DShowDlg::InitScene(int width, int height) {
     m_loadFailure = result.failureText;
     m_textures.assign(m_model.materials.size(), 0);
 }
-void C3DShowDlg::ApplyAttitude() {
+void AttitudeView::ApplyAttitude() {
     static constexpr std::array<float, 3> kLevel{0.0f, 0.0f, 0.0f};
     for (const TransformCall& call : AttitudeCalls(m_attitude ? *m_attitude : kLevel)) {
         if (call.kind == TransformCall::Kind::Translate) {
@@ -260,7 +260,7 @@ void C3DShowDlg::ApplyAttitude() {
     }
 }
 
-void C3DShowDlg::DrawScene() {
+void AttitudeView::DrawScene() {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();

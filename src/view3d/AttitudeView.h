@@ -25,16 +25,17 @@ namespace orvanta::view3d {
 // plain raster window that never composes through OpenGL. Where no OpenGL context can be
 // had, the view shows a notice instead of the model. Main (GUI) thread only, like the
 // attitude it reads.
-class C3DShowDlg : public QWidget {
+// Formerly `C3DShowDlg`.
+class AttitudeView : public QWidget {
 public:
     static constexpr int kRedrawPeriodMs = 100;
 
     // attitudeDegrees (roll, pitch, yaw) is read on every redraw and must outlive the view;
     // null draws the model level. OpenGL is set up, and the model file read, on the first
     // show. english picks the language of the notice.
-    C3DShowDlg(const std::array<float, 3>* attitudeDegrees, std::string modelPath,
-               bool english = true, QWidget* parent = nullptr);
-    ~C3DShowDlg() override;
+    AttitudeView(const std::array<float, 3>* attitudeDegrees, std::string modelPath,
+                 bool english = true, QWidget* parent = nullptr);
+    ~AttitudeView() override;
 
     // The context the view asks for: compatibility profile, 24-bit colour, depth.
     static QSurfaceFormat SetupPixelFormat();

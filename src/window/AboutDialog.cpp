@@ -2,9 +2,9 @@
 
 #include <QPushButton>
 
-namespace orvanta::app {
+namespace orvanta::window {
 
-CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
+AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     // The box exists in Chinese only.
     const res::DialogTemplate& dialog =
         *res::FindDialog(res::dialog_id::kAbout, res::Language::Chinese);
@@ -17,6 +17,6 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     }
 }
 
-CAboutDlg::~CAboutDlg() = default;
+AboutDialog::~AboutDialog() = default;
 
-} // namespace orvanta::app
+} // namespace orvanta::window

@@ -5,13 +5,14 @@
 #include <QDialog>
 #include <memory>
 
-namespace orvanta::app {
+namespace orvanta::window {
 
 // The about box: the program's name and version; OK or Esc closes it. GUI thread only.
-class CAboutDlg : public QDialog {
+// Formerly `CAboutDlg`.
+class AboutDialog : public QDialog {
 public:
-    explicit CAboutDlg(QWidget* parent = nullptr);
-    ~CAboutDlg() override;
+    explicit AboutDialog(QWidget* parent = nullptr);
+    ~AboutDialog() override;
 
     const DialogControls& Controls() const { return *m_controls; }
 
@@ -19,4 +20,4 @@ private:
     std::unique_ptr<DialogControls> m_controls;
 };
 
-} // namespace orvanta::app
+} // namespace orvanta::window

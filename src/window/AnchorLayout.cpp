@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <vector>
 
-namespace orvanta::app {
+namespace orvanta::window {
 
-bool CAnchorLayout::Contains(AnchorWindow window) const {
+bool AnchorLayout::Contains(AnchorWindow window) const {
     for (std::size_t i = 0; i < m_count; ++i) {
         if (m_entries[i].window == window) {
             return true;
@@ -14,7 +14,7 @@ bool CAnchorLayout::Contains(AnchorWindow window) const {
     return false;
 }
 
-void CAnchorLayout::Attach(AnchorWindow dialog) {
+void AnchorLayout::Attach(AnchorWindow dialog) {
     if (dialog == nullptr) {
         m_count = 0;
         return;
@@ -60,7 +60,7 @@ void CAnchorLayout::Attach(AnchorWindow dialog) {
     m_lastRect.bottom += frame.bottom;
 }
 
-bool CAnchorLayout::ShiftRect(Rect& rect, int flags, int dx, int dy) {
+bool AnchorLayout::ShiftRect(Rect& rect, int flags, int dx, int dy) {
     bool changed = false;
     const double width = rect.right - rect.left;
     const double height = rect.bottom - rect.top;
@@ -101,12 +101,12 @@ bool CAnchorLayout::ShiftRect(Rect& rect, int flags, int dx, int dy) {
     return changed;
 }
 
-AnchorMove CAnchorLayout::MoveFor(AnchorWindow window, const Rect& rect) {
+AnchorMove AnchorLayout::MoveFor(AnchorWindow window, const Rect& rect) {
     return {window, static_cast<int>(rect.left), static_cast<int>(rect.top),
             static_cast<int>(rect.right - rect.left), static_cast<int>(rect.bottom - rect.top)};
 }
 
-void CAnchorLayout::Resize(const AnchorRect& newRect) {
+void AnchorLayout::Resize(const AnchorRect& newRect) {
     m_dx = newRect.Width() - m_lastRect.Width();
     m_dy = newRect.Height() - m_lastRect.Height();
 
@@ -127,4 +127,4 @@ void CAnchorLayout::Resize(const AnchorRect& newRect) {
     m_lastRect = newRect;
 }
 
-} // namespace orvanta::app
+} // namespace orvanta::window

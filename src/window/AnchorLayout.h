@@ -6,13 +6,14 @@
 #include <cstddef>
 #include <optional>
 
-namespace orvanta::app {
+namespace orvanta::window {
 
 // Keeps a dialog's child windows in place when the dialog changes size: each child moves,
 // stretches or stays by the change in width and height as its flag word says. Rectangles
 // are kept in double precision so repeated half-pixel moves do not drift. Used only on the
 // thread of the dialog it serves.
-class CAnchorLayout {
+// Formerly `CAnchorLayout`.
+class AnchorLayout {
 public:
     static constexpr std::size_t kMaxEntries = 256;
 
@@ -41,7 +42,7 @@ public:
         AnchorWindow window = nullptr;
     };
 
-    explicit CAnchorLayout(AnchorWindowSystem& windows) : m_windows(windows) {}
+    explicit AnchorLayout(AnchorWindowSystem& windows) : m_windows(windows) {}
 
     // Set before Attach.
     void SetEnumerateChildren(bool on) { m_enumerateChildren = on; }
@@ -78,4 +79,4 @@ private:
     std::array<Entry, kMaxEntries> m_entries{};
 };
 
-} // namespace orvanta::app
+} // namespace orvanta::window

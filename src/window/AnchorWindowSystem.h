@@ -3,7 +3,7 @@
 #include <span>
 #include <vector>
 
-namespace orvanta::app {
+namespace orvanta::window {
 
 // A window of the toolkit, as the anchor layout sees it: an opaque handle.
 using AnchorWindow = const void*;
@@ -50,4 +50,4 @@ public:
     virtual void MoveWindows(std::span<const AnchorMove> moves) = 0;
 };
 
-} // namespace orvanta::app
+} // namespace orvanta::window

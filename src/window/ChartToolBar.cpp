@@ -12,16 +12,17 @@
 #include <QToolTip>
 #include <QVBoxLayout>
 
-namespace orvanta::app {
+namespace orvanta::window {
 
-CMyToolBar::CMyToolBar(Hooks hooks, QWidget* parent) : QWidget(parent), m_hooks(std::move(hooks)) {
+ChartToolBar::ChartToolBar(Hooks hooks, QWidget* parent)
+    : QWidget(parent), m_hooks(std::move(hooks)) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     if (!CreateToolBar() && m_hooks.message) {
         m_hooks.message(QCoreApplication::applicationName(), QString::fromUtf8("未能创建工具栏\n"));
     }
 }
 
-bool CMyToolBar::CreateToolBar() {
+bool ChartToolBar::CreateToolBar() {
     // The toolbar resource: without it there is no toolbar at all.
     if (res::LoadBitmap(res::bitmap_id::kToolbarPlaceholder).isNull()) {
         return false;
@@ -72,7 +73,7 @@ bool CMyToolBar::CreateToolBar() {
     return true;
 }
 
-QWidget* CMyToolBar::Button(int commandId) const {
+QWidget* ChartToolBar::Button(int commandId) const {
     if (!m_toolBar) {
         return nullptr;
     }
@@ -84,7 +85,7 @@ QWidget* CMyToolBar::Button(int commandId) const {
     return nullptr;
 }
 
-bool CMyToolBar::TooltipText(int commandId, QString& text) {
+bool ChartToolBar::TooltipText(int commandId, QString& text) {
     const ChartDisplayFlags flags =
         m_hooks.displayFlags ? m_hooks.displayFlags() : ChartDisplayFlags{};
     const int entry = ToolbarTipString(commandId, flags);
@@ -99,7 +100,7 @@ bool CMyToolBar::TooltipText(int commandId, QString& text) {
     return true;
 }
 
-bool CMyToolBar::eventFilter(QObject* watched, QEvent* event) {
+bool ChartToolBar::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::ToolTip) {
         auto* widget = qobject_cast<QWidget*>(watched);
         QString text;
@@ -113,9 +114,9 @@ bool CMyToolBar::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
-void CMyToolBar::paintEvent(QPaintEvent*) {
+void ChartToolBar::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.fillRect(rect(), Qt::white);
 }
 
-} // namespace orvanta::app
+} // namespace orvanta::window

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "window/WindowLayout.h"
 #include "res/StringTable.h"
+#include "window/WindowLayout.h"
 
 #include <QString>
 #include <QWidget>
@@ -9,11 +9,12 @@
 
 class QToolBar;
 
-namespace orvanta::app {
+namespace orvanta::window {
 
 // The chart toolbar's host: six flat buttons that send the chart commands to the main
 // window, with tooltips that follow the chart's display flags. GUI thread only.
-class CMyToolBar : public QWidget {
+// Formerly `CMyToolBar`.
+class ChartToolBar : public QWidget {
 public:
     // The buttons' commands, in toolbar order.
     static constexpr int kCommands[6] = {32809, 32807, 32808, 32810, 32811, 32812};
@@ -27,7 +28,7 @@ public:
         std::function<void(const QString&, const QString&)> message;
     };
 
-    CMyToolBar(Hooks hooks, QWidget* parent = nullptr);
+    ChartToolBar(Hooks hooks, QWidget* parent = nullptr);
 
     // The tooltip text for a command identifier, as the toolbar asks for it; false for
     // identifier 0 (no tip). Any other identifier keeps the text last loaded.
@@ -48,4 +49,4 @@ private:
     QString m_tipText;
 };
 
-} // namespace orvanta::app
+} // namespace orvanta::window

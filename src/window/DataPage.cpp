@@ -1,8 +1,8 @@
 #include "window/DataPage.h"
 
 #include "host/ControlIds.h"
-#include "window/QtText.h"
 #include "res/StringTable.h"
+#include "window/QtText.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -11,7 +11,7 @@
 #include <QResizeEvent>
 #include <QTimerEvent>
 
-namespace orvanta::app {
+namespace orvanta::window {
 
 namespace {
 
@@ -26,8 +26,8 @@ const res::DialogTemplate& PageTemplate(bool english) {
 
 } // namespace
 
-CDataShowDlg::CDataShowDlg(const protocol::MeasurementRecord& record, bool english, QWidget* parent,
-                           QSize room)
+DataPage::DataPage(const protocol::MeasurementRecord& record, bool english, QWidget* parent,
+                   QSize room)
     : QWidget(parent), m_record(record),
       m_dialog(*this, PageTemplate(english), {},
                DialogControls::FittingFont(PageTemplate(english), room)),
@@ -37,12 +37,12 @@ CDataShowDlg::CDataShowDlg(const protocol::MeasurementRecord& record, bool engli
     ApplyColours();
     BindActions();
     // The declination direction starts at write.
-    if (auto* write = qobject_cast<QAbstractButton*>(Control(page_id::kDeclinationWrite))) {
+    if (auto* write = qobject_cast<QAbstractButton*>(Control(host::page_id::kDeclinationWrite))) {
         write->setChecked(true);
     }
 
     // The calibration actions, first one selected.
-    if (auto* calibration = qobject_cast<QComboBox*>(Control(page_id::kCalibrationList))) {
+    if (auto* calibration = qobject_cast<QComboBox*>(Control(host::page_id::kCalibrationList))) {
         const res::Language language = english ? res::Language::English : res::Language::Chinese;
         calibration->clear();
         for (int i = 0; i < 3; ++i) {
@@ -53,14 +53,14 @@ CDataShowDlg::CDataShowDlg(const protocol::MeasurementRecord& record, bool engli
     }
 
     m_layout.SetEnumerateChildren(true);
-    m_layout.SetDefaultFlags(CAnchorLayout::kTopAnchored);
+    m_layout.SetDefaultFlags(AnchorLayout::kTopAnchored);
     m_layout.Attach(WidgetAnchorSystem::Handle(this));
     m_layout.Resize({0, 0, width(), height()});
 }
 
-CDataShowDlg::~CDataShowDlg() = default;
+DataPage::~DataPage() = default;
 
-void CDataShowDlg::ApplyColours() {
+void DataPage::ApplyColours() {
     QPalette page = palette();
     page.setColor(QPalette::Window, kPageColor);
     setPalette(page);
@@ -71,14 +71,14 @@ void CDataShowDlg::ApplyColours() {
             label->setPalette(p);
         }
     }
-    if (QWidget* box = Control(page_id::kDeclinationBox)) {
+    if (QWidget* box = Control(host::page_id::kDeclinationBox)) {
         QPalette p = box->palette();
         p.setColor(QPalette::Base, kDeclinationBoxColor);
         box->setPalette(p);
     }
 }
 
-void CDataShowDlg::BindActions() {
+void DataPage::BindActions() {
     const auto onClick = [this](int id, auto member) {
         if (auto* button = qobject_cast<QAbstractButton*>(Control(id))) {
             QObject::connect(button, &QAbstractButton::clicked, this, [this, member] {
@@ -88,64 +88,64 @@ void CDataShowDlg::BindActions() {
             });
         }
     };
-    onClick(page_id::kItemSet, &DataPageActions::itemSet);
-    onClick(page_id::kCalibrationSet, &DataPageActions::calibrationSet);
-    onClick(page_id::kDeclinationOk, &DataPageActions::declinationOk);
-    onClick(page_id::kDeclinationWrite, &DataPageActions::declinationRadio);
-    onClick(page_id::kDeclinationRead, &DataPageActions::declinationRadio);
+    onClick(host::page_id::kItemSet, &DataPageActions::itemSet);
+    onClick(host::page_id::kCalibrationSet, &DataPageActions::calibrationSet);
+    onClick(host::page_id::kDeclinationOk, &DataPageActions::declinationOk);
+    onClick(host::page_id::kDeclinationWrite, &DataPageActions::declinationRadio);
+    onClick(host::page_id::kDeclinationRead, &DataPageActions::declinationRadio);
 }
 
-QWidget* CDataShowDlg::Control(int id) const {
+QWidget* DataPage::Control(int id) const {
     return m_dialog.Control(id);
 }
 
-int CDataShowDlg::ControlIdOf(const QWidget* widget) const {
+int DataPage::ControlIdOf(const QWidget* widget) const {
     return m_dialog.IdOf(widget);
 }
 
-std::string CDataShowDlg::LabelText(int id) const {
+std::string DataPage::LabelText(int id) const {
     if (const auto* label = qobject_cast<const QLabel*>(Control(id))) {
         return label->text().toStdString();
     }
     return {};
 }
 
-void CDataShowDlg::SetLabelText(int id, std::string_view text) {
+void DataPage::SetLabelText(int id, std::string_view text) {
     if (auto* label = qobject_cast<QLabel*>(Control(id))) {
         label->setText(Utf8(text));
     }
 }
 
-void CDataShowDlg::RefreshDataPage() {
-    app::RefreshDataPage(m_record, *this);
+void DataPage::RefreshDataPage() {
+    window::RefreshDataPage(m_record, *this);
 }
 
-void CDataShowDlg::StartPageTimer() {
+void DataPage::StartPageTimer() {
     KillPageTimer();
     m_timerId = startTimer(kPageTimerPeriodMs);
 }
 
-void CDataShowDlg::KillPageTimer() {
+void DataPage::KillPageTimer() {
     if (m_timerId != 0) {
         killTimer(m_timerId);
         m_timerId = 0;
     }
 }
 
-void CDataShowDlg::timerEvent(QTimerEvent* event) {
+void DataPage::timerEvent(QTimerEvent* event) {
     // Every timer the page receives refreshes it.
     RefreshDataPage();
     QWidget::timerEvent(event);
 }
 
-void CDataShowDlg::resizeEvent(QResizeEvent* event) {
+void DataPage::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     m_layout.Resize({0, 0, event->size().width(), event->size().height()});
 }
 
-void CDataShowDlg::paintEvent(QPaintEvent*) {
+void DataPage::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.fillRect(rect(), kPageColor);
 }
 
-} // namespace orvanta::app
+} // namespace orvanta::window

@@ -1,16 +1,16 @@
 #pragma once
 
+#include "protocol/MeasurementRecord.h"
 #include "window/AnchorLayout.h"
 #include "window/DataPageText.h"
 #include "window/DialogControls.h"
 #include "window/WidgetAnchorSystem.h"
-#include "protocol/MeasurementRecord.h"
 
 #include <QColor>
 #include <QWidget>
 #include <functional>
 
-namespace orvanta::app {
+namespace orvanta::window {
 
 // What the page's buttons and radios do; the main window binds them to the host.
 struct DataPageActions {
@@ -23,7 +23,8 @@ struct DataPageActions {
 // The live data page (dialog 133): the newest decoded values as text with their units, the
 // page's output-item boxes, calibration and declination controls. Its block of controls stays
 // centred horizontally and fixed at the top. GUI thread only, like the record it reads.
-class CDataShowDlg : public QWidget, private LabelTarget {
+// Formerly `CDataShowDlg`.
+class DataPage : public QWidget, private LabelTarget {
 public:
     static constexpr int kPageTimerPeriodMs = 700;
     static inline const QColor kValueColor{0, 0, 230};
@@ -32,9 +33,9 @@ public:
 
     // english picks the template variant. record must outlive the page. With a room given,
     // the page's font is made as small as the page needs to fit into it.
-    CDataShowDlg(const protocol::MeasurementRecord& record, bool english, QWidget* parent = nullptr,
-                 QSize room = {});
-    ~CDataShowDlg() override;
+    DataPage(const protocol::MeasurementRecord& record, bool english, QWidget* parent = nullptr,
+             QSize room = {});
+    ~DataPage() override;
 
     void SetActions(DataPageActions actions) { m_actions = std::move(actions); }
 
@@ -50,7 +51,7 @@ public:
     void KillPageTimer();
     bool PageTimerRunning() const { return m_timerId != 0; }
 
-    const CAnchorLayout& Layout() const { return m_layout; }
+    const AnchorLayout& Layout() const { return m_layout; }
     // The template size in pixels, which the controls were placed for.
     QSize TemplateSize() const { return m_dialog.TemplateSize(); }
 
@@ -70,9 +71,9 @@ private:
     const protocol::MeasurementRecord& m_record;
     DialogControls m_dialog;
     WidgetAnchorSystem m_windows;
-    CAnchorLayout m_layout;
+    AnchorLayout m_layout;
     DataPageActions m_actions;
     int m_timerId = 0;
 };
 
-} // namespace orvanta::app
+} // namespace orvanta::window

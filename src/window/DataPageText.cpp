@@ -1,6 +1,6 @@
 #include "window/DataPageText.h"
 
-namespace orvanta::app {
+namespace orvanta::window {
 
 UnitTexts UnitTexts::For(int angleUnit, int accelUnit) {
     UnitTexts texts;
@@ -60,4 +60,4 @@ void RefreshDataPage(const protocol::MeasurementRecord& record, LabelTarget& tar
     }
 }
 
-} // namespace orvanta::app
+} // namespace orvanta::window

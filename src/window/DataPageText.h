@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace orvanta::app {
+namespace orvanta::window {
 
 // The unit a value label adds after its slot's text.
 enum class UnitSuffix { None, Angle, Rate, Accel, MicroTesla, Velocity, Seconds };
@@ -71,4 +71,4 @@ std::string ValueLabelText(const protocol::MeasurementRecord& record, const Valu
 // Copies every value label's text from the record, in table order.
 void RefreshDataPage(const protocol::MeasurementRecord& record, LabelTarget& target);
 
-} // namespace orvanta::app
+} // namespace orvanta::window

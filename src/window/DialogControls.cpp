@@ -21,7 +21,7 @@
 #include <QWheelEvent>
 #include <algorithm>
 
-namespace orvanta::app {
+namespace orvanta::window {
 
 namespace {
 
@@ -306,4 +306,4 @@ QRect DialogControls::ToPixels(int x, int y, int width, int height) const {
                  res::DialogXToPixels(width, m_base), res::DialogYToPixels(height, m_base));
 }
 
-} // namespace orvanta::app
+} // namespace orvanta::window

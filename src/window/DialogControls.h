@@ -13,7 +13,7 @@
 class QButtonGroup;
 class QWidget;
 
-namespace orvanta::app {
+namespace orvanta::window {
 
 // The toolkit font for a template font: "Times New Roman" falls back to Liberation Serif,
 // "微软雅黑" and other Chinese faces to WenQuanYi Micro Hei, "MS Shell Dlg" and
@@ -69,4 +69,4 @@ private:
     std::vector<QWidget*> m_widgets;
 };
 
-} // namespace orvanta::app
+} // namespace orvanta::window

@@ -1,20 +1,20 @@
 #include "window/MainWindow.h"
 
+#include "chart/ChartPage.h"
+#include "res/Artwork.h"
+#include "res/StringTable.h"
+#include "serial/PortDescription.h"
+#include "view3d/AttitudeView.h"
 #include "window/AboutDialog.h"
-#include "window/PageStrip.h"
-#include "window/DataPage.h"
 #include "window/ChartToolBar.h"
+#include "window/DataPage.h"
+#include "window/PageStrip.h"
 #include "window/PanelBindings.h"
 #include "window/PortListDelegate.h"
 #include "window/QtText.h"
 #include "window/QtTimerService.h"
 #include "window/SkinLayer.h"
 #include "window/WidgetHostUi.h"
-#include "chart/ChartPage.h"
-#include "res/Artwork.h"
-#include "res/StringTable.h"
-#include "serial/PortDescription.h"
-#include "view3d/AttitudeView.h"
 
 #include <QAbstractButton>
 #include <QCloseEvent>
@@ -32,7 +32,7 @@
 #include <QToolTip>
 #include <utility>
 
-namespace orvanta::app {
+namespace orvanta::window {
 
 namespace {
 
@@ -58,7 +58,7 @@ LayoutRect ToLayout(const QRect& r) {
 
 } // namespace
 
-COrvantaDlg::COrvantaDlg(Options options)
+MainWindow::MainWindow(Options options)
     : m_options(std::move(options)), m_startLanguage(m_options.host.languageFlag),
       m_backgroundBitmap(m_options.backgroundBitmap) {
     const res::Language language = res::LanguageFromFlag(m_startLanguage);
@@ -73,12 +73,12 @@ COrvantaDlg::COrvantaDlg(Options options)
             if (control.id != kPageStrip) {
                 return nullptr;
             }
-            m_strip = new CBmpButton([this] { return m_host ? m_host->State().ChartItem : 0; },
-                                     [this] { return LanguageFlag(); }, m_hoverSegment, &parent);
+            m_strip = new PageStrip([this] { return m_host ? m_host->State().ChartItem : 0; },
+                                    [this] { return LanguageFlag(); }, m_hoverSegment, &parent);
             return m_strip;
         });
 
-    if (auto* ports = m_controls->As<QComboBox>(main_id::kPortList)) {
+    if (auto* ports = m_controls->As<QComboBox>(host::main_id::kPortList)) {
         PortListDelegate::Install(
             *ports,
             m_options.describePort ? m_options.describePort : [](const std::string& devicePath) {
@@ -95,7 +95,7 @@ COrvantaDlg::COrvantaDlg(Options options)
                                       m_chart->KillChartTimer();
                                       m_page->KillPageTimer();
                                   }});
-    m_host = std::make_unique<Host>(*m_ui, *m_timers, m_options.host);
+    m_host = std::make_unique<host::Host>(*m_ui, *m_timers, m_options.host);
     m_host->SetDispatchNotifier([this] {
         QMetaObject::invokeMethod(
             this, [this] { m_host->DispatchPending(); }, Qt::QueuedConnection);
@@ -107,10 +107,10 @@ COrvantaDlg::COrvantaDlg(Options options)
                 [this] { m_host->OnChartItemChosen(m_hoverSegment); });
     }
     auto* about = new QShortcut(QKeySequence(Qt::Key_F1), this);
-    connect(about, &QShortcut::activated, this, &COrvantaDlg::ShowAboutBox);
+    connect(about, &QShortcut::activated, this, &MainWindow::ShowAboutBox);
 }
 
-COrvantaDlg::~COrvantaDlg() {
+MainWindow::~MainWindow() {
     m_host->Close();
     // The pages read the host's state: they go before it.
     delete m_page;
@@ -123,21 +123,24 @@ COrvantaDlg::~COrvantaDlg() {
     m_toolbar = nullptr;
 }
 
-void COrvantaDlg::WriteBoundControls() {
-    const AppState& state = m_host->State();
+void MainWindow::WriteBoundControls() {
+    const host::AppState& state = m_host->State();
     const auto check = [this](int id, bool on) {
         if (auto* button = m_controls->As<QAbstractButton>(id)) {
             button->setChecked(on);
         }
     };
-    check(state.record.AngleUnit == 0 ? main_id::kAngleDegrees : main_id::kAngleRadians, true);
-    check(state.record.AccelUnit == 0 ? main_id::kAccelG : main_id::kAccelMs2, true);
-    check(state.LanguageFlag == 0 ? main_id::kLanguageChinese : main_id::kLanguageEnglish, true);
+    check(state.record.AngleUnit == 0 ? host::main_id::kAngleDegrees : host::main_id::kAngleRadians,
+          true);
+    check(state.record.AccelUnit == 0 ? host::main_id::kAccelG : host::main_id::kAccelMs2, true);
+    check(state.LanguageFlag == 0 ? host::main_id::kLanguageChinese
+                                  : host::main_id::kLanguageEnglish,
+          true);
 }
 
-void COrvantaDlg::CreatePages() {
+void MainWindow::CreatePages() {
     const res::Language language = res::LanguageFromFlag(m_startLanguage);
-    CMyToolBar::Hooks hooks;
+    ChartToolBar::Hooks hooks;
     hooks.command = [this](int id) { OnChartCommand(id); };
     hooks.displayFlags = [this] {
         ChartDisplayFlags flags;
@@ -151,15 +154,15 @@ void COrvantaDlg::CreatePages() {
     };
     hooks.language = language;
     hooks.message = [this](const QString& caption, const QString& text) {
-        m_ui->ShowMessage(caption.toStdString(), text.toStdString(), MessageIcon::None);
+        m_ui->ShowMessage(caption.toStdString(), text.toStdString(), host::MessageIcon::None);
     };
-    m_toolbar = new CMyToolBar(std::move(hooks), this);
+    m_toolbar = new ChartToolBar(std::move(hooks), this);
     m_toolbar->setGeometry(FrameRect(kToolbarFrame));
     m_toolbar->show();
 
-    AppState& state = m_host->State();
-    m_view = new view3d::C3DShowDlg(&state.record.AttitudeDegrees, m_options.modelFile.string(),
-                                    language == res::Language::English, this);
+    host::AppState& state = m_host->State();
+    m_view = new view3d::AttitudeView(&state.record.AttitudeDegrees, m_options.modelFile.string(),
+                                      language == res::Language::English, this);
     // A right-button drag pans the chart; the about menu is the window's own.
     m_view->setContextMenuPolicy(Qt::PreventContextMenu);
     m_view->setGeometry(FrameRect(kViewFrame));
@@ -169,19 +172,19 @@ void COrvantaDlg::CreatePages() {
     }
     m_view->show();
 
-    m_page = new CDataShowDlg(state.record, language == res::Language::English, this,
-                              FrameRect(kDisplayFrame).size());
+    m_page = new DataPage(state.record, language == res::Language::English, this,
+                          FrameRect(kDisplayFrame).size());
     m_page->setGeometry(FrameRect(kDisplayFrame));
     m_page->hide();
     BindDataPage(*m_page, *m_host);
 
-    m_chart = new chart::CChartDlg(state.history, *this, this);
+    m_chart = new chart::ChartPage(state.history, *this, this);
     m_chart->setContextMenuPolicy(Qt::PreventContextMenu);
     m_chart->setGeometry(FrameRect(kDisplayFrame));
     m_chart->show();
 }
 
-bool COrvantaDlg::Initialise() {
+bool MainWindow::Initialise() {
     // Step 1: the bound variables into their controls.
     WriteBoundControls();
     // Steps 2 and 3: the about item lives in the context menu and on F1; the icon.
@@ -218,13 +221,13 @@ bool COrvantaDlg::Initialise() {
     resize(m_smallestSize);
     RescaleLayout();
     // Step 22.
-    if (QWidget* open = Control(main_id::kOpenButton)) {
+    if (QWidget* open = Control(host::main_id::kOpenButton)) {
         open->setFocus();
     }
     return true;
 }
 
-void COrvantaDlg::SetUpHelpTips() {
+void MainWindow::SetUpHelpTips() {
     const res::Language language = res::LanguageFromFlag(m_startLanguage);
     const QFontMetrics metrics(QToolTip::font());
     const auto measure = [&metrics](std::string_view text) {
@@ -239,7 +242,7 @@ void COrvantaDlg::SetUpHelpTips() {
     }
 }
 
-void COrvantaDlg::SkinWindow() {
+void MainWindow::SkinWindow() {
     SkinLayer* skin = m_options.skin;
     if (!skin) {
         return;
@@ -252,12 +255,12 @@ void COrvantaDlg::SkinWindow() {
     skin->SetDialogValue(this, 3);
 }
 
-QRect COrvantaDlg::FrameRect(int frameId) const {
+QRect MainWindow::FrameRect(int frameId) const {
     const QWidget* frame = Control(frameId);
     return frame ? frame->geometry() : QRect();
 }
 
-void COrvantaDlg::PlacePages() {
+void MainWindow::PlacePages() {
     const QRect display = FrameRect(kDisplayFrame);
     m_chart->setGeometry(display);
     m_page->setGeometry(display);
@@ -265,7 +268,7 @@ void COrvantaDlg::PlacePages() {
     m_view->setGeometry(FrameRect(kViewFrame));
 }
 
-void COrvantaDlg::RescaleLayout() {
+void MainWindow::RescaleLayout() {
     if (!m_initialised || isMinimized()) {
         return;
     }
@@ -294,7 +297,7 @@ void COrvantaDlg::RescaleLayout() {
     update();
 }
 
-void COrvantaDlg::ShowChartItem(int chartItem) {
+void MainWindow::ShowChartItem(int chartItem) {
     m_chart->SetChartItem(chartItem);
     m_chart->SelectChartItem();
     // The strip marks the item shown, however it was chosen.
@@ -303,40 +306,40 @@ void COrvantaDlg::ShowChartItem(int chartItem) {
     }
 }
 
-void COrvantaDlg::OnChartCommand(int commandId) {
+void MainWindow::OnChartCommand(int commandId) {
     m_chart->OnChartCommand(commandId);
 }
 
-void COrvantaDlg::ShowAboutBox() {
-    CAboutDlg about(this);
+void MainWindow::ShowAboutBox() {
+    AboutDialog about(this);
     about.exec();
 }
 
-void COrvantaDlg::ShowDataPage(bool show) {
+void MainWindow::ShowDataPage(bool show) {
     m_page->setVisible(show);
 }
 
-void COrvantaDlg::StartDataPageTimer() {
+void MainWindow::StartDataPageTimer() {
     m_page->StartPageTimer();
 }
 
-void COrvantaDlg::KillDataPageTimer() {
+void MainWindow::KillDataPageTimer() {
     m_page->KillPageTimer();
 }
 
-int COrvantaDlg::LanguageFlag() const {
+int MainWindow::LanguageFlag() const {
     return m_host ? m_host->State().LanguageFlag : m_startLanguage;
 }
 
-void COrvantaDlg::ShowMessage(const QString& text, const QString& caption) {
-    m_ui->ShowMessage(caption.toStdString(), text.toStdString(), MessageIcon::None);
+void MainWindow::ShowMessage(const QString& text, const QString& caption) {
+    m_ui->ShowMessage(caption.toStdString(), text.toStdString(), host::MessageIcon::None);
 }
 
-QString COrvantaDlg::PictureFolder() const {
+QString MainWindow::PictureFolder() const {
     return QString::fromStdString(m_options.pictureDirectory.string());
 }
 
-void COrvantaDlg::paintEvent(QPaintEvent*) {
+void MainWindow::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     if (isMinimized()) {
         const QPixmap icon = windowIcon().pixmap(32, 32);
@@ -361,13 +364,13 @@ void COrvantaDlg::paintEvent(QPaintEvent*) {
     }
 }
 
-void COrvantaDlg::DrawBackgroundPicture() {
+void MainWindow::DrawBackgroundPicture() {
     const qreal ratio = devicePixelRatioF();
     m_background = res::LoadBackgroundPicture(m_backgroundBitmap, size() * ratio);
     m_background.setDevicePixelRatio(ratio);
 }
 
-void COrvantaDlg::timerEvent(QTimerEvent* event) {
+void MainWindow::timerEvent(QTimerEvent* event) {
     if (event->timerId() != m_backgroundTimer.timerId()) {
         QWidget::timerEvent(event);
         return;
@@ -377,7 +380,7 @@ void COrvantaDlg::timerEvent(QTimerEvent* event) {
     update();
 }
 
-void COrvantaDlg::resizeEvent(QResizeEvent* event) {
+void MainWindow::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     // Without a window manager nothing holds the native window to the limits: the window
     // returns to them itself and lays out only sizes within them.
@@ -392,7 +395,7 @@ void COrvantaDlg::resizeEvent(QResizeEvent* event) {
     RescaleLayout();
 }
 
-void COrvantaDlg::mouseMoveEvent(QMouseEvent* event) {
+void MainWindow::mouseMoveEvent(QMouseEvent* event) {
     const QPoint at = event->position().toPoint();
     if (StrictlyInside(m_linkRect, at.x(), at.y())) {
         setCursor(Qt::PointingHandCursor);
@@ -402,7 +405,7 @@ void COrvantaDlg::mouseMoveEvent(QMouseEvent* event) {
     QWidget::mouseMoveEvent(event);
 }
 
-void COrvantaDlg::mouseReleaseEvent(QMouseEvent* event) {
+void MainWindow::mouseReleaseEvent(QMouseEvent* event) {
     const QPoint at = event->position().toPoint();
     if (event->button() == Qt::LeftButton && StrictlyInside(m_linkRect, at.x(), at.y())) {
         const QUrl url(QString::fromLatin1(kWebAddress));
@@ -415,7 +418,7 @@ void COrvantaDlg::mouseReleaseEvent(QMouseEvent* event) {
     QWidget::mouseReleaseEvent(event);
 }
 
-void COrvantaDlg::changeEvent(QEvent* event) {
+void MainWindow::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
     if (event->type() != QEvent::ActivationChange || !m_view) {
         return;
@@ -431,7 +434,7 @@ void COrvantaDlg::changeEvent(QEvent* event) {
     }
 }
 
-void COrvantaDlg::closeEvent(QCloseEvent* event) {
+void MainWindow::closeEvent(QCloseEvent* event) {
     m_host->Close();
     if (m_chart) {
         m_chart->KillChartTimer();
@@ -445,7 +448,7 @@ void COrvantaDlg::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
-void COrvantaDlg::FillContextMenu(QMenu& menu) {
+void MainWindow::FillContextMenu(QMenu& menu) {
     QAction* capture =
         menu.addAction(m_startLanguage == 1 ? QStringLiteral("Capture raw bytes with recordings")
                                             : QStringLiteral("记录时同时保存原始数据"));
@@ -457,14 +460,14 @@ void COrvantaDlg::FillContextMenu(QMenu& menu) {
         res::LoadString(res::string_id::kAboutMenu, res::LanguageFromFlag(m_startLanguage));
     if (!aboutText.empty()) {
         menu.addSeparator();
-        menu.addAction(Utf8(aboutText), this, &COrvantaDlg::ShowAboutBox);
+        menu.addAction(Utf8(aboutText), this, &MainWindow::ShowAboutBox);
     }
 }
 
-void COrvantaDlg::contextMenuEvent(QContextMenuEvent* event) {
+void MainWindow::contextMenuEvent(QContextMenuEvent* event) {
     QMenu menu(this);
     FillContextMenu(menu);
     menu.exec(event->globalPos());
 }
 
-} // namespace orvanta::app
+} // namespace orvanta::window

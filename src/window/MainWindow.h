@@ -1,9 +1,9 @@
 #pragma once
 
-#include "window/DialogControls.h"
-#include "host/Host.h"
-#include "window/WindowLayout.h"
 #include "chart/ChartPageHost.h"
+#include "host/Host.h"
+#include "window/DialogControls.h"
+#include "window/WindowLayout.h"
 
 #include <QBasicTimer>
 #include <QImage>
@@ -15,17 +15,17 @@
 #include <memory>
 
 namespace orvanta::chart {
-class CChartDlg;
+class ChartPage;
 }
 namespace orvanta::view3d {
-class C3DShowDlg;
+class AttitudeView;
 }
 
-namespace orvanta::app {
+namespace orvanta::window {
 
-class CBmpButton;
-class CDataShowDlg;
-class CMyToolBar;
+class PageStrip;
+class DataPage;
+class ChartToolBar;
 class QtTimerService;
 class SkinLayer;
 class WidgetHostUi;
@@ -36,10 +36,11 @@ inline constexpr const char* kWebAddress = "https://www.orvanta.com/";
 // The main window: the controls of dialog 101 over the background picture, the display area
 // with the chart and live data pages, the 3D view, the page strip and the chart toolbar,
 // bound to the host that runs the program's logic. GUI thread only.
-class COrvantaDlg : public QWidget, public chart::ChartPageHost {
+// Formerly `COrvantaDlg`.
+class MainWindow : public QWidget, public chart::ChartPageHost {
 public:
     struct Options {
-        HostOptions host;                       // its languageFlag is the run's language
+        host::HostOptions host;                 // its languageFlag is the run's language
         std::filesystem::path modelFile;        // the 3D view's model
         std::filesystem::path pictureDirectory; // where chart pictures go
         int backgroundBitmap = 139;
@@ -50,8 +51,8 @@ public:
         std::function<std::string(const std::string& devicePath)> describePort;
     };
 
-    explicit COrvantaDlg(Options options);
-    ~COrvantaDlg() override;
+    explicit MainWindow(Options options);
+    ~MainWindow() override;
 
     // The window's initialisation, step by step in its fixed order; shows nothing. False when
     // it ended early.
@@ -68,16 +69,16 @@ public:
     // item.
     void FillContextMenu(QMenu& menu);
 
-    Host& host() { return *m_host; }
+    host::Host& host() { return *m_host; }
     WidgetHostUi& ui() { return *m_ui; }
     QtTimerService& timers() { return *m_timers; }
     const DialogControls& Controls() const { return *m_controls; }
     QWidget* Control(int id) const { return m_controls->Control(id); }
-    CDataShowDlg& page() { return *m_page; }
-    chart::CChartDlg& chart() { return *m_chart; }
-    view3d::C3DShowDlg& view() { return *m_view; }
-    CMyToolBar& toolbar() { return *m_toolbar; }
-    CBmpButton& strip() { return *m_strip; }
+    DataPage& page() { return *m_page; }
+    chart::ChartPage& chart() { return *m_chart; }
+    view3d::AttitudeView& view() { return *m_view; }
+    ChartToolBar& toolbar() { return *m_toolbar; }
+    PageStrip& strip() { return *m_strip; }
     int HoverSegment() const { return m_hoverSegment; }
     LayoutRect LinkRect() const { return m_linkRect; }
     QSize SmallestSize() const { return m_smallestSize; }
@@ -120,13 +121,13 @@ private:
     std::unique_ptr<DialogControls> m_controls;
     std::unique_ptr<QtTimerService> m_timers;
     std::unique_ptr<WidgetHostUi> m_ui;
-    std::unique_ptr<Host> m_host;
+    std::unique_ptr<host::Host> m_host;
     int m_hoverSegment = 0;
-    CBmpButton* m_strip = nullptr;
-    CDataShowDlg* m_page = nullptr;
-    chart::CChartDlg* m_chart = nullptr;
-    CMyToolBar* m_toolbar = nullptr;
-    view3d::C3DShowDlg* m_view = nullptr;
+    PageStrip* m_strip = nullptr;
+    DataPage* m_page = nullptr;
+    chart::ChartPage* m_chart = nullptr;
+    ChartToolBar* m_toolbar = nullptr;
+    view3d::AttitudeView* m_view = nullptr;
 
     QSize m_smallestSize;
     QSize m_largestSize;
@@ -137,4 +138,4 @@ private:
     QBasicTimer m_backgroundTimer;
 };
 
-} // namespace orvanta::app
+} // namespace orvanta::window

@@ -1,15 +1,15 @@
 #include "window/PageStrip.h"
 
-#include "window/WindowLayout.h"
 #include "res/Artwork.h"
+#include "window/WindowLayout.h"
 
 #include <QMouseEvent>
 #include <QPainter>
 
-namespace orvanta::app {
+namespace orvanta::window {
 
-CBmpButton::CBmpButton(std::function<int()> chartItem, std::function<int()> languageFlag,
-                       int& hoverSegment, QWidget* parent)
+PageStrip::PageStrip(std::function<int()> chartItem, std::function<int()> languageFlag,
+                     int& hoverSegment, QWidget* parent)
     : QPushButton(parent), m_chartItem(std::move(chartItem)),
       m_languageFlag(std::move(languageFlag)), m_hoverSegment(hoverSegment) {
     setMouseTracking(true);
@@ -18,7 +18,7 @@ CBmpButton::CBmpButton(std::function<int()> chartItem, std::function<int()> lang
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-void CBmpButton::LoadStripPictures() {
+void PageStrip::LoadStripPictures() {
     m_size = size();
     const bool english = m_languageFlag() == 1;
     m_base[kNormal] = res::LoadBitmap(res::kStripHover[0]);
@@ -35,18 +35,18 @@ void CBmpButton::LoadStripPictures() {
     update();
 }
 
-void CBmpButton::StretchPicture(int slot, int resource) {
+void PageStrip::StretchPicture(int slot, int resource) {
     // Drawn at the button's size: a picture shrunk to a strip this low loses its captions.
     m_slots.at(static_cast<std::size_t>(slot)) = res::LoadStripPicture(resource, m_size);
 }
 
-QImage CBmpButton::Composed() const {
+QImage PageStrip::Composed() const {
     QImage canvas;
     Compose(canvas);
     return canvas;
 }
 
-const QImage* CBmpButton::Compose(QImage& canvas) const {
+const QImage* PageStrip::Compose(QImage& canvas) const {
     const int item = m_chartItem();
     const QImage* current = m_current;
     if (item >= 0 && item <= 5) {
@@ -74,7 +74,7 @@ const QImage* CBmpButton::Compose(QImage& canvas) const {
     return overlay;
 }
 
-void CBmpButton::paintEvent(QPaintEvent*) {
+void PageStrip::paintEvent(QPaintEvent*) {
     QImage canvas;
     // The overlay becomes the picture the next drawing starts from.
     m_current = Compose(canvas);
@@ -85,7 +85,7 @@ void CBmpButton::paintEvent(QPaintEvent*) {
     painter.drawImage(0, 0, canvas);
 }
 
-void CBmpButton::mouseMoveEvent(QMouseEvent* event) {
+void PageStrip::mouseMoveEvent(QMouseEvent* event) {
     const auto x = static_cast<unsigned>(static_cast<int>(event->position().x()));
     m_hoverSegment = StripSegment(x, static_cast<unsigned>(m_size.width()), m_hoverSegment);
     m_hover = 1;
@@ -93,10 +93,10 @@ void CBmpButton::mouseMoveEvent(QMouseEvent* event) {
     QPushButton::mouseMoveEvent(event);
 }
 
-void CBmpButton::leaveEvent(QEvent* event) {
+void PageStrip::leaveEvent(QEvent* event) {
     m_hover = 0;
     update();
     QPushButton::leaveEvent(event);
 }
 
-} // namespace orvanta::app
+} // namespace orvanta::window

@@ -5,17 +5,18 @@
 #include <array>
 #include <functional>
 
-namespace orvanta::app {
+namespace orvanta::window {
 
 // The page strip: a picture button of six segments that shows the current chart item dark,
 // darkens the segment under the mouse as well, and reports a click; the window applies the
 // segment last hovered. GUI thread only.
-class CBmpButton : public QPushButton {
+// Formerly `CBmpButton`.
+class PageStrip : public QPushButton {
 public:
     // The current chart item and language are read at each drawing and loading; the
     // segment under the mouse is written to hoverSegment, which outlives the button.
-    CBmpButton(std::function<int()> chartItem, std::function<int()> languageFlag, int& hoverSegment,
-               QWidget* parent = nullptr);
+    PageStrip(std::function<int()> chartItem, std::function<int()> languageFlag, int& hoverSegment,
+              QWidget* parent = nullptr);
 
     // Loads the base pictures and draws the twelve slot pictures at the button's size, in
     // the language chosen last.
@@ -52,4 +53,4 @@ private:
     QSize m_size;
 };
 
-} // namespace orvanta::app
+} // namespace orvanta::window

@@ -1,8 +1,8 @@
 #include "window/PanelBindings.h"
 
-#include "window/DataPage.h"
 #include "host/ControlIds.h"
 #include "host/Host.h"
+#include "window/DataPage.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -11,7 +11,7 @@
 #include <QScrollBar>
 #include <QTextCursor>
 
-namespace orvanta::app {
+namespace orvanta::window {
 
 namespace {
 
@@ -36,19 +36,19 @@ QString MonitorShape(std::string_view text) {
 
 } // namespace
 
-void BindMainPanels(const ControlLookup& control, Host& host) {
-    namespace m = main_id;
-    ConnectionControl& link = host.Connection();
+void BindMainPanels(const ControlLookup& control, host::Host& host) {
+    namespace m = host::main_id;
+    host::ConnectionControl& link = host.Connection();
     OnClick(control, m::kOpenButton, [&link] { link.ToggleOpen(); });
     OnChosen(control, m::kPortList, [&link] { link.OnPortListChanged(); });
     OnChosen(control, m::kBaudList, [&link] { link.OnBaudListChanged(); });
     OnChosen(control, m::kParityList, [&link] { link.OnParityListChanged(); });
-    ModelView& models = host.Models();
+    host::ModelView& models = host.Models();
     OnChosen(control, m::kModelList, [&models] { models.OnModelListChanged(); });
     // The protocol list has one entry and no effect.
     OnClick(control, m::kConnectButton, [&link] { link.OnConnectButton(); });
 
-    DeviceCommands& commands = host.Commands();
+    host::DeviceCommands& commands = host.Commands();
     OnChosen(control, m::kModeList, [&commands] { commands.OnModeListChanged(); });
     OnChosen(control, m::kFrequencyList, [&commands] { commands.OnFrequencyListChanged(); });
     OnClick(control, m::kDeviceBaudSet, [&commands] { commands.OnDeviceBaudSet(); });
@@ -56,7 +56,7 @@ void BindMainPanels(const ControlLookup& control, Host& host) {
     OnClick(control, m::kGravitySet, [&commands] { commands.OnGravitySet(); });
     OnClick(control, m::kSaveButton, [&commands] { commands.OnSave(); });
 
-    RecordingControl& recording = host.Recording();
+    host::RecordingControl& recording = host.Recording();
     OnClick(control, m::kRecordButton, [&recording] { recording.OnRecordButton(); });
     OnClick(control, m::kBrowseButton, [&recording] { recording.OnBrowse(); });
 
@@ -69,14 +69,14 @@ void BindMainPanels(const ControlLookup& control, Host& host) {
     for (int id : {m::kLanguageChinese, m::kLanguageEnglish}) {
         OnClick(control, id, [&recording] { recording.OnLanguageRadio(); });
     }
-    OutputItemBoxes& boxes = host.ItemBoxes();
-    for (const ItemBox& box : kMainItemBoxes) {
+    host::OutputItemBoxes& boxes = host.ItemBoxes();
+    for (const host::ItemBox& box : host::kMainItemBoxes) {
         OnClick(control, box.id, [&boxes, id = box.id] { boxes.LockOutputItemBox(id); });
     }
 }
 
-void BindDataPage(CDataShowDlg& page, Host& host) {
-    DeviceCommands& commands = host.Commands();
+void BindDataPage(DataPage& page, host::Host& host) {
+    host::DeviceCommands& commands = host.Commands();
     page.SetActions({[&commands] { commands.OnItemSet(); },
                      [&commands] { commands.OnCalibrationSet(); },
                      [&commands] { commands.OnDeclinationOk(); },
@@ -103,7 +103,7 @@ int MonitorLength(const QPlainTextEdit& box) {
 
 void AppendMonitorText(QPlainTextEdit& box, std::string_view text) {
     QString shaped = MonitorShape(text);
-    const int room = kMonitorLimit - MonitorLength(box);
+    const int room = host::kMonitorLimit - MonitorLength(box);
     if (room <= 0) {
         return;
     }
@@ -119,8 +119,8 @@ void AppendMonitorText(QPlainTextEdit& box, std::string_view text) {
 
 void ReplaceMonitorText(QPlainTextEdit& box, std::string_view text) {
     QString shaped = MonitorShape(text);
-    if (shaped.size() > kMonitorLimit) {
-        shaped.truncate(kMonitorLimit);
+    if (shaped.size() > host::kMonitorLimit) {
+        shaped.truncate(host::kMonitorLimit);
     }
     box.setPlainText(shaped);
     QTextCursor cursor = box.textCursor();
@@ -129,4 +129,4 @@ void ReplaceMonitorText(QPlainTextEdit& box, std::string_view text) {
     box.ensureCursorVisible();
 }
 
-} // namespace orvanta::app
+} // namespace orvanta::window

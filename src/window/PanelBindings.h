@@ -10,10 +10,13 @@ class QLabel;
 class QPlainTextEdit;
 class QWidget;
 
-namespace orvanta::app {
-
-class CDataShowDlg;
+namespace orvanta::host {
 class Host;
+}
+
+namespace orvanta::window {
+
+class DataPage;
 
 // Finds a control of the main window (dialog 101) by its identifier; null when absent.
 using ControlLookup = std::function<QWidget*(int id)>;
@@ -21,8 +24,8 @@ using ControlLookup = std::function<QWidget*(int id)>;
 // Connects the main window's connection, settings, recording, unit and language controls and the
 // thirteen output-item boxes to the host's operations, and the live data page's buttons.
 // GUI thread only.
-void BindMainPanels(const ControlLookup& control, Host& host);
-void BindDataPage(CDataShowDlg& page, Host& host);
+void BindMainPanels(const ControlLookup& control, host::Host& host);
+void BindDataPage(DataPage& page, host::Host& host);
 
 // A status label of the main window: only a changed text is set, and then the picture
 // under the label is repainted at once. True when the text changed.
@@ -35,4 +38,4 @@ void AppendMonitorText(QPlainTextEdit& box, std::string_view text);
 void ReplaceMonitorText(QPlainTextEdit& box, std::string_view text);
 int MonitorLength(const QPlainTextEdit& box);
 
-} // namespace orvanta::app
+} // namespace orvanta::window

@@ -8,7 +8,7 @@
 #include <QStyle>
 #include <algorithm>
 
-namespace orvanta::app {
+namespace orvanta::window {
 
 PortListDelegate::PortListDelegate(QComboBox& list) : QStyledItemDelegate(&list), m_list(list) {}
 
@@ -62,4 +62,4 @@ void PortListDelegate::FitDropDown() {
     view.setMinimumWidth(widest + margins);
 }
 
-} // namespace orvanta::app
+} // namespace orvanta::window

@@ -6,7 +6,7 @@
 
 class QComboBox;
 
-namespace orvanta::app {
+namespace orvanta::window {
 
 // The port list's drop-down shows each port's path followed by what the port is ("FTDI
 // FT232R USB UART (A50285BI)", "serial8250"), and is wide enough for whole entries; the
@@ -34,4 +34,4 @@ private:
     QComboBox& m_list;
 };
 
-} // namespace orvanta::app
+} // namespace orvanta::window

@@ -8,11 +8,11 @@
 #include <functional>
 #include <map>
 
-namespace orvanta::app {
+namespace orvanta::window {
 
 // The main window's timers, keyed by their fixed ids, on the Qt event loop. GUI thread
 // only.
-class QtTimerService : public QObject, public TimerService {
+class QtTimerService : public QObject, public host::TimerService {
 public:
     explicit QtTimerService(std::function<void(int)> onTimer) : m_onTimer(std::move(onTimer)) {}
 
@@ -43,4 +43,4 @@ private:
     std::map<int, QBasicTimer> m_timers;
 };
 
-} // namespace orvanta::app
+} // namespace orvanta::window

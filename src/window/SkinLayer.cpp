@@ -2,7 +2,7 @@
 
 #include <QWidget>
 
-namespace orvanta::app {
+namespace orvanta::window {
 
 void SkinLayer::Start(const void*, const char* applicationTag, int, int) {
     m_started = true;
@@ -10,7 +10,7 @@ void SkinLayer::Start(const void*, const char* applicationTag, int, int) {
 }
 
 void SkinLayer::LoadSkinFile(const char* path) {
-    m_skin = path ? SkinFile::Load(path) : std::nullopt;
+    m_skin = path ? config::SkinFile::Load(path) : std::nullopt;
 }
 
 void SkinLayer::SkinDialog(QWidget* dialog, const char* skinObject) {
@@ -41,4 +41,4 @@ void SkinLayer::Stop() {
     m_started = false;
 }
 
-} // namespace orvanta::app
+} // namespace orvanta::window

@@ -7,7 +7,7 @@
 
 class QWidget;
 
-namespace orvanta::app {
+namespace orvanta::window {
 
 // The theming layer: six entry points called at fixed points of the program's life, which
 // dress windows and controls with the named sections of the skin file. No result is
@@ -35,7 +35,7 @@ public:
 private:
     bool m_started = false;
     std::string m_tag;
-    std::optional<SkinFile> m_skin;
+    std::optional<config::SkinFile> m_skin;
 };
 
-} // namespace orvanta::app
+} // namespace orvanta::window

@@ -3,7 +3,7 @@
 #include <QWidget>
 #include <utility>
 
-namespace orvanta::app {
+namespace orvanta::window {
 
 WidgetAnchorSystem::WidgetAnchorSystem(IdLookup controlId) : m_controlId(std::move(controlId)) {}
 
@@ -75,4 +75,4 @@ void WidgetAnchorSystem::MoveWindows(std::span<const AnchorMove> moves) {
     }
 }
 
-} // namespace orvanta::app
+} // namespace orvanta::window

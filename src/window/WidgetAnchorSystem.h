@@ -6,7 +6,7 @@
 
 class QWidget;
 
-namespace orvanta::app {
+namespace orvanta::window {
 
 // The anchor layout's window system over Qt widgets: a handle is a QWidget pointer, the
 // control identifier comes from a lookup the dialog supplies, and a batch of moves is
@@ -32,4 +32,4 @@ private:
     IdLookup m_controlId;
 };
 
-} // namespace orvanta::app
+} // namespace orvanta::window

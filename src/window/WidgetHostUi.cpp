@@ -10,19 +10,19 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 
-namespace orvanta::app {
+namespace orvanta::window {
 
 namespace {
 
-QMessageBox::Icon BoxIcon(MessageIcon icon) {
+QMessageBox::Icon BoxIcon(host::MessageIcon icon) {
     switch (icon) {
-    case MessageIcon::Information:
+    case host::MessageIcon::Information:
         return QMessageBox::Information;
-    case MessageIcon::Exclamation:
+    case host::MessageIcon::Exclamation:
         return QMessageBox::Warning;
-    case MessageIcon::Error:
+    case host::MessageIcon::Error:
         return QMessageBox::Critical;
-    case MessageIcon::None:
+    case host::MessageIcon::None:
         break;
     }
     return QMessageBox::NoIcon;
@@ -35,12 +35,13 @@ WidgetHostUi::WidgetHostUi(QWidget& mainWindow, ControlLookup mainControl,
     : m_mainWindow(mainWindow), m_mainControl(std::move(mainControl)),
       m_pageControl(std::move(pageControl)), m_displayArea(std::move(displayArea)) {}
 
-QWidget* WidgetHostUi::Find(Dialog dialog, int id) const {
-    const ControlLookup& lookup = dialog == Dialog::Main ? m_mainControl : m_pageControl;
+QWidget* WidgetHostUi::Find(host::Dialog dialog, int id) const {
+    const ControlLookup& lookup = dialog == host::Dialog::Main ? m_mainControl : m_pageControl;
     return lookup ? lookup(id) : nullptr;
 }
 
-void WidgetHostUi::ShowMessage(std::string_view caption, std::string_view text, MessageIcon icon) {
+void WidgetHostUi::ShowMessage(std::string_view caption, std::string_view text,
+                               host::MessageIcon icon) {
     if (m_messageSink) {
         m_messageSink(caption, text, icon);
         return;
@@ -62,11 +63,11 @@ void WidgetHostUi::ShowMessage(std::string_view caption, std::string_view text, 
     box->open();
 }
 
-void WidgetHostUi::SetText(Dialog dialog, int id, std::string_view text) {
+void WidgetHostUi::SetText(host::Dialog dialog, int id, std::string_view text) {
     QWidget* widget = Find(dialog, id);
     const QString value = Utf8(text);
     if (auto* label = qobject_cast<QLabel*>(widget)) {
-        if (dialog == Dialog::Main) {
+        if (dialog == host::Dialog::Main) {
             SetStatusText(m_mainWindow, *label, value);
         } else if (label->text() != value) {
             label->setText(value);
@@ -82,11 +83,11 @@ void WidgetHostUi::SetText(Dialog dialog, int id, std::string_view text) {
             list->setEditText(value);
         }
     } else if (auto* box = qobject_cast<QPlainTextEdit*>(widget)) {
-        app::ReplaceMonitorText(*box, text);
+        window::ReplaceMonitorText(*box, text);
     }
 }
 
-std::string WidgetHostUi::Text(Dialog dialog, int id) const {
+std::string WidgetHostUi::Text(host::Dialog dialog, int id) const {
     QWidget* widget = Find(dialog, id);
     QString value;
     if (auto* label = qobject_cast<QLabel*>(widget)) {
@@ -103,30 +104,31 @@ std::string WidgetHostUi::Text(Dialog dialog, int id) const {
     return value.toStdString();
 }
 
-void WidgetHostUi::SetChecked(Dialog dialog, int id, bool checked) {
+void WidgetHostUi::SetChecked(host::Dialog dialog, int id, bool checked) {
     if (auto* button = qobject_cast<QAbstractButton*>(Find(dialog, id))) {
         button->setChecked(checked);
     }
 }
 
-bool WidgetHostUi::IsChecked(Dialog dialog, int id) const {
+bool WidgetHostUi::IsChecked(host::Dialog dialog, int id) const {
     const auto* button = qobject_cast<QAbstractButton*>(Find(dialog, id));
     return button && button->isChecked();
 }
 
-void WidgetHostUi::SetVisible(Dialog dialog, int id, bool visible) {
+void WidgetHostUi::SetVisible(host::Dialog dialog, int id, bool visible) {
     if (QWidget* widget = Find(dialog, id)) {
         widget->setVisible(visible);
     }
 }
 
-void WidgetHostUi::ClearList(Dialog dialog, int id) {
+void WidgetHostUi::ClearList(host::Dialog dialog, int id) {
     if (auto* list = qobject_cast<QComboBox*>(Find(dialog, id))) {
         list->clear();
     }
 }
 
-bool WidgetHostUi::InsertListItem(Dialog dialog, int id, int position, std::string_view text) {
+bool WidgetHostUi::InsertListItem(host::Dialog dialog, int id, int position,
+                                  std::string_view text) {
     auto* list = qobject_cast<QComboBox*>(Find(dialog, id));
     if (!list || position < 0 || position > list->count()) {
         return false;
@@ -140,7 +142,8 @@ bool WidgetHostUi::InsertListItem(Dialog dialog, int id, int position, std::stri
     return true;
 }
 
-void WidgetHostUi::SetListItemText(Dialog dialog, int id, int position, std::string_view text) {
+void WidgetHostUi::SetListItemText(host::Dialog dialog, int id, int position,
+                                   std::string_view text) {
     if (auto* list = qobject_cast<QComboBox*>(Find(dialog, id))) {
         if (position >= 0 && position < list->count()) {
             list->setItemText(position, Utf8(text));
@@ -148,12 +151,12 @@ void WidgetHostUi::SetListItemText(Dialog dialog, int id, int position, std::str
     }
 }
 
-int WidgetHostUi::ListCount(Dialog dialog, int id) const {
+int WidgetHostUi::ListCount(host::Dialog dialog, int id) const {
     const auto* list = qobject_cast<QComboBox*>(Find(dialog, id));
     return list ? list->count() : 0;
 }
 
-std::string WidgetHostUi::ListItemText(Dialog dialog, int id, int position) const {
+std::string WidgetHostUi::ListItemText(host::Dialog dialog, int id, int position) const {
     const auto* list = qobject_cast<QComboBox*>(Find(dialog, id));
     if (!list || position < 0 || position >= list->count()) {
         return {};
@@ -161,31 +164,34 @@ std::string WidgetHostUi::ListItemText(Dialog dialog, int id, int position) cons
     return list->itemText(position).toStdString();
 }
 
-void WidgetHostUi::SelectListItem(Dialog dialog, int id, int position) {
+void WidgetHostUi::SelectListItem(host::Dialog dialog, int id, int position) {
     if (auto* list = qobject_cast<QComboBox*>(Find(dialog, id))) {
         list->setCurrentIndex(position >= 0 && position < list->count() ? position : -1);
     }
 }
 
-int WidgetHostUi::ListSelection(Dialog dialog, int id) const {
+int WidgetHostUi::ListSelection(host::Dialog dialog, int id) const {
     const auto* list = qobject_cast<QComboBox*>(Find(dialog, id));
     return list ? list->currentIndex() : -1;
 }
 
 std::size_t WidgetHostUi::MonitorLength() const {
-    const auto* box = qobject_cast<QPlainTextEdit*>(Find(Dialog::Main, main_id::kMonitorBox));
-    return box ? static_cast<std::size_t>(app::MonitorLength(*box)) : 0;
+    const auto* box =
+        qobject_cast<QPlainTextEdit*>(Find(host::Dialog::Main, host::main_id::kMonitorBox));
+    return box ? static_cast<std::size_t>(window::MonitorLength(*box)) : 0;
 }
 
 void WidgetHostUi::AppendMonitorText(std::string_view text) {
-    if (auto* box = qobject_cast<QPlainTextEdit*>(Find(Dialog::Main, main_id::kMonitorBox))) {
-        app::AppendMonitorText(*box, text);
+    if (auto* box =
+            qobject_cast<QPlainTextEdit*>(Find(host::Dialog::Main, host::main_id::kMonitorBox))) {
+        window::AppendMonitorText(*box, text);
     }
 }
 
 void WidgetHostUi::ReplaceMonitorText(std::string_view text) {
-    if (auto* box = qobject_cast<QPlainTextEdit*>(Find(Dialog::Main, main_id::kMonitorBox))) {
-        app::ReplaceMonitorText(*box, text);
+    if (auto* box =
+            qobject_cast<QPlainTextEdit*>(Find(host::Dialog::Main, host::main_id::kMonitorBox))) {
+        window::ReplaceMonitorText(*box, text);
     }
 }
 
@@ -212,4 +218,4 @@ std::optional<std::string> WidgetHostUi::PickFolder(std::string_view title) {
     return folder.toStdString();
 }
 
-} // namespace orvanta::app
+} // namespace orvanta::window

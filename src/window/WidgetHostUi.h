@@ -9,20 +9,20 @@
 
 class QWidget;
 
-namespace orvanta::app {
+namespace orvanta::window {
 
 // The host's view of the real window: controls of the main window and the live data page
 // found by identifier, message boxes over the main window (modal to it, without blocking
 // the caller, one at a time per caption and text), the folder picker and the display area.
 // Labels of the main window follow SetStatusText. GUI thread only.
-class WidgetHostUi : public HostUi {
+class WidgetHostUi : public host::HostUi {
 public:
     struct DisplayArea {
         std::function<void(int chartItem)> selectChartItem;
         std::function<void()> killPageTimers;
     };
     using MessageSink =
-        std::function<void(std::string_view caption, std::string_view text, MessageIcon)>;
+        std::function<void(std::string_view caption, std::string_view text, host::MessageIcon)>;
     using FolderPicker = std::function<std::optional<std::string>(std::string_view title)>;
 
     WidgetHostUi(QWidget& mainWindow, ControlLookup mainControl, ControlLookup pageControl,
@@ -32,20 +32,21 @@ public:
     void SetMessageSink(MessageSink sink) { m_messageSink = std::move(sink); }
     void SetFolderPicker(FolderPicker picker) { m_folderPicker = std::move(picker); }
 
-    void ShowMessage(std::string_view caption, std::string_view text, MessageIcon icon) override;
-    void SetText(Dialog dialog, int id, std::string_view text) override;
-    std::string Text(Dialog dialog, int id) const override;
-    void SetChecked(Dialog dialog, int id, bool checked) override;
-    bool IsChecked(Dialog dialog, int id) const override;
-    void SetVisible(Dialog dialog, int id, bool visible) override;
+    void ShowMessage(std::string_view caption, std::string_view text,
+                     host::MessageIcon icon) override;
+    void SetText(host::Dialog dialog, int id, std::string_view text) override;
+    std::string Text(host::Dialog dialog, int id) const override;
+    void SetChecked(host::Dialog dialog, int id, bool checked) override;
+    bool IsChecked(host::Dialog dialog, int id) const override;
+    void SetVisible(host::Dialog dialog, int id, bool visible) override;
 
-    void ClearList(Dialog dialog, int id) override;
-    bool InsertListItem(Dialog dialog, int id, int position, std::string_view text) override;
-    void SetListItemText(Dialog dialog, int id, int position, std::string_view text) override;
-    int ListCount(Dialog dialog, int id) const override;
-    std::string ListItemText(Dialog dialog, int id, int position) const override;
-    void SelectListItem(Dialog dialog, int id, int position) override;
-    int ListSelection(Dialog dialog, int id) const override;
+    void ClearList(host::Dialog dialog, int id) override;
+    bool InsertListItem(host::Dialog dialog, int id, int position, std::string_view text) override;
+    void SetListItemText(host::Dialog dialog, int id, int position, std::string_view text) override;
+    int ListCount(host::Dialog dialog, int id) const override;
+    std::string ListItemText(host::Dialog dialog, int id, int position) const override;
+    void SelectListItem(host::Dialog dialog, int id, int position) override;
+    int ListSelection(host::Dialog dialog, int id) const override;
 
     std::size_t MonitorLength() const override;
     void AppendMonitorText(std::string_view text) override;
@@ -57,7 +58,7 @@ public:
     std::optional<std::string> PickFolder(std::string_view title) override;
 
 private:
-    QWidget* Find(Dialog dialog, int id) const;
+    QWidget* Find(host::Dialog dialog, int id) const;
 
     QWidget& m_mainWindow;
     ControlLookup m_mainControl;
@@ -67,4 +68,4 @@ private:
     FolderPicker m_folderPicker;
 };
 
-} // namespace orvanta::app
+} // namespace orvanta::window

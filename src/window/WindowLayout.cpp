@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <vector>
 
-namespace orvanta::app {
+namespace orvanta::window {
 
 int ScaleCoordinate(int value, float scale) {
     const float product = static_cast<float>(value) * scale;
@@ -133,4 +133,4 @@ std::string WrapTipText(std::string_view text, int maxWidth,
     return out;
 }
 
-} // namespace orvanta::app
+} // namespace orvanta::window

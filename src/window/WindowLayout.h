@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace orvanta::app {
+namespace orvanta::window {
 
 // The arithmetic of the main window, its page strip and its toolbar, apart from any widget
 // so that it can be checked numerically. Pure functions; any thread.
@@ -49,4 +49,4 @@ int ToolbarTipString(int commandId, const ChartDisplayFlags& flags);
 std::string WrapTipText(std::string_view text, int maxWidth,
                         const std::function<int(std::string_view)>& measure);
 
-} // namespace orvanta::app
+} // namespace orvanta::window

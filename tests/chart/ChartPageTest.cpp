@@ -54,9 +54,9 @@ protected:
         return series;
     }
 
-    WaveformHistory history;
+    protocol::WaveformHistory history;
     FakeHost host;
-    CChartDlg page;
+    ChartPage page;
 };
 
 TEST_F(CChartDlgTest, TwoHundredZerosGiveThreeFlatNamedLines) {
@@ -68,7 +68,7 @@ TEST_F(CChartDlgTest, TwoHundredZerosGiveThreeFlatNamedLines) {
     const char* names[] = {"R: 0.000", "P: 0.000", "Y: 0.000"};
     for (std::size_t i = 0; i < 3; ++i) {
         EXPECT_EQ(series[i]->Name(), QString::fromLatin1(names[i]));
-        EXPECT_EQ(series[i]->Color(), CChartDlg::kSeriesColors[i]);
+        EXPECT_EQ(series[i]->Color(), ChartPage::kSeriesColors[i]);
         EXPECT_EQ(series[i]->Width(), 2);
         EXPECT_EQ(series[i]->PointCount(), 200u);
     }
@@ -96,7 +96,7 @@ TEST_F(CChartDlgTest, TwoHundredZerosGiveThreeFlatNamedLines) {
     EXPECT_EQ(Pixel(image, x, plot.bottom + 3), 0x000000u);
 
     // Other items name their axes X, Y, Z and show the newest value.
-    history.AppendTriple(HistoryGroup::AngularRate, -12.25, 0.0005, 1e6);
+    history.AppendTriple(protocol::HistoryGroup::AngularRate, -12.25, 0.0005, 1e6);
     page.SetChartItem(kChartGyroscopes);
     page.RebuildSeries();
     const auto gyro = Series();
@@ -121,10 +121,10 @@ TEST_F(CChartDlgTest, SeriesTogglesAndTheirReturn) {
     page.ToggleSeries(1);
     EXPECT_EQ(page.Chart().SeriesCount(), 3u) << "switching on rebuilds at once";
 
-    history.AppendTriple(HistoryGroup::Euler, 1, 2, 3);
+    history.AppendTriple(protocol::HistoryGroup::Euler, 1, 2, 3);
     page.RebuildSeries();
-    EXPECT_TRUE(page.OnChartCommand(CChartDlg::kCommandToggleSecond));
-    EXPECT_TRUE(page.OnChartCommand(CChartDlg::kCommandToggleFirst));
+    EXPECT_TRUE(page.OnChartCommand(ChartPage::kCommandToggleSecond));
+    EXPECT_TRUE(page.OnChartCommand(ChartPage::kCommandToggleFirst));
     auto series = Series();
     ASSERT_EQ(series.size(), 1u);
     EXPECT_EQ(series[0]->Name(), QStringLiteral("Y: 3.000"));
@@ -155,11 +155,11 @@ TEST_F(CChartDlgTest, AxisTogglesHideTheAxesAndTheirRoom) {
     page.RebuildSeries();
     CChartCtrl& chart = page.Chart();
     const ChartRect shown = chart.PlottingRect();
-    EXPECT_TRUE(page.OnChartCommand(CChartDlg::kCommandToggleOrdinate));
+    EXPECT_TRUE(page.OnChartCommand(ChartPage::kCommandToggleOrdinate));
     EXPECT_FALSE(page.State().ordinateShown);
     EXPECT_FALSE(chart.Axis(CChartAxis::kLeft)->IsVisible());
     EXPECT_EQ(chart.PlottingRect().left, 3);
-    EXPECT_TRUE(page.OnChartCommand(CChartDlg::kCommandToggleAbscissa));
+    EXPECT_TRUE(page.OnChartCommand(ChartPage::kCommandToggleAbscissa));
     EXPECT_FALSE(chart.Axis(CChartAxis::kBottom)->IsVisible());
     EXPECT_GT(chart.PlottingRect().bottom, shown.bottom);
     page.ToggleOrdinate();
@@ -223,7 +223,7 @@ TEST_F(CChartDlgTest, SizeRuleOnceTheMainWindowIsReady) {
 
 TEST_F(CChartDlgTest, PictureFileNames) {
     const QDateTime time(QDate(2020, 5, 29), QTime(14, 30, 5));
-    EXPECT_EQ(CChartDlg::PictureFileName(QStringLiteral("/home/u/Pictures/Orvanta"), time),
+    EXPECT_EQ(ChartPage::PictureFileName(QStringLiteral("/home/u/Pictures/Orvanta"), time),
               QStringLiteral("/home/u/Pictures/Orvanta/VW400_Wave_shape_20200529143005.png"));
 }
 
@@ -232,7 +232,7 @@ TEST_F(CChartDlgTest, SavedPictureMakesItsFolderAndReportsFailure) {
     const QString folder = root.filePath(QStringLiteral("Pictures/Orvanta"));
     host.pictureFolder = folder;
     page.RebuildSeries();
-    ASSERT_TRUE(page.OnChartCommand(CChartDlg::kCommandSavePicture));
+    ASSERT_TRUE(page.OnChartCommand(ChartPage::kCommandSavePicture));
     const QStringList saved = QDir(folder).entryList({QStringLiteral("VW400_Wave_shape_*.png")});
     ASSERT_EQ(saved.size(), 1);
     EXPECT_EQ(saved[0].size(), QStringLiteral("VW400_Wave_shape_20200529143005.png").size());
@@ -264,7 +264,7 @@ TEST_F(CChartDlgTest, SavedPictureMakesItsFolderAndReportsFailure) {
 
 TEST_F(CChartDlgTest, ExampleChartWithThreeMovingSeries) {
     for (int i = 0; i < 260; ++i) {
-        history.AppendTriple(HistoryGroup::Euler, 30 * std::sin(i / 18.0),
+        history.AppendTriple(protocol::HistoryGroup::Euler, 30 * std::sin(i / 18.0),
                              20 * std::cos(i / 11.0) - 10, 12 * std::sin(i / 6.0) + 15);
     }
     page.resize(1000, 330);
@@ -275,7 +275,7 @@ TEST_F(CChartDlgTest, ExampleChartWithThreeMovingSeries) {
     }
     QDir().mkpath(folder);
     const QString file = QDir(folder).filePath(QStringLiteral("chart-example.png"));
-    ASSERT_TRUE(page.Chart().ExportImage(file, CChartDlg::kPictureRect));
+    ASSERT_TRUE(page.Chart().ExportImage(file, ChartPage::kPictureRect));
     const QImage image(file);
     ASSERT_EQ(image.size(), QSize(800, 360));
 

@@ -8,7 +8,7 @@
 #include <random>
 #include <sys/stat.h>
 
-namespace orvanta::app {
+namespace orvanta::config {
 namespace {
 
 using testing::ReadFile;
@@ -21,7 +21,7 @@ protected:
 };
 
 TEST_F(CIniFileTest, CreationWritesTheSevenKeysInOrder) {
-    CIniFile ini(File());
+    ConfigFile ini(File());
     EXPECT_FALSE(ini.Exists());
     EXPECT_EQ(CreateConfigFile(ini, "/opt/orvanta/data"), ProfileStatus::Ok);
     EXPECT_EQ(ReadFile(File()), "[Config]\nLANGUAGE=CH\nMODEL=VK100\nPROTOCOL=ASCII\n"
@@ -33,11 +33,11 @@ TEST_F(CIniFileTest, CreationWritesTheSevenKeysInOrder) {
     EXPECT_EQ(values.path, "/opt/orvanta/data");
 
     // A first start of the installed program: the folder is made, a file in its way fails.
-    CIniFile nested(dir_.path() / "config" / "orvanta" / "Config.ini");
+    ConfigFile nested(dir_.path() / "config" / "orvanta" / "Config.ini");
     EXPECT_EQ(CreateConfigFile(nested, "/data"), ProfileStatus::Ok);
     EXPECT_TRUE(nested.Exists());
     WriteFile(dir_.path() / "blocked", "x");
-    CIniFile blocked(dir_.path() / "blocked" / "orvanta" / "Config.ini");
+    ConfigFile blocked(dir_.path() / "blocked" / "orvanta" / "Config.ini");
     EXPECT_EQ(CreateConfigFile(blocked, "/data"), ProfileStatus::CannotWrite);
 }
 
@@ -50,7 +50,7 @@ TEST_F(CIniFileTest, NewFilesFollowTheUmaskAndRewritesKeepTheMode) {
     for (const Case c : {Case{022, 0644}, Case{027, 0640}, Case{077, 0600}}) {
         std::filesystem::remove(File());
         const mode_t previous = ::umask(c.umask);
-        const ProfileStatus status = CIniFile(File()).WriteString("MODEL", "VN300");
+        const ProfileStatus status = ConfigFile(File()).WriteString("MODEL", "VN300");
         ::umask(previous);
         ASSERT_EQ(status, ProfileStatus::Ok);
         struct stat info {};
@@ -58,7 +58,7 @@ TEST_F(CIniFileTest, NewFilesFollowTheUmaskAndRewritesKeepTheMode) {
         EXPECT_EQ(info.st_mode & 07777, c.created) << std::oct << c.umask;
     }
     ASSERT_EQ(::chmod(File().c_str(), 0664), 0);
-    ASSERT_EQ(CIniFile(File()).WriteInt("BAUD", 3), ProfileStatus::Ok);
+    ASSERT_EQ(ConfigFile(File()).WriteInt("BAUD", 3), ProfileStatus::Ok);
     struct stat info {};
     ASSERT_EQ(::stat(File().c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 07777, 0664u);
@@ -66,20 +66,20 @@ TEST_F(CIniFileTest, NewFilesFollowTheUmaskAndRewritesKeepTheMode) {
 
 TEST_F(CIniFileTest, MissingKeysTakeTheirDefaults) {
     WriteFile(File(), "[Config]\nPATH=\n");
-    const ConfigValues values = ReadConfigValues(CIniFile(File()), "/default/data");
+    const ConfigValues values = ReadConfigValues(ConfigFile(File()), "/default/data");
     EXPECT_EQ(values.model, "VK100");
     EXPECT_EQ(values.protocol, "ASCII");
     EXPECT_EQ(values.com, "/dev/ttyS0");
     EXPECT_EQ(values.baud, 0);
     EXPECT_EQ(values.parity, 0);
     EXPECT_EQ(values.path, ""); // present but empty: not the default
-    EXPECT_EQ(ReadConfigValues(CIniFile(dir_.path() / "none.ini"), "/d").path, "/d");
+    EXPECT_EQ(ReadConfigValues(ConfigFile(dir_.path() / "none.ini"), "/d").path, "/d");
 }
 
 TEST_F(CIniFileTest, NamesMatchWithoutCaseAndWritesReplaceInPlace) {
     WriteFile(File(), "; settings\n[other]\nmodel=X\n\n[config]\n  model = VN300  \n"
                       "baud=3\n\n[Tail]\nk=v\n");
-    CIniFile ini(File());
+    ConfigFile ini(File());
     EXPECT_EQ(ini.ReadString("MODEL", "VK100"), "VN300");
     EXPECT_EQ(ini.ReadInt("Baud", 0), 3);
     EXPECT_EQ(ini.WriteString("MODEL", "VK200-210"), ProfileStatus::Ok);
@@ -90,7 +90,7 @@ TEST_F(CIniFileTest, NamesMatchWithoutCaseAndWritesReplaceInPlace) {
 
 TEST_F(CIniFileTest, SectionAndFileAreCreatedAndLineEndsKept) {
     WriteFile(File(), "[Other]\r\nA=1"); // CR LF, no final line end
-    CIniFile ini(File());
+    ConfigFile ini(File());
     EXPECT_EQ(ini.WriteString("MODEL", "VK100"), ProfileStatus::Ok);
     EXPECT_EQ(ini.WriteString("COM", "/dev/ttyUSB0"), ProfileStatus::Ok);
     EXPECT_EQ(ReadFile(File()),
@@ -115,16 +115,16 @@ TEST_F(CIniFileTest, IntegersAreTheNumberAtTheStart) {
                           {"-99999999999", INT_MIN}};
     for (const auto& c : cases) {
         WriteFile(File(), std::string("[Config]\nBAUD=") + c.text + "\n");
-        EXPECT_EQ(CIniFile(File()).ReadInt("BAUD", 42), c.expected) << '"' << c.text << '"';
+        EXPECT_EQ(ConfigFile(File()).ReadInt("BAUD", 42), c.expected) << '"' << c.text << '"';
     }
-    EXPECT_EQ(CIniFile(File()).ReadInt("PARITY", 42), 42);
+    EXPECT_EQ(ConfigFile(File()).ReadInt("PARITY", 42), 42);
 }
 
 TEST_F(CIniFileTest, StringsAreBoundedAndUnquoted) {
     const std::string longValue(5000, 'p');
     WriteFile(File(), "[Config]\nPATH=" + longValue + "\nMODEL=\"VK 100\"\nLANGUAGE=CHINESE\n" +
                           std::string("PROTOCOL=AS\0CII\n", 16));
-    CIniFile ini(File());
+    ConfigFile ini(File());
     EXPECT_EQ(ini.ReadString("PATH", ""), std::string(1023, 'p'));
     EXPECT_EQ(ini.ReadString("MODEL", ""), "VK 100");
     EXPECT_EQ(ini.ReadLanguage(), "CHI");
@@ -150,7 +150,7 @@ TEST_F(CIniFileTest, UnusableFilesGiveErrorsAndDefaults) {
         {File(), "two\nlines", ProfileStatus::BadText},
     };
     for (const auto& c : cases) {
-        CIniFile ini(c.file);
+        ConfigFile ini(c.file);
         EXPECT_EQ(ini.WriteString("MODEL", c.value), c.expected) << c.file;
         EXPECT_EQ(ini.ReadString("MODEL", "VK100"), "VK100") << c.file;
     }
@@ -167,7 +167,7 @@ TEST_F(CIniFileTest, GarbageAndHugeLinesAreKept) {
     const std::string huge(3 * 1024 * 1024, 'Z');
     const std::string before = garbage + "\n" + huge + "\n";
     WriteFile(File(), before);
-    CIniFile ini(File());
+    ConfigFile ini(File());
     EXPECT_EQ(ini.ReadString("MODEL", "VK100"), "VK100");
     EXPECT_EQ(ini.ReadInt("BAUD", 5), 5);
     ASSERT_EQ(ini.WriteString("MODEL", "VN300"), ProfileStatus::Ok);
@@ -182,4 +182,4 @@ TEST_F(CIniFileTest, GarbageAndHugeLinesAreKept) {
 }
 
 } // namespace
-} // namespace orvanta::app
+} // namespace orvanta::config

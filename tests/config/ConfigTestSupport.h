@@ -2,10 +2,10 @@
 
 #include "support/TempDir.h"
 
-namespace orvanta::app::testing {
+namespace orvanta::config::testing {
 
 using orvanta::testing::ReadFile;
 using orvanta::testing::TempDir;
 using orvanta::testing::WriteFile;
 
-} // namespace orvanta::app::testing
+} // namespace orvanta::config::testing

@@ -8,7 +8,7 @@
 #include <optional>
 #include <vector>
 
-namespace orvanta::app {
+namespace orvanta::config {
 namespace {
 
 namespace fs = std::filesystem;
@@ -133,4 +133,4 @@ TEST(UserEnvironmentTest, RelativeValuesCountAsUnset) {
 }
 
 } // namespace
-} // namespace orvanta::app
+} // namespace orvanta::config

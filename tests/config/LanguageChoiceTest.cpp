@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 #include <optional>
 
-namespace orvanta::app {
+namespace orvanta::config {
 namespace {
 
 using testing::ReadFile;
@@ -73,4 +73,4 @@ TEST(LanguageChoiceTest, AFailedWriteIsNotReportedAsDone) {
 }
 
 } // namespace
-} // namespace orvanta::app
+} // namespace orvanta::config

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-namespace orvanta::app {
+namespace orvanta::config {
 namespace {
 
 TEST(SkinFileTest, SectionsRunToTheNextSectionLine) {
@@ -46,4 +46,4 @@ TEST(SkinFileTest, MissingBinaryAndOversizedFiles) {
 }
 
 } // namespace
-} // namespace orvanta::app
+} // namespace orvanta::config

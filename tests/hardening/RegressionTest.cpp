@@ -1,9 +1,9 @@
 // Regression tests of the faults fuzzing found, and of the simulator's fault
 // switches. Each fuzz finding also stays in fuzz/corpus/<target>/regress-*.
-#include "headless/HeadlessOptions.h"
 #include "devsim/DeviceBehaviour.h"
 #include "devsim/DeviceFrame.h"
 #include "devsim/SensorGenerator.h"
+#include "headless/HeadlessOptions.h"
 #include "view3d/SceneModelLoader.h"
 #include "view3d/ThreeDsWriter.h"
 
@@ -17,7 +17,7 @@ namespace {
 // fuzz_headless_args: a second --model with an unknown name was accepted, the first one's
 // model kept ("--model VN300 --model V\x0e300" gave VN300).
 TEST(HeadlessArgsRegression, ALaterUnknownModelIsRefused) {
-    using app::ParseHeadlessArgs;
+    using headless::ParseHeadlessArgs;
     EXPECT_FALSE(ParseHeadlessArgs({"--headless", "--model", "VN300", "--model",
                                     "V\x0e"
                                     "300"})

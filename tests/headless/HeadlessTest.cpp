@@ -1,8 +1,8 @@
 // The headless front end: its arguments, and the program run as a process against the
 // simulator.
-#include "HostFixture.h"
 #include "headless/HeadlessOptions.h"
 #include "headless/HeadlessRun.h"
+#include "host/HostFixture.h"
 #include "support/FakeSysfs.h"
 
 #include <cstdlib>
@@ -12,7 +12,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-namespace orvanta::app::testing {
+namespace orvanta::headless::testing {
+using namespace orvanta::host::testing;
 namespace {
 
 TEST(HeadlessArgsTest, UsableAndUnusableArguments) {
@@ -70,42 +71,6 @@ TEST(HeadlessArgsTest, UsableAndUnusableArguments) {
     EXPECT_EQ(*replay->replay, "run.pcap");
     EXPECT_TRUE(replay->speed.asFastAsPossible);
     EXPECT_EQ(ParseHeadlessArgs(cases[16].args).options->speed.factor, 0.5);
-}
-
-TEST(ProgramModeTest, SwitchesStandAloneAndUnknownOnesAreRefused) {
-    struct Case {
-        std::vector<std::string> args;
-        ProgramMode mode;
-        const char* error;
-    };
-    const Case cases[] = {
-        {{}, ProgramMode::Window, ""},
-        {{"--help"}, ProgramMode::Help, ""},
-        {{"-h"}, ProgramMode::Help, ""},
-        {{"--version"}, ProgramMode::Version, ""},
-        {{"--list-ports"}, ProgramMode::ListPorts, ""},
-        {{"--port", "/dev/ttyUSB0", "--headless"}, ProgramMode::Headless, ""},
-        {{"--version", "--help"}, ProgramMode::Unusable, "--version takes no other arguments"},
-        {{"--port", "/dev/ttyUSB0"}, ProgramMode::Unusable, "unknown argument: --port"},
-        {{"-platform", "xcb"}, ProgramMode::Unusable, "unknown argument: -platform"},
-        {{"--replay", "run.pcap"}, ProgramMode::Window, ""},
-        {{"--replay", "run.pcap", "--speed", "max"}, ProgramMode::Window, ""},
-        {{"--replay"}, ProgramMode::Unusable, "--replay needs a value"},
-        {{"--speed", "2"}, ProgramMode::Unusable, "--speed needs --replay"},
-        {{"--replay", "a.pcap", "--speed", "0"},
-         ProgramMode::Unusable,
-         "--speed takes max or a factor from 0.001 to 1000000"},
-        {{"--replay", "a.pcap", "--record"}, ProgramMode::Unusable, "unknown argument: --record"},
-    };
-    for (const Case& c : cases) {
-        const ProgramModeChoice choice = ChooseProgramMode(c.args);
-        EXPECT_EQ(choice.mode, c.mode) << ::testing::PrintToString(c.args);
-        EXPECT_EQ(choice.error, c.error);
-    }
-    const auto window = ParseWindowArgs({"--speed", "0.5", "--replay", "run.pcap"}).options;
-    ASSERT_TRUE(window);
-    EXPECT_EQ(window->replay, "run.pcap");
-    EXPECT_EQ(window->speed.factor, 0.5);
 }
 
 TEST(PortListTest, OneLineAPortWithWhatItIs) {
@@ -243,4 +208,4 @@ TEST_F(HeadlessProcessTest, InformationOnStandardOutputWithoutADisplay) {
 }
 
 } // namespace
-} // namespace orvanta::app::testing
+} // namespace orvanta::headless::testing

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "devsim/DeviceSimulator.h"
 #include "host/ControlModel.h"
 #include "host/Host.h"
 #include "host/MainLoop.h"
-#include "devsim/DeviceSimulator.h"
 #include "support/TempDir.h"
 
 #include <chrono>
@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-namespace orvanta::app::testing {
+namespace orvanta::host::testing {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -133,4 +133,4 @@ protected:
     std::vector<std::unique_ptr<devsim::DeviceSimulator>> simulators_;
 };
 
-} // namespace orvanta::app::testing
+} // namespace orvanta::host::testing

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-namespace orvanta::app::testing {
+namespace orvanta::host::testing {
 namespace {
 
 struct ModelCase {
@@ -153,4 +153,4 @@ INSTANTIATE_TEST_SUITE_P(EveryModel, HostLinkTest, ::testing::ValuesIn(kModels),
                          });
 
 } // namespace
-} // namespace orvanta::app::testing
+} // namespace orvanta::host::testing

@@ -12,7 +12,7 @@
 #include <poll.h>
 #include <unistd.h>
 
-namespace orvanta::app::testing {
+namespace orvanta::host::testing {
 namespace {
 
 // A pseudo-terminal whose slave the host opens; the test plays the device on the master.
@@ -444,4 +444,4 @@ TEST_F(HostLogicTest, TypedNumbersReadWithAPointUnderADecimalCommaLocale) {
 }
 
 } // namespace
-} // namespace orvanta::app::testing
+} // namespace orvanta::host::testing

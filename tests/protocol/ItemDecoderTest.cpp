@@ -9,8 +9,8 @@
 namespace orvanta::protocol {
 namespace {
 
-using chart::HistoryGroup;
-using chart::WaveformHistory;
+using protocol::HistoryGroup;
+using protocol::WaveformHistory;
 using testing::Bytes;
 using testing::FullPayload;
 using testing::PayloadWriter;

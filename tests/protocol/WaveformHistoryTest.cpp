@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-namespace orvanta::chart {
+namespace orvanta::protocol {
 namespace {
 
 TEST(WaveformHistoryTest, StartsWithTwoHundredZeros) {
@@ -22,7 +22,8 @@ TEST(WaveformHistoryTest, WindowHoldsTheLatestSamplesInArrivalOrder) {
         int appends;
         std::size_t cursor;
     };
-    for (const Case& test : {Case{1, 1}, Case{199, 199}, Case{200, 0}, Case{201, 1}, Case{1000, 0}}) {
+    for (const Case& test :
+         {Case{1, 1}, Case{199, 199}, Case{200, 0}, Case{201, 1}, Case{1000, 0}}) {
         WaveformHistory history;
         for (int i = 1; i <= test.appends; ++i) {
             history.AppendTriple(HistoryGroup::Acceleration, i, -i, i * 0.5);
@@ -47,12 +48,12 @@ TEST(WaveformHistoryTest, GroupsAreIndependent) {
     WaveformHistory history;
     history.AppendTriple(HistoryGroup::Velocity, 1, 2, 3);
     EXPECT_EQ(history.Newest(HistoryGroup::Velocity, 2), 3.0);
-    for (HistoryGroup other : {HistoryGroup::Euler, HistoryGroup::AngularRate, HistoryGroup::Acceleration,
-                               HistoryGroup::MagneticField}) {
+    for (HistoryGroup other : {HistoryGroup::Euler, HistoryGroup::AngularRate,
+                               HistoryGroup::Acceleration, HistoryGroup::MagneticField}) {
         EXPECT_EQ(history.Cursor(other), 0u);
         EXPECT_EQ(history.Newest(other, 0), 0.0);
     }
 }
 
 } // namespace
-} // namespace orvanta::chart
+} // namespace orvanta::protocol

@@ -1,8 +1,9 @@
+#include "serial/SerialPort.h"
+
 #include "devsim/DeviceSimulator.h"
 #include "devsim/PtyDevice.h"
 #include "protocol/CommandFrame.h"
 #include "serial/BlockingCallQueue.h"
-#include "serial/SerialPort.h"
 #include "serial/Tty.h"
 #include "support/TempDir.h"
 
@@ -145,7 +146,7 @@ protected:
 };
 
 TEST_F(SerialPortOnPty, EveryHostAndDeviceRateReachesTheDriver) {
-    CSerialPort port(&m_reporter);
+    SerialPort port(&m_reporter);
     for (std::uint32_t baud : {9600u, 19200u, 38400u, 57600u, 115200u, 230400u, 256000u}) {
         ASSERT_TRUE(port.OpenLink(&m_owner, slave(), baud, 'N')) << baud;
         LineParameters seen;
@@ -159,7 +160,7 @@ TEST_F(SerialPortOnPty, EveryHostAndDeviceRateReachesTheDriver) {
 }
 
 TEST_F(SerialPortOnPty, ParityDataAndStopBitsAreWhatThePortAskedFor) {
-    CSerialPort port(&m_reporter);
+    SerialPort port(&m_reporter);
     const std::pair<char, Parity> cases[] = {{'N', Parity::None},
                                              {'O', Parity::Odd},
                                              {'e', Parity::Even},
@@ -178,7 +179,7 @@ TEST_F(SerialPortOnPty, ParityDataAndStopBitsAreWhatThePortAskedFor) {
 }
 
 TEST_F(SerialPortOnPty, StatesFollowTheCallingOrder) {
-    CSerialPort port(&m_reporter);
+    SerialPort port(&m_reporter);
     EXPECT_EQ(port.State(), PortState::Closed);
     EXPECT_FALSE(port.StartMonitor());
     ASSERT_TRUE(port.OpenLink(&m_owner, slave(), 115200, 'N'));
@@ -190,7 +191,7 @@ TEST_F(SerialPortOnPty, StatesFollowTheCallingOrder) {
 }
 
 TEST_F(SerialPortOnPty, BytesArriveCompleteAndInOrder) {
-    CSerialPort port(&m_reporter);
+    SerialPort port(&m_reporter);
     ASSERT_TRUE(port.OpenLink(&m_owner, slave(), 115200, 'N'));
     ASSERT_TRUE(port.StartMonitor());
     // Give the monitor its start-up purge before anything is sent.
@@ -214,7 +215,7 @@ TEST_F(SerialPortOnPty, BytesArriveCompleteAndInOrder) {
 }
 
 TEST_F(SerialPortOnPty, QueuedBytesReachTheDevice) {
-    CSerialPort port(&m_reporter);
+    SerialPort port(&m_reporter);
     ASSERT_TRUE(port.OpenLink(&m_owner, slave(), 115200, 'N'));
     ASSERT_TRUE(port.StartMonitor());
     for (auto code : {protocol::CommandCode::QueryItemMask, protocol::CommandCode::QueryGravity}) {
@@ -227,7 +228,7 @@ TEST_F(SerialPortOnPty, QueuedBytesReachTheDevice) {
 }
 
 TEST_F(SerialPortOnPty, QueuedFramesAreWrittenInOrder) {
-    CSerialPort port(&m_reporter);
+    SerialPort port(&m_reporter);
     const std::uint8_t none[1] = {0};
     EXPECT_FALSE(port.QueueSend(none, 1)); // no port
     ASSERT_TRUE(port.OpenLink(&m_owner, slave(), 115200, 'N'));
@@ -240,7 +241,7 @@ TEST_F(SerialPortOnPty, QueuedFramesAreWrittenInOrder) {
     ASSERT_TRUE(port.QueueSend(first.bytes.data(), first.length));
     ASSERT_TRUE(port.QueueSend(second.bytes.data(), second.length));
     EXPECT_FALSE(port.QueueSend(first.bytes.data(), 0));
-    Bytes tooLong(CSerialPort::kSendBufferSize + 1, 0x55);
+    Bytes tooLong(SerialPort::kSendBufferSize + 1, 0x55);
     EXPECT_FALSE(port.QueueSend(tooLong.data(), tooLong.size()));
     ASSERT_TRUE(port.StartMonitor());
     const Bytes seen = ReadFrom(master(), first.length + second.length);
@@ -254,7 +255,7 @@ TEST_F(SerialPortOnPty, QueuedFramesAreWrittenInOrder) {
 }
 
 TEST_F(SerialPortOnPty, ClosingDuringADeliveryDoesNotDeadlock) {
-    CSerialPort port(&m_reporter);
+    SerialPort port(&m_reporter);
     ASSERT_TRUE(port.OpenLink(&m_owner, slave(), 115200, 'N'));
     ASSERT_TRUE(port.StartMonitor());
     m_owner.PumpFor(50ms);
@@ -284,7 +285,7 @@ TEST_F(SerialPortOnPty, ClosingDuringADeliveryDoesNotDeadlock) {
 }
 
 TEST_F(SerialPortOnPty, ReopeningTheSamePathWorks) {
-    CSerialPort port(&m_reporter);
+    SerialPort port(&m_reporter);
     ASSERT_TRUE(port.OpenLink(&m_owner, slave(), 115200, 'N'));
     ASSERT_TRUE(port.StartMonitor());
     port.CloseLink();
@@ -302,8 +303,8 @@ TEST_F(SerialPortOnPty, ReopeningTheSamePathWorks) {
 }
 
 TEST_F(SerialPortOnPty, ASecondOpenOfAnOpenPortFails) {
-    CSerialPort first(&m_reporter);
-    CSerialPort second(&m_reporter);
+    SerialPort first(&m_reporter);
+    SerialPort second(&m_reporter);
     ASSERT_TRUE(first.OpenLink(&m_owner, slave(), 115200, 'N'));
     ASSERT_TRUE(first.StartMonitor());
     EXPECT_FALSE(second.OpenLink(&m_owner, slave(), 115200, 'N'));
@@ -316,7 +317,7 @@ TEST_F(SerialPortOnPty, ASecondOpenOfAnOpenPortFails) {
 }
 
 TEST_F(SerialPortOnPty, BadArgumentsAndMissingDevicesAreOpenFailures) {
-    CSerialPort port(&m_reporter);
+    SerialPort port(&m_reporter);
     EXPECT_FALSE(port.OpenLink(nullptr, slave(), 115200, 'N'));
     EXPECT_FALSE(port.OpenLink(&m_owner, "", 115200, 'N'));
     EXPECT_FALSE(port.OpenLink(&m_owner, slave(), 0, 'N'));
@@ -348,7 +349,7 @@ TEST(SerialPortPathTest, OnlyTerminalsAreOpened) {
     QueueOwner owner;
     for (const std::string& path :
          {file, fifo, socketPath, dir.path().string(), std::string("/dev/null")}) {
-        CSerialPort port(&reporter);
+        SerialPort port(&reporter);
         EXPECT_FALSE(port.OpenLink(&owner, path, 115200, 'N')) << path;
         EXPECT_EQ(port.LastOpenError().kind, SerialErrorKind::NotATerminal) << path;
         port.CloseLink();
@@ -372,18 +373,18 @@ TEST_F(SerialPortOnPty, ClosingPutsTheTerminalBackAsItWasFound) {
     ASSERT_TRUE(tty::ReadLineParameters(master(), before).ok());
     ASSERT_FALSE(before.raw);
 
-    const std::pair<const char*, std::function<void(CSerialPort&)>> endings[] = {
-        {"CloseLink", [](CSerialPort& port) { port.CloseLink(); }},
+    const std::pair<const char*, std::function<void(SerialPort&)>> endings[] = {
+        {"CloseLink", [](SerialPort& port) { port.CloseLink(); }},
         {"CloseLink with the monitor running",
-         [](CSerialPort& port) {
+         [](SerialPort& port) {
              ASSERT_TRUE(port.StartMonitor());
              port.CloseLink();
          }},
-        {"the end of the program", [](CSerialPort& port) { ASSERT_TRUE(port.StartMonitor()); }},
+        {"the end of the program", [](SerialPort& port) { ASSERT_TRUE(port.StartMonitor()); }},
     };
     for (const auto& [how, end] : endings) {
         {
-            CSerialPort port(&m_reporter);
+            SerialPort port(&m_reporter);
             ASSERT_TRUE(port.OpenLink(&m_owner, slave(), 256000, 'O')) << how;
             LineParameters during;
             ASSERT_TRUE(tty::ReadLineParameters(master(), during).ok());
@@ -403,7 +404,7 @@ TEST_F(SerialPortOnPty, ClosingPutsTheTerminalBackAsItWasFound) {
 TEST_F(SerialPortOnPty, WritesThatKeepFailingAreReportedOnceThenThePortIsBroken) {
     const int configurer = ::open(slave().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
     ASSERT_GE(configurer, 0);
-    CSerialPort port(&m_reporter);
+    SerialPort port(&m_reporter);
     ASSERT_TRUE(port.OpenLink(&m_owner, slave(), 115200, 'N'));
     ASSERT_TRUE(port.StartMonitor());
     // The null line discipline (N_NULL) refuses every write with EOPNOTSUPP.
@@ -442,7 +443,7 @@ TEST_F(SerialPortOnPty, APortSomeoneElseHoldsIsRefusedEvenToRoot) {
         const int held = ::open(slave().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
         ASSERT_GE(held, 0);
         ASSERT_EQ(hold(held), 0) << how;
-        CSerialPort port(&m_reporter);
+        SerialPort port(&m_reporter);
         EXPECT_FALSE(port.OpenLink(&m_owner, slave(), 115200, 'N')) << how;
         EXPECT_EQ(port.LastOpenError().kind, SerialErrorKind::AccessDenied) << how;
         EXPECT_EQ(port.LastOpenError().errnoValue, EBUSY) << how;
@@ -450,7 +451,7 @@ TEST_F(SerialPortOnPty, APortSomeoneElseHoldsIsRefusedEvenToRoot) {
         ::close(held);
     }
     EXPECT_TRUE(ReadFrom(master(), 1, std::chrono::seconds(0)).empty());
-    CSerialPort port(&m_reporter);
+    SerialPort port(&m_reporter);
     EXPECT_TRUE(port.OpenLink(&m_owner, slave(), 115200, 'N')) << "free again";
 }
 
@@ -508,7 +509,7 @@ TEST(SerialPortUnplugTest, AVanishedDeviceBreaksThePortUntilReopened) {
     }
     RecordingReporter reporter;
     QueueOwner owner;
-    CSerialPort port(&reporter);
+    SerialPort port(&reporter);
     const auto query = protocol::BuildBareCommand(protocol::CommandCode::QueryItemMask);
     const Bytes maskReply = {0xFF, 0x00, 0x52, 0x00, 0x04, 0x7A,
                              0x08, 0x1F, 0x0A, 0x91, 0x4E, 0x03};

@@ -54,7 +54,7 @@ int DifferingPixels(const QImage& a, const QImage& b) {
     return count;
 }
 
-Matrix4 CurrentMatrix(C3DShowDlg& view, GLenum which) {
+Matrix4 CurrentMatrix(AttitudeView& view, GLenum which) {
     view.makeCurrent();
     Matrix4 m{};
     glGetFloatv(which, m.data());
@@ -71,14 +71,14 @@ void SaveArtifact(const QImage& image, const char* name) {
 class RenderTest : public ::testing::Test {
 protected:
     void Show(int width = kWidth, int height = kHeight, std::string path = ORVANTA_MODEL_FILE) {
-        view = std::make_unique<C3DShowDlg>(&attitude, std::move(path));
+        view = std::make_unique<AttitudeView>(&attitude, std::move(path));
         view->resize(width, height);
         view->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
     }
 
     std::array<float, 3> attitude{0.0f, 0.0f, 0.0f};
-    std::unique_ptr<C3DShowDlg> view;
+    std::unique_ptr<AttitudeView> view;
 };
 
 TEST_F(RenderTest, WhiteBackgroundAndTheModelInTheCentre) {
@@ -135,18 +135,18 @@ TEST_F(RenderTest, TheTimerRedrawsUntilItIsKilled) {
     Show();
     EXPECT_TRUE(view->TimerActive());
     attitude = {0.0f, 0.0f, 45.0f};
-    QTest::qWait(4 * C3DShowDlg::kRedrawPeriodMs);
+    QTest::qWait(4 * AttitudeView::kRedrawPeriodMs);
     EXPECT_NEAR(CurrentMatrix(*view, GL_MODELVIEW_MATRIX)[0], AttitudeMatrix(attitude)[0], 1e-5f);
 
     view->KillTimer();
     EXPECT_FALSE(view->TimerActive());
     const std::array<float, 3> frozen = attitude;
     attitude = {0.0f, 0.0f, -60.0f};
-    QTest::qWait(4 * C3DShowDlg::kRedrawPeriodMs);
+    QTest::qWait(4 * AttitudeView::kRedrawPeriodMs);
     EXPECT_NEAR(CurrentMatrix(*view, GL_MODELVIEW_MATRIX)[0], AttitudeMatrix(frozen)[0], 1e-5f);
 
     view->StartTimer();
-    QTest::qWait(4 * C3DShowDlg::kRedrawPeriodMs);
+    QTest::qWait(4 * AttitudeView::kRedrawPeriodMs);
     EXPECT_NEAR(CurrentMatrix(*view, GL_MODELVIEW_MATRIX)[0], AttitudeMatrix(attitude)[0], 1e-5f);
 }
 

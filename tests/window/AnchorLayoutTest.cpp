@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-namespace orvanta::app {
+namespace orvanta::window {
 namespace {
 
 // Windows with a parent, an identifier and a screen rectangle; the dialog's client area
@@ -87,12 +87,12 @@ protected:
         first_ = windows_.Add(1001, dialog_, {1000, 510, 1081, 560});
         last_ = windows_.Add(1002, dialog_, {1360, 510, 1441, 620});
         layout_.SetEnumerateChildren(true);
-        layout_.SetDefaultFlags(CAnchorLayout::kTopAnchored);
+        layout_.SetDefaultFlags(AnchorLayout::kTopAnchored);
     }
     const std::vector<AnchorMove>& LastBatch() const { return windows_.batches.back(); }
 
     FakeWindows windows_;
-    CAnchorLayout layout_{windows_};
+    AnchorLayout layout_{windows_};
     AnchorWindow dialog_ = nullptr;
     AnchorWindow first_ = nullptr;
     AnchorWindow last_ = nullptr;
@@ -164,14 +164,14 @@ TEST_F(AnchorLayoutTest, OnlyDirectChildrenOnceEachUpToTheLimit) {
         windows_.Add(3000 + i, dialog_, {1000, 500, 1010, 510});
     }
     layout_.Attach(dialog_);
-    ASSERT_EQ(layout_.EntryCount(), CAnchorLayout::kMaxEntries);
+    ASSERT_EQ(layout_.EntryCount(), AnchorLayout::kMaxEntries);
     for (std::size_t i = 0; i < layout_.EntryCount(); ++i) {
         EXPECT_NE(layout_.EntryAt(i).id, 2001);
     }
     EXPECT_EQ(layout_.EntryAt(3).id, 3000);
     EXPECT_EQ(layout_.EntryAt(255).id, 3000 + 252);
     layout_.Resize({0, 0, 641, 141});
-    EXPECT_EQ(LastBatch().size(), CAnchorLayout::kMaxEntries);
+    EXPECT_EQ(LastBatch().size(), AnchorLayout::kMaxEntries);
 }
 
 TEST_F(AnchorLayoutTest, AttachEdgeCases) {
@@ -184,14 +184,14 @@ TEST_F(AnchorLayoutTest, AttachEdgeCases) {
     EXPECT_EQ(layout_.EntryCount(), 0u);
 
     // Without the switch no child is recorded.
-    CAnchorLayout quiet(windows_);
+    AnchorLayout quiet(windows_);
     quiet.Attach(dialog_);
     EXPECT_EQ(quiet.EntryCount(), 0u);
 
     // A failed conversion keeps screen coordinates; the frame enlarges the extent.
     windows_.clientConversion = false;
     windows_.frame = {3, 20, 3, 3};
-    CAnchorLayout screen(windows_);
+    AnchorLayout screen(windows_);
     screen.SetEnumerateChildren(true);
     screen.SetDefaultFlags(0x55);
     screen.Attach(dialog_);
@@ -207,12 +207,12 @@ struct FlagCase {
     int flags;
     int dx;
     int dy;
-    CAnchorLayout::Rect expected;
+    AnchorLayout::Rect expected;
     bool changed;
 };
 
 TEST(AnchorLayoutFlags, EachHorizontalAndVerticalRule) {
-    const CAnchorLayout::Rect start{10, 20, 50, 40};
+    const AnchorLayout::Rect start{10, 20, 50, 40};
     const FlagCase cases[] = {
         {0x40 | 0x10, 100, 60, {10, 20, 50, 40}, false}, // both anchored
         {0x80 | 0x10, 100, 60, {110, 20, 150, 40}, true},
@@ -228,8 +228,8 @@ TEST(AnchorLayoutFlags, EachHorizontalAndVerticalRule) {
         {0x00 | 0x10, 0, 60, {10, 20, 50, 40}, false},
     };
     for (const FlagCase& c : cases) {
-        CAnchorLayout::Rect rect = start;
-        EXPECT_EQ(CAnchorLayout::ShiftRect(rect, c.flags, c.dx, c.dy), c.changed)
+        AnchorLayout::Rect rect = start;
+        EXPECT_EQ(AnchorLayout::ShiftRect(rect, c.flags, c.dx, c.dy), c.changed)
             << "flags " << c.flags;
         EXPECT_DOUBLE_EQ(rect.left, c.expected.left) << "flags " << c.flags;
         EXPECT_DOUBLE_EQ(rect.top, c.expected.top) << "flags " << c.flags;
@@ -239,7 +239,7 @@ TEST(AnchorLayoutFlags, EachHorizontalAndVerticalRule) {
 }
 
 TEST(AnchorLayoutFlags, MovesTruncateEachCoordinate) {
-    const AnchorMove move = CAnchorLayout::MoveFor(nullptr, {1.9, -2.7, 12.2, 8.1});
+    const AnchorMove move = AnchorLayout::MoveFor(nullptr, {1.9, -2.7, 12.2, 8.1});
     EXPECT_EQ(move.x, 1);
     EXPECT_EQ(move.y, -2);
     EXPECT_EQ(move.width, 10);  // 10.3
@@ -247,4 +247,4 @@ TEST(AnchorLayoutFlags, MovesTruncateEachCoordinate) {
 }
 
 } // namespace
-} // namespace orvanta::app
+} // namespace orvanta::window

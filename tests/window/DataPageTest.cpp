@@ -14,15 +14,15 @@
 #include <QLabel>
 #include <gtest/gtest.h>
 
-namespace orvanta::app {
+namespace orvanta::window {
 namespace {
 
-QString LabelOf(const CDataShowDlg& page, int id) {
+QString LabelOf(const DataPage& page, int id) {
     const auto* label = qobject_cast<const QLabel*>(page.Control(id));
     return label ? label->text() : QString("<missing %1>").arg(id);
 }
 
-TEST(CDataShowDlg, CaptionsAndPlaceholdersInBothLanguages) {
+TEST(DataPage, CaptionsAndPlaceholdersInBothLanguages) {
     protocol::MeasurementRecord record;
     struct Case {
         bool english;
@@ -55,17 +55,17 @@ TEST(CDataShowDlg, CaptionsAndPlaceholdersInBothLanguages) {
           {1105, "扩展定位 :"}}},
     };
     for (const Case& c : cases) {
-        CDataShowDlg page(record, c.english);
+        DataPage page(record, c.english);
         for (const auto& [id, text] : c.texts) {
             EXPECT_EQ(LabelOf(page, id), QString::fromUtf8(text)) << id;
         }
         for (const ValueLabel& label : kDataPageLabels) {
             EXPECT_NE(page.Control(label.id), nullptr) << label.id;
         }
-        for (const ItemBox& box : kPageItemBoxes) {
+        for (const host::ItemBox& box : host::kPageItemBoxes) {
             EXPECT_NE(qobject_cast<QAbstractButton*>(page.Control(box.id)), nullptr) << box.id;
         }
-        for (int id : kModelListD) {
+        for (int id : host::kModelListD) {
             EXPECT_NE(page.Control(id), nullptr) << id;
         }
         const auto* calibration = qobject_cast<QComboBox*>(page.Control(1018));
@@ -77,9 +77,9 @@ TEST(CDataShowDlg, CaptionsAndPlaceholdersInBothLanguages) {
     }
 }
 
-TEST(CDataShowDlg, RefreshShowsSlotsWithUnitsInBlueOnWhite) {
+TEST(DataPage, RefreshShowsSlotsWithUnitsInBlueOnWhite) {
     protocol::MeasurementRecord record;
-    CDataShowDlg page(record, true);
+    DataPage page(record, true);
     page.RefreshDataPage();
     EXPECT_EQ(LabelOf(page, 1056), "°");
     EXPECT_EQ(LabelOf(page, 1124), "s");
@@ -92,22 +92,22 @@ TEST(CDataShowDlg, RefreshShowsSlotsWithUnitsInBlueOnWhite) {
     EXPECT_EQ(LabelOf(page, 1056), "+12.345rad");
     EXPECT_EQ(LabelOf(page, 1138), "9");
 
-    EXPECT_EQ(page.Control(1056)->palette().color(QPalette::WindowText), CDataShowDlg::kValueColor);
-    EXPECT_NE(page.Control(1055)->palette().color(QPalette::WindowText), CDataShowDlg::kValueColor);
+    EXPECT_EQ(page.Control(1056)->palette().color(QPalette::WindowText), DataPage::kValueColor);
+    EXPECT_NE(page.Control(1055)->palette().color(QPalette::WindowText), DataPage::kValueColor);
     const QImage shot = page.grab().toImage();
-    EXPECT_EQ(shot.pixelColor(shot.width() - 2, shot.height() - 2), CDataShowDlg::kPageColor);
-    QWidget* box = page.Control(page_id::kDeclinationBox);
+    EXPECT_EQ(shot.pixelColor(shot.width() - 2, shot.height() - 2), DataPage::kPageColor);
+    QWidget* box = page.Control(host::page_id::kDeclinationBox);
     const QImage boxShot = box->grab().toImage();
     EXPECT_EQ(boxShot.pixelColor(boxShot.width() / 2, boxShot.height() / 2),
-              CDataShowDlg::kDeclinationBoxColor);
+              DataPage::kDeclinationBoxColor);
 }
 
-TEST(CDataShowDlg, BlockIsCentredAndStaysAtTheTop) {
+TEST(DataPage, BlockIsCentredAndStaysAtTheTop) {
     protocol::MeasurementRecord record;
-    CDataShowDlg page(record, true);
+    DataPage page(record, true);
     page.show(); // a hidden widget gets its resize events only when shown
     const QWidget* euler = page.Control(1055);
-    const QWidget* ok = page.Control(page_id::kDeclinationOk);
+    const QWidget* ok = page.Control(host::page_id::kDeclinationOk);
     const QRect eulerAt = euler->geometry();
     const QRect okAt = ok->geometry();
     // The controls' extent is centred in the page as created.
@@ -121,9 +121,9 @@ TEST(CDataShowDlg, BlockIsCentredAndStaysAtTheTop) {
     EXPECT_EQ(euler->geometry(), eulerAt.translated(50, 0));
 }
 
-TEST(CDataShowDlg, ButtonsReachTheirActionsAndTheTimerRefreshes) {
+TEST(DataPage, ButtonsReachTheirActionsAndTheTimerRefreshes) {
     protocol::MeasurementRecord record;
-    CDataShowDlg page(record, true);
+    DataPage page(record, true);
     std::vector<std::string> calls;
     page.SetActions({[&] { calls.push_back("items"); }, [&] { calls.push_back("calibration"); },
                      [&] { calls.push_back("declination"); }, [&] { calls.push_back("radio"); }});
@@ -149,5 +149,4 @@ TEST(CDataShowDlg, ButtonsReachTheirActionsAndTheTimerRefreshes) {
 }
 
 } // namespace
-} // namespace orvanta::app
-
+} // namespace orvanta::window

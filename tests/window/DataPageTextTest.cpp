@@ -6,7 +6,7 @@
 #include <map>
 #include <set>
 
-namespace orvanta::app {
+namespace orvanta::window {
 namespace {
 
 class RecordingLabels : public LabelTarget {
@@ -108,4 +108,4 @@ TEST(DataPageText, OnlyChangedTextsAreWritten) {
 }
 
 } // namespace
-} // namespace orvanta::app
+} // namespace orvanta::window

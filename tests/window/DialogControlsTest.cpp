@@ -17,7 +17,7 @@
 #include <QWidget>
 #include <gtest/gtest.h>
 
-namespace orvanta::app {
+namespace orvanta::window {
 namespace {
 
 using res::ControlKind;
@@ -212,4 +212,4 @@ TEST(DialogControls, MainWindowBuildsInBothLanguages) {
 }
 
 } // namespace
-} // namespace orvanta::app
+} // namespace orvanta::window

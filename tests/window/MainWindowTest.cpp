@@ -1,22 +1,23 @@
 // The main window in a real X window, without a device: start-up language, the controls of
 // the template at their scaled places, rescaling, size limits, the page strip, the toolbar's
 // tooltips, the help tips, the link, the language switch and the refused chart items.
-#include "window/AboutDialog.h"
-#include "window/PageStrip.h"
-#include "window/DataPage.h"
-#include "window/ChartToolBar.h"
-#include "app/Application.h"
 #include "window/MainWindow.h"
-#include "host/ControlIds.h"
-#include "window/PortListDelegate.h"
-#include "config/SkinFile.h"
-#include "window/SkinLayer.h"
-#include "window/WidgetHostUi.h"
+
+#include "app/Application.h"
 #include "chart/ChartPage.h"
+#include "config/SkinFile.h"
+#include "host/ControlIds.h"
 #include "res/Artwork.h"
 #include "res/StringTable.h"
 #include "support/TempDir.h"
 #include "view3d/AttitudeView.h"
+#include "window/AboutDialog.h"
+#include "window/ChartToolBar.h"
+#include "window/DataPage.h"
+#include "window/PageStrip.h"
+#include "window/PortListDelegate.h"
+#include "window/SkinLayer.h"
+#include "window/WidgetHostUi.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -36,7 +37,7 @@
 #include <QToolTip>
 #include <gtest/gtest.h>
 
-namespace orvanta::app {
+namespace orvanta::window {
 namespace {
 
 namespace fs = std::filesystem;
@@ -56,7 +57,7 @@ protected:
         fs::copy_file(ORVANTA_SKIN_FILE, dir_.path() / "config" / "Int.smf");
         fs::copy_file(ORVANTA_MODEL_FILE, dir_.path() / "config" / "Mod.3DS");
         skin_.Start(nullptr, "SCRIBBLE", 0, 0);
-        skin_.LoadSkinFile(PortableLayout(dir_.path()).skinFile.c_str());
+        skin_.LoadSkinFile(config::PortableLayout(dir_.path()).skinFile.c_str());
     }
     void TearDown() override { window_.reset(); }
 
@@ -67,7 +68,8 @@ protected:
 
     // With the shipped skin unless another is given.
     void Start(bool systemChinese = false, SkinLayer* skin = nullptr) {
-        COrvantaDlg::Options options = StartupOptions(PortableLayout(dir_.path()), systemChinese);
+        MainWindow::Options options =
+            app::StartupOptions(config::PortableLayout(dir_.path()), systemChinese);
         options.skin = skin ? skin : &skin_;
         options.host.listPorts = [this](const std::string&) { return ports_; };
         options.describePort = [](const std::string& path) {
@@ -76,9 +78,9 @@ protected:
                                             : std::string();
         };
         options.openUrl = [this](const QUrl& url) { opened_.push_back(url.toString()); };
-        window_ = std::make_unique<COrvantaDlg>(std::move(options));
+        window_ = std::make_unique<MainWindow>(std::move(options));
         window_->ui().SetMessageSink(
-            [this](std::string_view caption, std::string_view text, MessageIcon) {
+            [this](std::string_view caption, std::string_view text, host::MessageIcon) {
                 shown_.push_back({std::string(caption), std::string(text)});
             });
         ASSERT_TRUE(window_->Initialise());
@@ -116,7 +118,7 @@ protected:
 
     testing::TempDir dir_;
     SkinLayer skin_;
-    std::unique_ptr<COrvantaDlg> window_;
+    std::unique_ptr<MainWindow> window_;
     std::vector<Shown> shown_;
     std::vector<QString> opened_;
     std::vector<std::string> ports_;
@@ -222,7 +224,7 @@ TEST_F(MainWindowTest, DoublingTheClientAreaDoublesEveryControl) {
 // Texts the program writes into controls besides their template texts: for each kind of
 // value the widest it shows.
 struct ProgramTexts {
-    Dialog dialog;
+    host::Dialog dialog;
     std::vector<int> ids;
     std::vector<std::string> texts;
 };
@@ -231,45 +233,45 @@ std::vector<ProgramTexts> TextsTheProgramShows(res::Language language) {
     const auto string = [language](int id) { return std::string(res::LoadString(id, language)); };
     namespace sid = res::string_id;
     std::vector<ProgramTexts> texts = {
-        {Dialog::Main, {1001}, {string(sid::kOpen), string(sid::kClose)}},
-        {Dialog::Main, {1117}, {string(sid::kStart), string(sid::kStop)}},
-        {Dialog::Main,
+        {host::Dialog::Main, {1001}, {string(sid::kOpen), string(sid::kClose)}},
+        {host::Dialog::Main, {1117}, {string(sid::kStart), string(sid::kStop)}},
+        {host::Dialog::Main,
          {1046},
          {string(sid::kModeDefaultAnswer) + ":", string(sid::kModeSpecifiedAnswer) + ":",
           string(sid::kModeDefaultAuto) + ":"}},
-        {Dialog::Main, {1003}, {"/dev/ttyUSB0", "/dev/ttyACM0", "/dev/ttyS14"}},
-        {Dialog::Main, {1043}, {"UTC: 2026-12-09 / 18:10:31"}},
-        {Dialog::Main, {1102, 1103}, {"-40.00℃", "125.00℃"}},
-        {Dialog::Main, {1098}, {"999999.9s"}},
-        {Dialog::Main, {1113}, {"10.000g"}},
-        {Dialog::Main, {1104}, {"359.999°"}},
-        {Dialog::Main, {1095, 1094}, {"-179.9999999°"}},
-        {Dialog::Main, {1096}, {"-9999.999m"}},
-        {Dialog::Main, {1108}, {"65535cm"}},
-        {Dialog::Main, {1110}, {"65535Pa"}},
-        {Dialog::Main, {1107}, {"200HZ"}},
-        {Dialog::Main, {1106}, {"99999"}},
-        {Dialog::DataPage, {1056, 1052, 1054}, {"-179.999°", "-3.142rad"}},
-        {Dialog::DataPage, {1016, 1015, 1012}, {"-999.999°/s", "-17.453rad/s"}},
-        {Dialog::DataPage, {1059, 1061, 1063}, {"-16.000g", "-156.906m/s2"}},
-        {Dialog::DataPage, {1071, 1080, 1082}, {"-999.999μT"}},
-        {Dialog::DataPage, {1065, 1067, 1069}, {"-999.999m/s"}},
-        {Dialog::DataPage, {1138}, {"99"}},
-        {Dialog::DataPage, {1124}, {"604799.9s"}},
-        {Dialog::DataPage, {1125, 1126, 1127, 1128, 1131}, {"Invalid", "FRTK"}},
-        {Dialog::DataPage,
+        {host::Dialog::Main, {1003}, {"/dev/ttyUSB0", "/dev/ttyACM0", "/dev/ttyS14"}},
+        {host::Dialog::Main, {1043}, {"UTC: 2026-12-09 / 18:10:31"}},
+        {host::Dialog::Main, {1102, 1103}, {"-40.00℃", "125.00℃"}},
+        {host::Dialog::Main, {1098}, {"999999.9s"}},
+        {host::Dialog::Main, {1113}, {"10.000g"}},
+        {host::Dialog::Main, {1104}, {"359.999°"}},
+        {host::Dialog::Main, {1095, 1094}, {"-179.9999999°"}},
+        {host::Dialog::Main, {1096}, {"-9999.999m"}},
+        {host::Dialog::Main, {1108}, {"65535cm"}},
+        {host::Dialog::Main, {1110}, {"65535Pa"}},
+        {host::Dialog::Main, {1107}, {"200HZ"}},
+        {host::Dialog::Main, {1106}, {"99999"}},
+        {host::Dialog::DataPage, {1056, 1052, 1054}, {"-179.999°", "-3.142rad"}},
+        {host::Dialog::DataPage, {1016, 1015, 1012}, {"-999.999°/s", "-17.453rad/s"}},
+        {host::Dialog::DataPage, {1059, 1061, 1063}, {"-16.000g", "-156.906m/s2"}},
+        {host::Dialog::DataPage, {1071, 1080, 1082}, {"-999.999μT"}},
+        {host::Dialog::DataPage, {1065, 1067, 1069}, {"-999.999m/s"}},
+        {host::Dialog::DataPage, {1138}, {"99"}},
+        {host::Dialog::DataPage, {1124}, {"604799.9s"}},
+        {host::Dialog::DataPage, {1125, 1126, 1127, 1128, 1131}, {"Invalid", "FRTK"}},
+        {host::Dialog::DataPage,
          {1129},
          {"Single point", "Differential", "Manual input", "RTK floating", "WAAS (SBAS)"}},
     };
     // The GPS captions each model sets.
     if (language == res::Language::English) {
-        texts.push_back({Dialog::DataPage, {1110}, {"WKN :", "VEL.:"}});
-        texts.push_back({Dialog::DataPage, {1105}, {"Ext fix info   :", "Position      :"}});
-        texts.push_back({Dialog::DataPage, {1109}, {"Gps fix info   :", "RTK           :"}});
+        texts.push_back({host::Dialog::DataPage, {1110}, {"WKN :", "VEL.:"}});
+        texts.push_back({host::Dialog::DataPage, {1105}, {"Ext fix info   :", "Position      :"}});
+        texts.push_back({host::Dialog::DataPage, {1109}, {"Gps fix info   :", "RTK           :"}});
     } else {
-        texts.push_back({Dialog::DataPage, {1110}, {"周数 :", "速度 :"}});
-        texts.push_back({Dialog::DataPage, {1105}, {"扩展定位      :", "位置       :"}});
-        texts.push_back({Dialog::DataPage, {1109}, {"Gps定位       :", "RTK        :"}});
+        texts.push_back({host::Dialog::DataPage, {1110}, {"周数 :", "速度 :"}});
+        texts.push_back({host::Dialog::DataPage, {1105}, {"扩展定位      :", "位置       :"}});
+        texts.push_back({host::Dialog::DataPage, {1109}, {"Gps定位       :", "RTK        :"}});
     }
     return texts;
 }
@@ -336,7 +338,7 @@ TEST_F(MainWindowTest, EveryTextFitsItsControl) {
         Start(false, skin);
         const res::Language lang =
             std::string(language) == "EN" ? res::Language::English : res::Language::Chinese;
-        std::map<std::pair<Dialog, int>, std::vector<QString>> extra;
+        std::map<std::pair<host::Dialog, int>, std::vector<QString>> extra;
         for (const ProgramTexts& shown : TextsTheProgramShows(lang)) {
             for (int id : shown.ids) {
                 for (const std::string& text : shown.texts) {
@@ -344,7 +346,7 @@ TEST_F(MainWindowTest, EveryTextFitsItsControl) {
                 }
             }
         }
-        const auto check = [&](Dialog dialog, const res::DialogTemplate& tmpl,
+        const auto check = [&](host::Dialog dialog, const res::DialogTemplate& tmpl,
                                const std::function<QWidget*(int)>& find, const char* size) {
             for (const res::ControlTemplate& control : tmpl.controls) {
                 if (control.style & res::control_style::kHidden) {
@@ -392,10 +394,10 @@ TEST_F(MainWindowTest, EveryTextFitsItsControl) {
         };
         const auto checkBoth = [&](const char* size) {
             check(
-                Dialog::Main, window_->Controls().Template(),
+                host::Dialog::Main, window_->Controls().Template(),
                 [this](int id) { return window_->Control(id); }, size);
             check(
-                Dialog::DataPage, *res::FindDialog(res::dialog_id::kDataPage, lang),
+                host::Dialog::DataPage, *res::FindDialog(res::dialog_id::kDataPage, lang),
                 [this](int id) { return window_->page().Control(id); }, size);
         };
         checkBoth("start size");
@@ -476,7 +478,7 @@ TEST_F(MainWindowTest, DropDownListsOpenAsWideAsTheirLongestEntry) {
         WriteConfig(language);
         Start();
         window_->ui().InsertListItem(
-            Dialog::Main, main_id::kPortList, 0,
+            host::Dialog::Main, host::main_id::kPortList, 0,
             "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
         for (QComboBox* list : window_->findChildren<QComboBox*>()) {
             if (!list->isVisible() || list->count() == 0) {
@@ -539,7 +541,7 @@ TEST_F(MainWindowTest, TheWindowKeepsWithinItsStartSizeAndTheScreen) {
 TEST_F(MainWindowTest, ThePageStripFindsTheSegmentUnderTheMouse) {
     WriteConfig("EN");
     Start();
-    CBmpButton& strip = window_->strip();
+    PageStrip& strip = window_->strip();
     strip.resize(600, strip.height());
     strip.LoadStripPictures();
     const int y = strip.height() / 2;
@@ -574,7 +576,7 @@ TEST_F(MainWindowTest, ThePageStripFindsTheSegmentUnderTheMouse) {
 TEST_F(MainWindowTest, TheStripShowsTheCurrentItemAndShadesTheHoveredSegment) {
     WriteConfig("EN");
     Start();
-    CBmpButton& strip = window_->strip();
+    PageStrip& strip = window_->strip();
     window_->host().OnChartItemChosen(5);
     const int w = strip.width();
     const int y = strip.height() / 2;
@@ -599,7 +601,7 @@ TEST_F(MainWindowTest, TheStripShowsTheCurrentItemAndShadesTheHoveredSegment) {
 TEST_F(MainWindowTest, TheStripRepaintsWhenTheChartItemChanges) {
     WriteConfig("EN");
     Start();
-    CBmpButton& strip = window_->strip();
+    PageStrip& strip = window_->strip();
     window_->host().OnChartItemChosen(5);
     QTest::qWait(50);
     struct PaintCounter : QObject {
@@ -627,7 +629,7 @@ TEST_F(MainWindowTest, TheStripCaptionsAreDrawnAtTheShownSize) {
          {std::pair{"EN", &res::kStripItemEnglish}, std::pair{"CH", &res::kStripItemChinese}}) {
         WriteConfig(language);
         Start();
-        CBmpButton& strip = window_->strip();
+        PageStrip& strip = window_->strip();
         const QImage picture = strip.Slot(5);
         EXPECT_EQ(picture, res::LoadStripPicture((*ids)[5], strip.size()));
         // The ink of the first segment's caption, inside the rim.
@@ -682,7 +684,7 @@ TEST_F(MainWindowTest, ChartItemsAModelCannotShowAreRefused) {
 TEST_F(MainWindowTest, ToolbarTipsFollowTheChartsDisplayFlags) {
     WriteConfig("EN");
     Start();
-    CMyToolBar& toolbar = window_->toolbar();
+    ChartToolBar& toolbar = window_->toolbar();
     QString text;
     ASSERT_TRUE(toolbar.TooltipText(32809, text));
     EXPECT_EQ(text, "Generate picture");
@@ -821,7 +823,7 @@ TEST_F(MainWindowTest, RedrawsOfTheViewAndTheChartRepaintOnlyThemselves) {
         widget->installEventFilter(&log);
     }
     window_->chart().Chart().Redraw();
-    QTest::qWait(4 * view3d::C3DShowDlg::kRedrawPeriodMs);
+    QTest::qWait(4 * view3d::AttitudeView::kRedrawPeriodMs);
     for (QWidget* widget : all) {
         widget->removeEventFilter(&log);
     }
@@ -839,7 +841,7 @@ TEST_F(MainWindowTest, TheSkinDressesTheWindowAndFourControls) {
     WriteConfig("EN");
     ASSERT_TRUE(skin_.HasSkin());
     Start();
-    const std::optional<SkinFile> file = SkinFile::Load(ORVANTA_SKIN_FILE);
+    const std::optional<config::SkinFile> file = config::SkinFile::Load(ORVANTA_SKIN_FILE);
     ASSERT_TRUE(file.has_value());
     EXPECT_EQ(window_->styleSheet().toStdString(), file->Section("ACC_68_DL"));
     EXPECT_EQ(window_->property("skinValue").toInt(), 3);
@@ -922,7 +924,7 @@ TEST_F(MainWindowTest, AStatusBoxStillOpenIsNotOpenedAgain) {
 }
 
 TEST_F(MainWindowTest, TheAboutBoxNamesTheProgram) {
-    CAboutDlg about;
+    AboutDialog about;
     EXPECT_EQ(about.windowTitle(), QString::fromUtf8("关于 Orvanta"));
     bool found = false;
     for (const QWidget* widget : about.Controls().Widgets()) {
@@ -945,12 +947,13 @@ TEST_F(MainWindowTest, PortListDropDownSaysWhatEachPortIs) {
          {std::pair{"EN", "port-list-en.png"}, std::pair{"CH", "port-list-zh.png"}}) {
         WriteConfig(language);
         Start();
-        auto* list = qobject_cast<QComboBox*>(window_->Control(main_id::kPortList));
+        auto* list = qobject_cast<QComboBox*>(window_->Control(host::main_id::kPortList));
         ASSERT_NE(list, nullptr);
         ASSERT_EQ(list->count(), 3);
         // The closed list and the host keep the paths; only the drop-down adds descriptions.
         EXPECT_EQ(list->currentText(), QStringLiteral("/dev/ttyACM0"));
-        EXPECT_EQ(window_->ui().ListItemText(Dialog::Main, main_id::kPortList, 1), "/dev/ttyUSB0");
+        EXPECT_EQ(window_->ui().ListItemText(host::Dialog::Main, host::main_id::kPortList, 1),
+                  "/dev/ttyUSB0");
         const QStringList shown = {
             QStringLiteral("/dev/ttyACM0  STMicroelectronics Virtual COM Port"),
             QStringLiteral("/dev/ttyUSB0  FTDI FT232R USB UART (A50285BI)"),
@@ -994,4 +997,4 @@ TEST_F(MainWindowTest, ScreenshotsInBothLanguages) {
 }
 
 } // namespace
-} // namespace orvanta::app
+} // namespace orvanta::window

@@ -7,7 +7,7 @@
 #include <QPlainTextEdit>
 #include <gtest/gtest.h>
 
-namespace orvanta::app {
+namespace orvanta::window {
 namespace {
 
 // A window that remembers the regions it was asked to paint.
@@ -51,15 +51,15 @@ TEST(MonitorBox, UpperCaseAppendUpToTheLimitThenReplace) {
     for (int i = 0; i < 70; ++i) {
         AppendMonitorText(box, block);
     }
-    EXPECT_EQ(MonitorLength(box), kMonitorLimit);
+    EXPECT_EQ(MonitorLength(box), host::kMonitorLimit);
     EXPECT_TRUE(box.toPlainText().contains("AAAA"));
 
     ReplaceMonitorText(box, "rx: ff 00");
     EXPECT_EQ(box.toPlainText(), "RX: FF 00");
     EXPECT_EQ(box.textCursor().position(), 9);
     ReplaceMonitorText(box, std::string(70000, 'b'));
-    EXPECT_EQ(MonitorLength(box), kMonitorLimit);
+    EXPECT_EQ(MonitorLength(box), host::kMonitorLimit);
 }
 
 } // namespace
-} // namespace orvanta::app
+} // namespace orvanta::window

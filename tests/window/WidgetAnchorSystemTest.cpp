@@ -9,7 +9,7 @@
 #include <QWidget>
 #include <gtest/gtest.h>
 
-namespace orvanta::app {
+namespace orvanta::window {
 namespace {
 
 TEST(WidgetAnchorSystem, CentresDirectChildrenOfAPage) {
@@ -26,9 +26,9 @@ TEST(WidgetAnchorSystem, CentresDirectChildrenOfAPage) {
     inner.setGeometry(5, 5, 20, 10);
 
     WidgetAnchorSystem system([](const QWidget* w) { return w->property("controlId").toInt(); });
-    CAnchorLayout layout(system);
+    AnchorLayout layout(system);
     layout.SetEnumerateChildren(true);
-    layout.SetDefaultFlags(CAnchorLayout::kTopAnchored);
+    layout.SetDefaultFlags(AnchorLayout::kTopAnchored);
     layout.Attach(WidgetAnchorSystem::Handle(&page));
     ASSERT_EQ(layout.EntryCount(), 2u);
     EXPECT_EQ(layout.EntryAt(0).id, 1055);
@@ -44,7 +44,7 @@ TEST(WidgetAnchorSystem, CentresDirectChildrenOfAPage) {
 }
 
 } // namespace
-} // namespace orvanta::app
+} // namespace orvanta::window
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -6,7 +6,7 @@
 
 #include <QMenu>
 
-namespace orvanta::app::testing {
+namespace orvanta::window::testing {
 namespace {
 
 using recording::CaptureDirection;
@@ -63,7 +63,7 @@ protected:
         orvanta::testing::WriteFile(Root() / "config" / "Config.ini",
                                     std::string("[Config]\nLANGUAGE=") +
                                         (languageFlag == 1 ? "EN" : "CN") + "\nMODEL=VN300\n");
-        COrvantaDlg::Options options = ProgramOptions(languageFlag);
+        MainWindow::Options options = ProgramOptions(languageFlag);
         options.host.replayPath = capture;
         shown_.clear();
         MakeWindow(std::move(options));
@@ -98,10 +98,10 @@ TEST_P(WindowCapture, TheMenuSwitchMakesEachRecordingWriteACapture) {
     EXPECT_NE(orvanta::testing::ReadFile(Root() / "config" / "Config.ini").find("CAPTURE=1"),
               std::string::npos);
 
-    Click(Main(main_id::kRecordButton));
+    Click(Main(host::main_id::kRecordButton));
     const fs::path csv = window_->host().Recorder().CsvPath();
     RunFor(1500ms);
-    Click(Main(main_id::kRecordButton));
+    Click(Main(host::main_id::kRecordButton));
     EXPECT_FALSE(window_->host().Recording().Capturing());
     ASSERT_TRUE(RunUntil([&] { return CsvRows(csv) >= 10; }, 10s));
     fs::path capture = csv;
@@ -127,12 +127,12 @@ TEST_P(WindowCapture, ACaptureIsTheWindowsSource) {
 
     for (const int language : {1, 0}) {
         OpenReplay(capture, language);
-        auto* ports = qobject_cast<QComboBox*>(Main(main_id::kPortList));
+        auto* ports = qobject_cast<QComboBox*>(Main(host::main_id::kPortList));
         ASSERT_NE(ports, nullptr);
         ASSERT_EQ(ports->count(), 1);
         EXPECT_EQ(ports->itemText(0), QStringLiteral("field.pcap"));
         EXPECT_EQ(window_->host().Link().State(), serial::PortState::Monitoring);
-        EXPECT_EQ(Text(main_id::kOpenButton), language == 1 ? "Close" : "关闭");
+        EXPECT_EQ(Text(host::main_id::kOpenButton), language == 1 ? "Close" : "关闭");
         // The note's model replaced the configured one.
         EXPECT_EQ(window_->host().State().ModelIndex, 0);
         ASSERT_TRUE(RunUntil([this] { return !Slot(0).empty(); })) << "no data";
@@ -142,14 +142,14 @@ TEST_P(WindowCapture, ACaptureIsTheWindowsSource) {
         SaveArtifact(*window_, language == 1 ? "replay-window-en.png" : "replay-window-zh.png");
         SaveMenu(language);
 
-        Click(Main(main_id::kGravitySet));
+        Click(Main(host::main_id::kGravitySet));
         ASSERT_FALSE(shown_.empty());
         EXPECT_EQ(shown_.back().text,
                   language == 1 ? "Not available during a replay" : "回放时不可用");
-        Click(Main(main_id::kOpenButton)); // Close
+        Click(Main(host::main_id::kOpenButton)); // Close
         EXPECT_EQ(window_->host().Link().State(), serial::PortState::Closed);
-        EXPECT_EQ(Text(main_id::kOpenButton), language == 1 ? "Open" : "打开");
-        Click(Main(main_id::kOpenButton)); // Open: from the start again
+        EXPECT_EQ(Text(host::main_id::kOpenButton), language == 1 ? "Open" : "打开");
+        Click(Main(host::main_id::kOpenButton)); // Open: from the start again
         EXPECT_EQ(window_->host().Link().State(), serial::PortState::Monitoring);
         window_.reset();
     }
@@ -158,4 +158,4 @@ TEST_P(WindowCapture, ACaptureIsTheWindowsSource) {
 INSTANTIATE_TEST_SUITE_P(Vk100, WindowCapture, ::testing::Values(kModels[0]), ModelCaseName);
 
 } // namespace
-} // namespace orvanta::app::testing
+} // namespace orvanta::window::testing

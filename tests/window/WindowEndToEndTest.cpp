@@ -15,7 +15,7 @@
 #include <termios.h>
 #include <unistd.h>
 
-namespace orvanta::app::testing {
+namespace orvanta::window::testing {
 namespace {
 
 namespace slot = protocol::slot;
@@ -97,8 +97,8 @@ TEST_P(WindowEndToEnd, LiveValuesFillTheDataPageAndStatusRowInTheirUnits) {
 TEST_P(WindowEndToEnd, UnitSwitchesChangeSuffixesAndThenTheNumbers) {
     Open(1, /*autoDivider=*/10);
     WaitForData();
-    Click(Main(main_id::kAngleRadians));
-    Click(Main(main_id::kAccelMs2));
+    Click(Main(host::main_id::kAngleRadians));
+    Click(Main(host::main_id::kAccelMs2));
     EXPECT_EQ(window_->host().State().record.AngleUnit, 1);
     EXPECT_EQ(window_->host().State().record.AccelUnit, 1);
     // The next decoded frames carry radians: roll stays within plus or minus pi.
@@ -112,7 +112,7 @@ TEST_P(WindowEndToEnd, UnitSwitchesChangeSuffixesAndThenTheNumbers) {
         EXPECT_TRUE(PageShows(1016, slot::kGyroX, "rad/s"));
         EXPECT_TRUE(PageShows(1059, slot::kAccX, "m/s2"));
     }
-    Click(Main(main_id::kAngleDegrees));
+    Click(Main(host::main_id::kAngleDegrees));
     EXPECT_EQ(window_->host().State().record.AngleUnit, 0);
     if (HasPage()) {
         EXPECT_TRUE(PageShows(1056, slot::kRoll, "°"));
@@ -130,7 +130,7 @@ TEST_P(WindowEndToEnd, ChartMovesAndItsPictureIsWritten) {
     const QImage after = window_->chart().grab().toImage();
     EXPECT_NE(before, after) << "the waveforms move";
 
-    ASSERT_TRUE(window_->chart().OnChartCommand(chart::CChartDlg::kCommandSavePicture));
+    ASSERT_TRUE(window_->chart().OnChartCommand(chart::ChartPage::kCommandSavePicture));
     std::vector<fs::path> pictures;
     for (const auto& entry : fs::directory_iterator(Root() / "picture")) {
         pictures.push_back(entry.path());
@@ -144,14 +144,14 @@ TEST_P(WindowEndToEnd, ChartMovesAndItsPictureIsWritten) {
 TEST_P(WindowEndToEnd, RecordingWritesTheRowsToTheCsvFile) {
     Open();
     WaitForData();
-    Click(Main(main_id::kRecordButton));
-    EXPECT_EQ(Text(main_id::kRecordButton), "Stop");
+    Click(Main(host::main_id::kRecordButton));
+    EXPECT_EQ(Text(host::main_id::kRecordButton), "Stop");
     RunFor(1500ms);
-    Click(Main(main_id::kRecordButton));
-    EXPECT_EQ(Text(main_id::kRecordButton), "Start");
+    Click(Main(host::main_id::kRecordButton));
+    EXPECT_EQ(Text(host::main_id::kRecordButton), "Start");
     const fs::path csv = window_->host().Recorder().CsvPath();
     EXPECT_EQ(csv.parent_path(), Root() / "data");
-    EXPECT_EQ(qobject_cast<QLineEdit*>(Main(main_id::kCsvPathBox))->text().toStdString(),
+    EXPECT_EQ(qobject_cast<QLineEdit*>(Main(host::main_id::kCsvPathBox))->text().toStdString(),
               csv.generic_string());
     ASSERT_TRUE(RunUntil([&] { return fs::exists(csv) && fs::file_size(csv) > 0; }));
     const std::string text = orvanta::testing::ReadFile(csv);
@@ -166,7 +166,7 @@ TEST_P(WindowEndToEnd, ClosingTheWindowWritesEveryRowRecorded) {
     }
     Open(1, /*autoDivider=*/10);
     WaitForData();
-    Click(Main(main_id::kRecordButton));
+    Click(Main(host::main_id::kRecordButton));
     RunFor(1500ms);
     const fs::path csv = window_->host().Recorder().CsvPath();
     // Closing the window ends the recording: the rows of the last seconds reach the file,
@@ -183,23 +183,23 @@ TEST_P(WindowEndToEnd, ClosingTheWindowWritesEveryRowRecorded) {
 TEST_P(WindowEndToEnd, ModelChangeHidesAndShowsItsControls) {
     Open();
     for (int index : {1, 2, 0, GetParam().modelIndex}) {
-        Choose(main_id::kModelList, index);
+        Choose(host::main_id::kModelList, index);
         EXPECT_EQ(window_->host().State().ModelIndex.load(), index);
-        for (int id : kModelListM) {
+        for (int id : host::kModelListM) {
             const bool hiddenForVn300 =
-                std::find(std::begin(kVn300HiddenMain), std::end(kVn300HiddenMain), id) !=
-                std::end(kVn300HiddenMain);
+                std::find(std::begin(host::kVn300HiddenMain), std::end(host::kVn300HiddenMain),
+                          id) != std::end(host::kVn300HiddenMain);
             const bool hidden = index == 1 || (index == 2 && hiddenForVn300);
             EXPECT_EQ(Hidden(id), hidden) << "model " << index << " control " << id;
         }
         if (index != 1) {
-            for (int id : kModelListD) {
+            for (int id : host::kModelListD) {
                 EXPECT_EQ(PageHidden(id), index == 2) << "model " << index << " page " << id;
             }
             EXPECT_EQ(PageText(1110), index == 0 ? "WKN :" : "VEL.:");
         }
-        EXPECT_FALSE(Hidden(main_id::kRateLabel));
-        EXPECT_FALSE(Hidden(main_id::kUtcLine));
+        EXPECT_FALSE(Hidden(host::main_id::kRateLabel));
+        EXPECT_FALSE(Hidden(host::main_id::kUtcLine));
     }
     const std::string config = orvanta::testing::ReadFile(Root() / "config" / "Config.ini");
     EXPECT_NE(config.find(std::string("MODEL=") + GetParam().name), std::string::npos) << config;
@@ -209,21 +209,21 @@ TEST_P(WindowEndToEnd, ModeAndFrequencySetReachTheDevice) {
     Open();
     ASSERT_TRUE(RunUntil([this] { return !window_->host().State().AwaitingAck; }));
     RunFor(400ms);
-    Choose(main_id::kModeList, 2); // default auto output, frequency entry 3 (10 per second)
-    EXPECT_EQ(Text(main_id::kModeCaption), "Default auto output:");
+    Choose(host::main_id::kModeList, 2); // default auto output, frequency entry 3 (10 per second)
+    EXPECT_EQ(Text(host::main_id::kModeCaption), "Default auto output:");
     ASSERT_TRUE(RunUntil([this] { return simulator_->Settings().autoOutput; }));
     const int top = GetParam().modelIndex == 0 ? 100 : 200;
     EXPECT_EQ(simulator_->Settings().divider, top / 10);
     RunFor(400ms);
-    Choose(main_id::kFrequencyList, 6); // 25 or 50 per second
-    Click(Main(main_id::kFrequencySet));
+    Choose(host::main_id::kFrequencyList, 6); // 25 or 50 per second
+    Click(Main(host::main_id::kFrequencySet));
     const int rate = GetParam().modelIndex == 0 ? 25 : 50;
     EXPECT_TRUE(RunUntil([&] { return simulator_->Settings().divider == top / rate; }))
         << int(simulator_->Settings().divider);
     // The rate shown is the measured one, snapped to the model's table.
     EXPECT_TRUE(
-        RunUntil([&] { return Text(main_id::kRateLabel) == QString("%1HZ").arg(rate); }, 3s))
-        << Text(main_id::kRateLabel).toStdString();
+        RunUntil([&] { return Text(host::main_id::kRateLabel) == QString("%1HZ").arg(rate); }, 3s))
+        << Text(host::main_id::kRateLabel).toStdString();
 }
 
 TEST_P(WindowEndToEnd, DeviceBaudSetReopensThePortAndDataKeepsFlowing) {
@@ -231,11 +231,11 @@ TEST_P(WindowEndToEnd, DeviceBaudSetReopensThePortAndDataKeepsFlowing) {
     ASSERT_TRUE(RunUntil([this] { return !window_->host().State().AwaitingAck; }));
     RunFor(600ms);
     shown_.clear();
-    Choose(main_id::kDeviceBaudList, 3); // 57600
-    Click(Main(main_id::kDeviceBaudSet));
+    Choose(host::main_id::kDeviceBaudList, 3); // 57600
+    Click(Main(host::main_id::kDeviceBaudSet));
     ASSERT_TRUE(RunUntil([this] { return !shown_.empty(); }));
     EXPECT_EQ(shown_.back().text, "Successful Operation!!");
-    EXPECT_EQ(qobject_cast<QComboBox*>(Main(main_id::kBaudList))->currentText(), "57600");
+    EXPECT_EQ(qobject_cast<QComboBox*>(Main(host::main_id::kBaudList))->currentText(), "57600");
     EXPECT_TRUE(RunUntil([this] { return simulator_->LineBaud() == 57600; }));
     window_->host().State().record.ItemText[slot::kRoll].clear();
     EXPECT_TRUE(RunUntil([this] { return !Slot(slot::kRoll).empty(); })) << "data flows";
@@ -248,17 +248,17 @@ TEST_P(WindowEndToEnd, UnpluggedDeviceLeavesTheWindowWorkingAndReopeningWorks) {
     RunFor(800ms);
     ASSERT_FALSE(shown_.empty()) << "the vanished device is reported";
     // The window still answers: a unit switch and a page change work.
-    Click(Main(main_id::kAngleRadians));
+    Click(Main(host::main_id::kAngleRadians));
     window_->host().OnChartItemChosen(chart::kChartGyroscopes);
     RunFor(300ms);
     ASSERT_TRUE(simulator_->Plug());
     // Close what is left of the link, then open again.
-    if (Text(main_id::kOpenButton) == "Close") {
-        Click(Main(main_id::kOpenButton));
+    if (Text(host::main_id::kOpenButton) == "Close") {
+        Click(Main(host::main_id::kOpenButton));
     }
-    EXPECT_EQ(Text(main_id::kOpenButton), "Open");
-    Click(Main(main_id::kOpenButton));
-    EXPECT_EQ(Text(main_id::kOpenButton), "Close");
+    EXPECT_EQ(Text(host::main_id::kOpenButton), "Open");
+    Click(Main(host::main_id::kOpenButton));
+    EXPECT_EQ(Text(host::main_id::kOpenButton), "Close");
     window_->host().State().record.ItemText[slot::kRoll].clear();
     EXPECT_TRUE(RunUntil([this] { return !Slot(slot::kRoll).empty(); })) << "data flows again";
 }
@@ -287,7 +287,7 @@ TEST_P(WindowEndToEnd, WithoutOpenGLTheProgramRunsRecordsAndCloses) {
         EXPECT_EQ(program.exitStatus(), QProcess::NormalExit) << said.toStdString();
         EXPECT_EQ(program.exitCode(), 0) << said.toStdString();
         EXPECT_TRUE(
-            said.contains("driver: 3D panel: " + view3d::C3DShowDlg::UnavailableNotice(english)))
+            said.contains("driver: 3D panel: " + view3d::AttitudeView::UnavailableNotice(english)))
             << said.toStdString();
         EXPECT_TRUE(said.contains("driver: closing")) << said.toStdString();
 
@@ -357,7 +357,7 @@ TEST_P(WindowEndToEnd, Screenshots) {
         QApplication::setActiveWindow(window_.get());
         const std::string suffix = std::string(language == 1 ? "en-" : "zh-") + GetParam().name;
         // A full window of samples, the status row refreshed, the model turned.
-        ASSERT_TRUE(RunUntil([this] { return Text(main_id::kRateLabel) != "0HZ"; }));
+        ASSERT_TRUE(RunUntil([this] { return Text(host::main_id::kRateLabel) != "0HZ"; }));
         RunFor(2500ms);
         const QSize start = window_->size();
         for (const char* size : {"", "-2x"}) {
@@ -384,4 +384,4 @@ TEST_P(WindowEndToEnd, Screenshots) {
 INSTANTIATE_TEST_SUITE_P(EveryModel, WindowEndToEnd, ::testing::ValuesIn(kModels), ModelCaseName);
 
 } // namespace
-} // namespace orvanta::app::testing
+} // namespace orvanta::window::testing

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-namespace orvanta::app {
+namespace orvanta::window {
 namespace {
 
 TEST(WindowLayoutTest, CoordinatesRoundHalfUpFromTheSinglePrecisionProduct) {
@@ -153,4 +153,4 @@ TEST(WindowLayoutTest, ChineseTipsAndOverlongWordsBreakBetweenCharacters) {
 }
 
 } // namespace
-} // namespace orvanta::app
+} // namespace orvanta::window

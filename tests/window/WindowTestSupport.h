@@ -1,16 +1,16 @@
 #pragma once
 
-#include "window/DataPage.h"
 #include "app/Application.h"
-#include "window/MainWindow.h"
-#include "host/ControlIds.h"
+#include "chart/ChartPage.h"
 #include "config/FileLayout.h"
+#include "devsim/DeviceSimulator.h"
+#include "host/ControlIds.h"
+#include "support/TempDir.h"
+#include "window/DataPage.h"
+#include "window/MainWindow.h"
 #include "window/QtTimerService.h"
 #include "window/SkinLayer.h"
 #include "window/WidgetHostUi.h"
-#include "chart/ChartPage.h"
-#include "devsim/DeviceSimulator.h"
-#include "support/TempDir.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -24,7 +24,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-namespace orvanta::app::testing {
+namespace orvanta::window::testing {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -100,9 +100,9 @@ protected:
 
     // The window's options for the program folder, with the skin started as the application
     // starts it.
-    COrvantaDlg::Options ProgramOptions(int languageFlag) {
-        const FileLayout files = PortableLayout(Root());
-        COrvantaDlg::Options options;
+    MainWindow::Options ProgramOptions(int languageFlag) {
+        const config::FileLayout files = config::PortableLayout(Root());
+        MainWindow::Options options;
         options.host.configPath = files.configFile;
         options.host.dataDirectory = files.dataDirectory;
         options.host.languageFlag = languageFlag;
@@ -117,10 +117,10 @@ protected:
     }
 
     // Makes the window: its messages land in shown_, its folder picker answers picked_.
-    void MakeWindow(COrvantaDlg::Options options) {
-        window_ = std::make_unique<COrvantaDlg>(std::move(options));
+    void MakeWindow(MainWindow::Options options) {
+        window_ = std::make_unique<MainWindow>(std::move(options));
         window_->ui().SetMessageSink(
-            [this](std::string_view caption, std::string_view text, MessageIcon) {
+            [this](std::string_view caption, std::string_view text, host::MessageIcon) {
                 shown_.push_back({std::string(caption), std::string(text)});
             });
         window_->ui().SetFolderPicker([this](std::string_view) { return picked_; });
@@ -132,7 +132,7 @@ protected:
               int baudIndex = 4) {
         StartSimulator(baud, autoDivider);
         WriteConfig(languageFlag, baudIndex);
-        COrvantaDlg::Options options = ProgramOptions(languageFlag);
+        MainWindow::Options options = ProgramOptions(languageFlag);
         options.host.listPorts = [this](const std::string&) {
             return std::vector<std::string>{LinkPath()};
         };
@@ -211,10 +211,10 @@ protected:
     orvanta::testing::TempDir dir_;
     std::unique_ptr<devsim::DeviceSimulator> simulator_;
     SkinLayer skin_;
-    std::unique_ptr<COrvantaDlg> window_;
+    std::unique_ptr<MainWindow> window_;
     std::vector<Shown> shown_;
     std::optional<std::string> picked_;
     bool connected_ = false;
 };
 
-} // namespace orvanta::app::testing
+} // namespace orvanta::window::testing
