@@ -1,6 +1,7 @@
 #include "host/Host.h"
 
 #include "config/ConfigValues.h"
+#include "config/LanguageChoice.h"
 #include "host/HostTexts.h"
 #include "protocol/ItemDecoderTable.h"
 
@@ -200,6 +201,13 @@ void Host::OnTimer(int timerId) {
         break;
     default:
         break;
+    }
+}
+
+void Host::OnLanguageRadio() {
+    recording_.ReadBoundControls();
+    if (const auto message = config::StoreLanguageChoice(config_.Path(), state_.LanguageFlag)) {
+        ui_.ShowMessage(message->caption, message->text, MessageIcon::None);
     }
 }
 

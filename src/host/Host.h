@@ -97,6 +97,8 @@ public:
     void OnTimer(int timerId);
     // A page-strip segment was chosen; refused items show a message.
     void OnChartItemChosen(int segment);
+    // A language button: stores the choice for the next start and says so.
+    void OnLanguageRadio();
 
     // The window is closing: ends the poll worker, flushes and ends the recording, closes
     // the port. Safe to call more than once.

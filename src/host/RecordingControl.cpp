@@ -1,7 +1,6 @@
 #include "host/RecordingControl.h"
 
 #include "config/ConfigValues.h"
-#include "config/LanguageChoice.h"
 #include "host/ConnectionControl.h"
 #include "host/HostTexts.h"
 
@@ -62,13 +61,6 @@ void RecordingControl::OnAccelUnit() {
     ReadBoundControls();
     recorder_.RewriteHeaderForAccelUnit(state_.record.AccelUnit);
     AppendCaptureNote({{recording::note_key::kAccelUnit, DecimalText(state_.record.AccelUnit)}});
-}
-
-void RecordingControl::OnLanguageRadio() {
-    ReadBoundControls();
-    if (const auto message = config::StoreLanguageChoice(config_.Path(), state_.LanguageFlag)) {
-        ui_.ShowMessage(message->caption, message->text, MessageIcon::None);
-    }
 }
 
 // ---------------------------------------------------------------- captures

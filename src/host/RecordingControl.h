@@ -25,8 +25,8 @@ protected:
 
 // The recording panel and the switches of the status row: starts and stops the CSV
 // recording (with a capture beside it while the switch is on), picks its folder, rewrites
-// the header when a unit switch changes, stores the language choice for the next start;
-// and starts, stops and annotates captures. Main thread only.
+// the header when a unit switch changes; and starts, stops and annotates captures. Main thread
+// only.
 class RecordingControl final : public CaptureNotes {
 public:
     RecordingControl(HostUi& ui, AppState& state, recording::CsvRecorder& recorder,
@@ -37,7 +37,6 @@ public:
     void OnBrowse();
     void OnAngleUnit();
     void OnAccelUnit();
-    void OnLanguageRadio();
     // A new CSV path for the path box, from the folder, the model and now.
     void RebuildCsvPath();
 
@@ -57,9 +56,11 @@ public:
     void AppendCaptureNote(const recording::CaptureNote& note) override;
     void AppendStateNote() override;
 
-private:
-    // The radio groups bound to AngleUnit, AccelUnit and LanguageFlag, read back.
+    // The radio groups bound to AngleUnit, AccelUnit and LanguageFlag, read back: a click on
+    // any of them reads all three, as the window's data exchange does.
     void ReadBoundControls();
+
+private:
     recording::CaptureNote CaptureStateNote() const;
 
     HostUi& ui_;

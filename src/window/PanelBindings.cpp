@@ -67,7 +67,7 @@ void BindMainPanels(const ControlLookup& control, host::Host& host) {
         OnClick(control, id, [&recording] { recording.OnAccelUnit(); });
     }
     for (int id : {m::kLanguageChinese, m::kLanguageEnglish}) {
-        OnClick(control, id, [&recording] { recording.OnLanguageRadio(); });
+        OnClick(control, id, [&host] { host.OnLanguageRadio(); });
     }
     host::OutputItemBoxes& boxes = host.ItemBoxes();
     for (const host::ItemBox& box : host::kMainItemBoxes) {
