@@ -1,8 +1,7 @@
 #include "recording/CaptureWriter.h"
 
-#include "recording/WriteWhole.h"
-
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <ctime>
 #include <pcap/pcap.h>
@@ -80,32 +79,44 @@ CaptureWriter::~CaptureWriter() {
     Close();
 }
 
-bool CaptureWriter::Open(const std::filesystem::path& path, const CaptureNote& note) {
+StartResult CaptureWriter::Open(const std::filesystem::path& path, const CaptureNote& note) {
     timespec now{};
     ::clock_gettime(CLOCK_REALTIME, &now);
     return Open(path, note, static_cast<std::int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec);
 }
 
-bool CaptureWriter::Open(const std::filesystem::path& path, const CaptureNote& noteLines,
-                         std::int64_t startTimeNs) {
+StartResult CaptureWriter::Open(const std::filesystem::path& path, const CaptureNote& noteLines,
+                                std::int64_t startTimeNs) {
     Close();
     auto serialiser = std::make_unique<Serialiser>();
     if (!serialiser->Ready()) {
-        return false;
+        return StartResult::Failed(StartResult::Outcome::NoSerialiser, path);
     }
-    path_ = path;
+    const int error = file_.Create(path);
+    {
+        std::lock_guard lock(mutex_);
+        path_ = file_.Path();
+    }
+    if (error != 0) {
+        const std::string reason = std::generic_category().message(error);
+        Tell("Unable to write the capture file: " + file_.Path().string() + " (" + reason + ")",
+             "无法写入原始数据文件: " + file_.Path().string() + " (" + reason + ")");
+        return StartResult::Failed(StartResult::Outcome::FileNotCreated, file_.Path(), error);
+    }
     serialiser_ = std::move(serialiser);
     // The file header and the note make the first piece, which is never dropped.
     std::string note = FormatCaptureNote(noteLines);
     note.insert(note.begin(), static_cast<char>(CaptureDirection::Note));
     serialiser_->Add(startTimeNs, reinterpret_cast<const std::uint8_t*>(note.data()),
                      static_cast<std::uint32_t>(std::min(note.size(), kCaptureSnapLength)));
+    fileHead_ = serialiser_->Take();
     held_.clear();
-    held_.push_back(serialiser_->Take());
-    heldTotal_ = held_.front().size();
-    fileStarted_ = false;
-    failureReported_ = false;
+    held_.push_back({fileHead_, 1});
+    heldTotal_ = fileHead_.size();
+    pinned_ = Pinned::Head;
+    failing_ = false;
     dropReported_ = false;
+    lostThisCapture_ = 0;
     baseRealNs_ = startTimeNs;
     baseSteady_ = std::chrono::steady_clock::now();
     {
@@ -117,9 +128,17 @@ bool CaptureWriter::Open(const std::filesystem::path& path, const CaptureNote& n
         writer_ = std::thread(&CaptureWriter::WriterLoop, this);
     } catch (const std::system_error&) {
         serialiser_.reset();
-        return false;
+        file_.Close();
+        std::error_code ec;
+        std::filesystem::remove(file_.Path(), ec); // ours and still empty
+        return StartResult::Failed(StartResult::Outcome::NoThread, file_.Path());
     }
-    return true;
+    return StartResult::Made(file_.Path());
+}
+
+std::filesystem::path CaptureWriter::Path() const {
+    std::lock_guard lock(mutex_);
+    return path_;
 }
 
 std::int64_t CaptureWriter::NowNs() const {
@@ -183,10 +202,13 @@ void CaptureWriter::WriterLoop() {
         lock.unlock();
         Serialise(batch);
         WriteHeld();
-        lock.lock();
         if (last) {
-            return; // Close runs on the only thread that appends, so nothing came since
+            // Close runs on the only thread that appends, so nothing came since.
+            GiveUpHeld();
+            file_.Close();
+            return;
         }
+        lock.lock();
     }
 }
 
@@ -199,52 +221,119 @@ void CaptureWriter::Serialise(const Batch& batch) {
         serialiser_->Add(batch.times[i], at, batch.sizes[i]);
         at += batch.sizes[i];
     }
-    held_.push_back(serialiser_->Take());
-    heldTotal_ += held_.back().size();
+    held_.push_back({serialiser_->Take(), batch.times.size()});
+    heldTotal_ += held_.back().bytes.size();
+}
+
+// Makes sure file_ is open at the capture's name; false when it cannot be created now.
+bool CaptureWriter::EnsureFile() {
+    if (file_.IsOpen() && !file_.StillAtPath()) {
+        // Removed, or its folder moved or replaced: a new file, which must start with the
+        // file header and the note to be read as a capture.
+        file_.Close();
+        if (pinned_ == Pinned::RecordRest) { // its start went with the old file
+            heldTotal_ -= held_.front().bytes.size();
+            lostThisCapture_ += held_.front().records;
+            lostRecords_ += held_.front().records;
+            held_.pop_front();
+        }
+        if (pinned_ != Pinned::Head) {
+            held_.push_front({fileHead_, 0});
+            heldTotal_ += fileHead_.size();
+            pinned_ = Pinned::Head;
+        }
+    }
+    if (file_.IsOpen()) {
+        return true;
+    }
+    if (file_.Create(Path()) != 0) {
+        return false;
+    }
+    std::lock_guard lock(mutex_);
+    path_ = file_.Path();
+    return true;
 }
 
 void CaptureWriter::WriteHeld() {
     if (held_.empty()) {
         return;
     }
-    std::string data;
-    data.reserve(heldTotal_);
-    for (const std::string& piece : held_) {
-        data += piece;
+    OwnFile::Appended appended{EIO, 0};
+    if (EnsureFile()) {
+        std::string data;
+        data.reserve(heldTotal_);
+        for (const Piece& piece : held_) {
+            data += piece.bytes;
+        }
+        appended = file_.Append(data);
+        std::size_t kept = appended.kept;
+        while (kept > 0 && kept >= held_.front().bytes.size()) {
+            kept -= held_.front().bytes.size();
+            heldTotal_ -= held_.front().bytes.size();
+            held_.pop_front();
+            pinned_ = Pinned::None;
+        }
+        if (kept > 0) {
+            held_.front().bytes.erase(0, kept); // its start is in the file: the rest comes next
+            heldTotal_ -= kept;
+            pinned_ = Pinned::RecordRest;
+        }
     }
-    if (WriteWhole(path_, data, fileStarted_ ? FileStart::Append : FileStart::Replace) == 0) {
-        held_.clear();
-        heldTotal_ = 0;
-        fileStarted_ = true;
-        failureReported_ = false;
+    const std::string path = Path().string();
+    if (appended.error == 0) {
+        if (failing_) {
+            failing_ = false;
+            Tell("The capture file is being written again: " + path,
+                 "原始数据文件已恢复写入: " + path);
+        }
         dropReported_ = false;
         return;
     }
-    ReportOnce(failureReported_, "Unable to write the capture file: ", "无法写入原始数据文件: ");
-    // The oldest records go first; a file header that never reached the file stays.
-    const std::size_t keep = fileStarted_ ? 0 : 1;
-    bool dropped = false;
-    while (heldTotal_ > limits_.heldBytes && held_.size() > keep) {
-        auto oldest = held_.begin() + static_cast<long>(keep);
-        heldTotal_ -= oldest->size();
-        held_.erase(oldest);
-        dropped = true;
+    if (!failing_) {
+        failing_ = true;
+        Tell("Unable to write the capture file: " + path, "无法写入原始数据文件: " + path);
     }
-    if (dropped) {
-        ReportOnce(dropReported_,
-                   "Unwritten data exceeded 40 MiB, the oldest records were dropped: ",
-                   "未写入的数据超过40 MiB，最早的记录已丢弃: ");
+    if (heldTotal_ > limits_.heldBytes) {
+        DropOldest();
+        if (!dropReported_) {
+            dropReported_ = true;
+            Tell("Unwritten data exceeded 40 MiB, the oldest records were dropped: " + path,
+                 "未写入的数据超过40 MiB，最早的记录已丢弃: " + path);
+        }
     }
 }
 
-void CaptureWriter::ReportOnce(bool& reported, const std::string& english,
-                               const std::string& chinese) {
-    if (reported) {
-        return;
+void CaptureWriter::DropOldest() {
+    // The oldest records go first; a pinned first piece stays.
+    const std::size_t keep = pinned_ != Pinned::None ? 1 : 0;
+    while (heldTotal_ > limits_.heldBytes && held_.size() > keep) {
+        auto oldest = held_.begin() + static_cast<long>(keep);
+        heldTotal_ -= oldest->bytes.size();
+        lostThisCapture_ += oldest->records;
+        lostRecords_ += oldest->records;
+        held_.erase(oldest);
     }
-    reported = true;
-    messages_.ShowMessage(kCaption,
-                          (languageFlag_.load() == 1 ? english : chinese) + path_.string());
+}
+
+// The end of a capture: what could not be written is lost, and the user hears how much.
+void CaptureWriter::GiveUpHeld() {
+    for (const Piece& piece : held_) {
+        lostThisCapture_ += piece.records;
+        lostRecords_ += piece.records;
+    }
+    held_.clear();
+    heldTotal_ = 0;
+    pinned_ = Pinned::None;
+    if (lostThisCapture_ > 0) {
+        const std::string path = Path().string();
+        const std::string records = std::to_string(lostThisCapture_);
+        Tell(records + " records could not be written and were lost: " + path,
+             records + "条记录未能写入，已丢失: " + path);
+    }
+}
+
+void CaptureWriter::Tell(const std::string& english, const std::string& chinese) {
+    messages_.ShowMessage(kCaption, languageFlag_.load() == 1 ? english : chinese);
 }
 
 } // namespace orvanta::recording

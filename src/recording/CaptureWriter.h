@@ -1,7 +1,9 @@
 #pragma once
 
 #include "recording/CaptureFormat.h"
+#include "recording/OwnFile.h"
 #include "recording/RecorderMessages.h"
+#include "recording/StartResult.h"
 
 #include <atomic>
 #include <chrono>
@@ -26,12 +28,15 @@ struct CaptureLimits {
 };
 
 // Writes a capture file: records are queued with their time stamps and a writer thread
-// turns them into pcap records through libpcap and appends them to the file, so whoever
-// queues never waits for the disk. A file that cannot be written is reported once per run
-// of failures, as the CSV file is, and what it did not take is kept and tried again.
+// turns them into pcap records through libpcap and appends them to the file in whole
+// records, so whoever queues never waits for the disk and the file never ends inside a
+// record. The file is created new (a taken name gets the next "_2", "_3" ...). A file that
+// cannot be written is reported once per run of failures, as the CSV file is, and what it
+// did not take is kept and tried again in the same file.
 //
 // Threads: Open, Append, Close and SetLanguageFlag belong to one thread (the host's main
-// thread); the writer thread reports through RecorderMessages.
+// thread); Path() and LostRecords() may be called from any thread; the writer thread
+// reports through RecorderMessages.
 class CaptureWriter {
 public:
     explicit CaptureWriter(RecorderMessages& messages, CaptureLimits limits = {});
@@ -42,13 +47,19 @@ public:
     // 0 Chinese, 1 English: the language of the messages.
     void SetLanguageFlag(int languageFlag) { languageFlag_ = languageFlag; }
 
-    // Starts a capture that replaces what path held, with the note as its first record,
-    // stamped now or at startTimeNs (nanoseconds since the epoch). A capture still open is
-    // closed first. False when libpcap or the writer thread could not be started.
-    bool Open(const std::filesystem::path& path, const CaptureNote& note);
-    bool Open(const std::filesystem::path& path, const CaptureNote& note, std::int64_t startTimeNs);
+    // Starts a capture in a new file at path (or the first free numbered name when path is
+    // taken), with the note as its first record, stamped now or at startTimeNs (nanoseconds
+    // since the epoch). A capture still open is closed first. A file that cannot be created
+    // fails here and is shown through RecorderMessages; so does nothing else.
+    StartResult Open(const std::filesystem::path& path, const CaptureNote& note);
+    StartResult Open(const std::filesystem::path& path, const CaptureNote& note,
+                     std::int64_t startTimeNs);
     bool IsOpen() const { return writer_.joinable(); }
-    const std::filesystem::path& Path() const { return path_; }
+    // The file the capture is written to.
+    std::filesystem::path Path() const;
+    // Records given up since this writer was made: dropped past heldBytes, or still
+    // unwritten when a capture was closed. Final once Close() returned.
+    std::uint64_t LostRecords() const { return lostRecords_.load(); }
 
     // Queues one record stamped now (wall-clock time that advances with the steady clock);
     // nothing happens while closed. Blocks longer than a record takes are split.
@@ -61,6 +72,10 @@ public:
     void Close();
 
 private:
+    struct Piece {
+        std::string bytes;         // whole records (or the file header and the note)
+        std::uint64_t records = 0; // for the count of what was lost
+    };
     struct Batch {
         std::vector<std::uint8_t> data;   // each record: direction byte, then its bytes
         std::vector<std::int64_t> times;  // per record
@@ -73,16 +88,19 @@ private:
     void WriterLoop();
     void Serialise(const Batch& batch);
     void WriteHeld();
-    void ReportOnce(bool& reported, const std::string& english, const std::string& chinese);
+    bool EnsureFile();
+    void DropOldest();
+    void GiveUpHeld();
+    void Tell(const std::string& english, const std::string& chinese);
 
     RecorderMessages& messages_;
     const CaptureLimits limits_;
     std::atomic<int> languageFlag_{0};
-    std::filesystem::path path_; // set by Open before the writer starts
     std::int64_t baseRealNs_ = 0;
     std::chrono::steady_clock::time_point baseSteady_;
 
-    std::mutex mutex_; // guards queue_ and closing_
+    mutable std::mutex mutex_; // guards queue_, closing_ and path_
+    std::filesystem::path path_;
     std::condition_variable wake_;
     Batch queue_;
     bool closing_ = false;
@@ -92,13 +110,18 @@ private:
     // runs, Append only tests it and the writer alone uses it.
     std::unique_ptr<Serialiser> serialiser_;
     // Writer thread only (Open runs before the thread starts, Close after it ended).
-    // Pieces in file order, each whole records; until the file has been started the first
-    // one is the file header with the note.
-    std::deque<std::string> held_;
+    OwnFile file_;
+    std::string fileHead_; // the file header and the note: what a file made afresh starts with
+    // Pieces in file order. The first one may have to reach the file before anything else:
+    // the file head the file lacks, or the rest of a record the file has the start of.
+    enum class Pinned { None, Head, RecordRest };
+    std::deque<Piece> held_;
     std::uint64_t heldTotal_ = 0;
-    bool fileStarted_ = false;
-    bool failureReported_ = false;
+    Pinned pinned_ = Pinned::None;
+    bool failing_ = false;
     bool dropReported_ = false;
+    std::uint64_t lostThisCapture_ = 0;
+    std::atomic<std::uint64_t> lostRecords_{0};
 };
 
 } // namespace orvanta::recording

@@ -1,7 +1,6 @@
 #include "recording/CsvRecorder.h"
 
-#include "recording/WriteWhole.h"
-
+#include <algorithm>
 #include <system_error>
 
 namespace orvanta::recording {
@@ -9,8 +8,8 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr auto kFlushPeriod = 4000ms;
-constexpr auto kHandOverPause = 1200ms;
+// Rows wait at most this long (plus the write) before a crash could no longer take them.
+constexpr auto kFlushPeriod = 250ms;
 constexpr const char* kCaption = "Message";
 
 // Rows end in a line feed in memory; the file gets CR LF, as a text-mode write would.
@@ -24,25 +23,6 @@ std::string ToCrLf(const std::string& text) {
         out += c;
     }
     return out;
-}
-
-// path with "_2", "_3" ... before its extension: the first that names no file.
-std::filesystem::path FreeNumberedPath(const std::filesystem::path& path) {
-    for (int n = 2;; ++n) {
-        std::filesystem::path numbered = path;
-        numbered.replace_filename(path.stem().string() + "_" + std::to_string(n) +
-                                  path.extension().string());
-        std::error_code ec;
-        if (!std::filesystem::exists(numbered, ec)) {
-            return numbered;
-        }
-    }
-}
-
-bool LargerThan(const std::filesystem::path& path, std::uint64_t limit) {
-    std::error_code ec;
-    const auto size = std::filesystem::file_size(path, ec);
-    return !ec && size > limit;
 }
 
 } // namespace
@@ -76,6 +56,7 @@ std::string CsvRecorder::ModelName() const {
 }
 
 void CsvRecorder::SetCsvHeader(const std::string& header) {
+    std::lock_guard lock(mutex_);
     csvHeader_ = header;
 }
 
@@ -94,31 +75,58 @@ std::filesystem::path CsvRecorder::CsvPath() const {
     return csvPath_;
 }
 
-bool CsvRecorder::Start() {
+StartResult CsvRecorder::Start() {
     if (recording_) {
-        return true;
+        return StartResult::Made(CsvPath());
     }
     JoinWriter(); // one writer per recording: the last one may still be flushing
+    std::filesystem::path wanted;
     {
         std::lock_guard lock(mutex_);
-        csvPath_ = NewPathLocked();
+        wanted = NewPathLocked();
+    }
+    if (const int error = file_.Create(wanted); error != 0) {
+        const std::string reason = std::generic_category().message(error);
+        {
+            std::lock_guard lock(mutex_);
+            csvPath_ = file_.Path();
+        }
+        Tell("Unable to write the data file: " + file_.Path().string() + " (" + reason + ")",
+             "无法写入数据文件: " + file_.Path().string() + " (" + reason + ")");
+        return StartResult::Failed(StartResult::Outcome::FileNotCreated, file_.Path(), error);
+    }
+    {
+        std::lock_guard lock(mutex_);
+        csvPath_ = file_.Path();
         rowBufferA_ = csvHeader_;
         rowBufferB_.clear();
         lastActive_ = 1;
         recordingState_ = 1;
         flushRequested_ = false;
     }
+    held_.clear();
+    heldSize_ = 0;
+    pinned_ = csvHeader_.empty() ? Pinned::None : Pinned::Header; // it opens buffer A
+    failing_ = false;
+    dropReported_ = false;
+    lostThisRecording_ = 0;
     sleeper_.Rearm();
     try {
         writer_ = std::thread(&CsvRecorder::WriterLoop, this);
     } catch (const std::system_error&) {
-        std::lock_guard lock(mutex_);
-        recordingState_ = 0;
-        rowBufferA_.clear();
-        return false;
+        {
+            std::lock_guard lock(mutex_);
+            recordingState_ = 0;
+            rowBufferA_.clear();
+        }
+        const auto path = file_.Path();
+        file_.Close();
+        std::error_code ec;
+        std::filesystem::remove(path, ec); // ours and still empty
+        return StartResult::Failed(StartResult::Outcome::NoThread, path);
     }
     recording_ = true;
-    return true;
+    return StartResult::Made(file_.Path());
 }
 
 void CsvRecorder::Stop() {
@@ -148,6 +156,10 @@ void CsvRecorder::JoinWriter() {
 
 void CsvRecorder::AppendToActive(const std::string& text) {
     std::lock_guard lock(mutex_);
+    AppendToActiveLocked(text);
+}
+
+void CsvRecorder::AppendToActiveLocked(const std::string& text) {
     switch (recordingState_.load()) {
     case 1:
         rowBufferA_ += text;
@@ -175,13 +187,15 @@ void CsvRecorder::AppendRow(const ItemTexts& items, int modelIndex, const LocalT
 }
 
 void CsvRecorder::RewriteHeaderForAngleUnit(int angleUnit) {
+    std::lock_guard lock(mutex_);
     csvHeader_ = RewriteAngleUnit(csvHeader_, angleUnit);
-    AppendToActive(csvHeader_);
+    AppendToActiveLocked(csvHeader_);
 }
 
 void CsvRecorder::RewriteHeaderForAccelUnit(int accelUnit) {
+    std::lock_guard lock(mutex_);
     csvHeader_ = RewriteAccelUnit(csvHeader_, accelUnit);
-    AppendToActive(csvHeader_);
+    AppendToActiveLocked(csvHeader_);
 }
 
 void CsvRecorder::WaitForWriter() {
@@ -208,38 +222,26 @@ void CsvRecorder::EndWriterRound() {
 
 void CsvRecorder::WriterLoop() {
     while (recordingState_.load() != 0) {
-        bool requested = flushRequested_.exchange(false);
-        if (!requested) {
+        if (!flushRequested_.exchange(false)) {
             sleeper_.SleepFor(kFlushPeriod);
-            requested = flushRequested_.exchange(false);
+            flushRequested_ = false; // this round serves the request
         }
-        std::string* retired = nullptr;
+        // The lock makes the take-over safe, so no hand-over pause is needed.
+        std::string block;
         {
             std::lock_guard lock(mutex_);
             const auto state = recordingState_.load();
             if (state == 1 && !rowBufferA_.empty()) {
                 recordingState_ = 2;
-                retired = &rowBufferA_;
+                block.swap(rowBufferA_);
             } else if (state == 2 && !rowBufferB_.empty()) {
                 recordingState_ = 1;
-                retired = &rowBufferB_;
+                block.swap(rowBufferB_);
             }
         }
-        if (retired == nullptr) {
-            EndWriterRound();
-            continue;
+        if (!block.empty() || !held_.empty()) {
+            AppendToCsvFile(std::move(block));
         }
-        // The hand-over pause stays; the lock is what makes the take-over safe. A round
-        // asked for by WaitForWriter skips it: its producer waits meanwhile.
-        if (!requested) {
-            sleeper_.SleepFor(kHandOverPause);
-        }
-        std::string block;
-        {
-            std::lock_guard lock(mutex_);
-            block.swap(*retired);
-        }
-        AppendToCsvFile(std::move(block));
         EndWriterRound();
     }
     // Stopped: what is still gathered goes out now, older buffer first.
@@ -254,80 +256,146 @@ void CsvRecorder::WriterLoop() {
         rowBufferB_.clear();
     }
     AppendToCsvFile(std::move(rest));
+    GiveUpHeldRows();
+    file_.Close();
     EndWriterRound();
 }
 
+// Makes sure file_ is the file the rows go to, path being CsvPath() as the round began;
+// false when it cannot be created now (tried again next round, at the same name).
+bool CsvRecorder::OpenFileFor(std::filesystem::path& path) {
+    // A row the file has the start of is finished there before anything moves on.
+    const bool mayMove = pinned_ != Pinned::RowRest;
+    if (file_.IsOpen() && !file_.StillAtPath()) {
+        // Removed, or its folder moved or replaced: a new file at the name, which starts
+        // with the header like any file that begins a recording's rows.
+        file_.Close();
+        if (pinned_ == Pinned::RowRest) {
+            const std::size_t end = held_.find('\n'); // its start went with the old file
+            held_.erase(0, end == std::string::npos ? held_.size() : end + 1);
+            ++lostThisRecording_;
+            ++lostRows_;
+        }
+        if (pinned_ != Pinned::Header) {
+            std::lock_guard lock(mutex_);
+            held_.insert(0, ToCrLf(csvHeader_));
+            pinned_ = Pinned::Header;
+        }
+        heldSize_ = held_.size();
+    } else if (file_.IsOpen() && mayMove && file_.Path() != path) {
+        file_.Close(); // a new CsvPath (Browse): continued there without a header
+    } else if (file_.IsOpen() && mayMove && file_.Size() > limits_.rollOverBytes) {
+        file_.Close(); // continued in a new file without a header
+        std::lock_guard lock(mutex_);
+        if (csvPath_ == path) {
+            csvPath_ = NewPathLocked();
+        }
+        path = csvPath_;
+    }
+    if (file_.IsOpen()) {
+        return true;
+    }
+    // Taken names give the next number, so this never appends to a file it did not make.
+    const int error = file_.Create(path);
+    if (error == 0) {
+        std::lock_guard lock(mutex_);
+        if (csvPath_ == path) {
+            csvPath_ = file_.Path();
+        }
+        path = file_.Path();
+    }
+    return error == 0;
+}
+
 void CsvRecorder::AppendToCsvFile(std::string text) {
-    held_ += text;
+    held_ += ToCrLf(text);
     heldSize_ = held_.size();
     if (held_.empty()) {
         return;
     }
     std::filesystem::path path = CsvPath();
-    if (LargerThan(path, limits_.rollOverBytes)) { // no disk access under the lock
-        std::filesystem::path next;
-        {
-            std::lock_guard lock(mutex_);
-            next = NewPathLocked();
+    if (OpenFileFor(path)) {
+        const OwnFile::Appended appended = file_.Append(held_);
+        if (appended.kept > 0) {
+            const std::size_t firstLineEnd = held_.find('\n');
+            const bool pastFirstLine =
+                firstLineEnd == std::string::npos || appended.kept > firstLineEnd;
+            held_.erase(0, appended.kept);
+            heldSize_ = held_.size();
+            if (held_.empty()) {
+                pinned_ = Pinned::None;
+            } else if (pastFirstLine || pinned_ == Pinned::None) {
+                pinned_ = Pinned::RowRest; // a part stayed: the rest of its row comes next
+            }
         }
-        if (next == path) {
-            // Named in the same second as the full file (a replay at full speed fills 40 MiB
-            // in less): a numbered name, so the rows do not go on in the full file.
-            next = FreeNumberedPath(path);
+        if (appended.error == 0) {
+            if (failing_) {
+                failing_ = false;
+                Tell("The data file is being written again: " + file_.Path().string(),
+                     "数据文件已恢复写入: " + file_.Path().string());
+            }
+            dropReported_ = false;
+            return;
         }
-        std::lock_guard lock(mutex_);
-        if (csvPath_ == path) {
-            csvPath_ = next; // continued without a header
-        }
-        path = csvPath_;
     }
-    const std::string data = ToCrLf(held_);
-    int error = WriteWhole(path, data);
-    if (error != 0) {
-        {
-            std::lock_guard lock(mutex_);
-            csvPath_ = NewPathLocked();
-            path = csvPath_;
-        }
-        error = WriteWhole(path, data);
-    }
-    if (error == 0) {
-        held_.clear();
-        heldSize_ = 0;
-        failureReported_ = false;
-        dropReported_ = false;
-        return;
-    }
-    const bool english = languageFlag_.load() == 1;
-    if (!failureReported_) {
-        failureReported_ = true;
-        messages_.ShowMessage(kCaption,
-                              (english ? "Unable to write the data file: " : "无法写入数据文件: ") +
-                                  path.string());
+    path = file_.Path(); // the name written to or tried
+    if (!failing_) {
+        failing_ = true;
+        Tell("Unable to write the data file: " + path.string(),
+             "无法写入数据文件: " + path.string());
     }
     if (held_.size() > limits_.heldBytes) {
         DropOldestHeldRows();
         if (!dropReported_) {
             dropReported_ = true;
-            messages_.ShowMessage(
-                kCaption,
-                (english ? "Unwritten data exceeded 40 MiB, the oldest rows were dropped: "
-                         : "未写入的数据超过40 MiB，最早的数据行已丢弃: ") +
-                    path.string());
+            Tell("Unwritten data exceeded 40 MiB, the oldest rows were dropped: " + path.string(),
+                 "未写入的数据超过40 MiB，最早的数据行已丢弃: " + path.string());
         }
     }
 }
 
 void CsvRecorder::DropOldestHeldRows() {
-    const std::size_t excess = held_.size() - static_cast<std::size_t>(limits_.heldBytes);
-    // Cut at a line end so that the rows kept are whole.
-    const std::size_t lineEnd = held_.find('\n', excess - 1);
-    if (lineEnd == std::string::npos) {
-        held_.clear();
-    } else {
-        held_.erase(0, lineEnd + 1);
+    // A pinned first line stays; rows go from after it, cut at a line end so the rows kept
+    // are whole.
+    std::size_t from = 0;
+    if (pinned_ != Pinned::None) {
+        const std::size_t end = held_.find('\n');
+        from = end == std::string::npos ? held_.size() : end + 1;
     }
+    const std::size_t excess = held_.size() - static_cast<std::size_t>(limits_.heldBytes);
+    const std::size_t lineEnd = held_.find('\n', from + excess - 1);
+    const std::size_t to = lineEnd == std::string::npos ? held_.size() : lineEnd + 1;
+    const auto rows = static_cast<std::uint64_t>(std::count(
+        held_.begin() + static_cast<long>(from), held_.begin() + static_cast<long>(to), '\n'));
+    held_.erase(from, to - from);
     heldSize_ = held_.size();
+    lostThisRecording_ += rows;
+    lostRows_ += rows;
+}
+
+// The end of a recording: what could not be written is lost, and the user hears how much.
+void CsvRecorder::GiveUpHeldRows() {
+    if (!held_.empty()) {
+        auto rows = static_cast<std::uint64_t>(std::count(held_.begin(), held_.end(), '\n'));
+        if (pinned_ == Pinned::Header && rows > 0) {
+            --rows; // a header, not a row
+        }
+        lostThisRecording_ += rows;
+        lostRows_ += rows;
+        held_.clear();
+        heldSize_ = 0;
+        pinned_ = Pinned::None;
+    }
+    if (lostThisRecording_ > 0) {
+        const std::string path = file_.Path().string();
+        const std::string rows = std::to_string(lostThisRecording_);
+        Tell(rows + " rows could not be written and were lost: " + path,
+             rows + "行数据未能写入，已丢失: " + path);
+    }
+}
+
+void CsvRecorder::Tell(const std::string& english, const std::string& chinese) {
+    messages_.ShowMessage(kCaption, languageFlag_.load() == 1 ? english : chinese);
 }
 
 } // namespace orvanta::recording

@@ -2,8 +2,10 @@
 
 #include "recording/CsvLayout.h"
 #include "recording/LocalClock.h"
+#include "recording/OwnFile.h"
 #include "recording/RecorderMessages.h"
 #include "recording/Sleeper.h"
+#include "recording/StartResult.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -25,12 +27,15 @@ struct RecorderLimits {
 };
 
 // Records decoded frames as CSV rows: the main thread appends rows to the active one of two
-// buffers, a writer thread takes the other buffer over every 4 s (after a 1200 ms hand-over
-// pause) and appends it to the file.
+// buffers, a writer thread takes the other buffer over every 250 ms and appends it to the
+// file in whole rows, so a crash loses well under a second and never leaves half a row.
+// Every file is created new by this recorder (a taken name gets the next "_2", "_3" ...);
+// rows that cannot be written are held and tried again in the same file.
 //
-// Threads: every public method except RecordingState(), CsvPath() and WaitForWriter()
-// belongs to the main thread; those may be called from any thread (WaitForWriter not from
-// the writer's). The writer thread reports file trouble through RecorderMessages.
+// Threads: every public method except RecordingState(), CsvPath(), WaitForWriter(),
+// HeldBytes() and LostRows() belongs to the main thread; those may be called from any
+// thread (WaitForWriter not from the writer's). The writer thread reports file trouble
+// through RecorderMessages.
 class CsvRecorder {
 public:
     CsvRecorder(const LocalClock& clock, Sleeper& sleeper, RecorderMessages& messages,
@@ -55,9 +60,11 @@ public:
     std::filesystem::path RebuildCsvPath();
     std::filesystem::path CsvPath() const;
 
-    // Start: new CsvPath, buffer A = the header, writer thread started. Waits first for the
-    // writer of an earlier recording. Returns false when no thread could be started.
-    bool Start();
+    // Start: new CsvPath, the file created (a free numbered name when that one is taken),
+    // buffer A = the header, writer thread started. Waits first for the writer of an
+    // earlier recording. A file that cannot be created fails here, is shown through
+    // RecorderMessages and leaves the recorder idle; CsvPath() is then the path tried.
+    StartResult Start();
     // Stop: no more rows; the writer writes what is gathered and ends.
     void Stop();
     // Stop and wait until everything gathered has been written (or given up); program end.
@@ -80,16 +87,23 @@ public:
     // idle, and when the recording stops.
     void WaitForWriter();
 
-    // Bytes of rows kept because they could not be written yet.
+    // Bytes of rows (as the file takes them) kept because they could not be written yet.
     std::uint64_t HeldBytes() const { return heldSize_.load(); }
+    // Rows given up since this recorder was made: dropped past heldBytes, or still unwritten
+    // when a recording ended. Final once Shutdown() returned.
+    std::uint64_t LostRows() const { return lostRows_.load(); }
 
 private:
     void AppendToActive(const std::string& text);
+    void AppendToActiveLocked(const std::string& text);
     void WriterLoop();
     void EndWriterRound();
     void AppendToCsvFile(std::string text);
+    bool OpenFileFor(std::filesystem::path& path);
     void DropOldestHeldRows();
+    void GiveUpHeldRows();
     void JoinWriter();
+    void Tell(const std::string& english, const std::string& chinese);
     std::filesystem::path NewPathLocked() const;
 
     const LocalClock& clock_;
@@ -110,16 +124,24 @@ private:
     std::condition_variable writerProgress_;
     std::atomic<bool> flushRequested_{false};
 
-    std::string csvHeader_; // main thread only
+    std::string csvHeader_; // written by the main thread under the lock
     bool recording_ = false;
     std::atomic<int> languageFlag_{0};
     std::thread writer_;
 
-    // Writer thread only (writers never overlap: Start joins the previous one).
-    std::string held_;
-    bool failureReported_ = false;
+    // Writer thread only (writers never overlap: Start joins the previous one and sets
+    // them before the thread starts).
+    OwnFile file_;
+    std::string held_; // rows as the file takes them (CR LF), oldest first
+    // The first line of held_ that must reach the file before anything else: a header the
+    // file still lacks, or the rest of a row the file already has the start of.
+    enum class Pinned { None, Header, RowRest };
+    Pinned pinned_ = Pinned::None;
+    bool failing_ = false;
     bool dropReported_ = false;
+    std::uint64_t lostThisRecording_ = 0;
     std::atomic<std::uint64_t> heldSize_{0};
+    std::atomic<std::uint64_t> lostRows_{0};
 };
 
 } // namespace orvanta::recording

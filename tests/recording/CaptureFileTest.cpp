@@ -198,8 +198,50 @@ TEST(CaptureFileTest, AFileThatIsNotACaptureIsRefused) {
               "该文件不是Orvanta原始数据文件: /tmp/a.csv (unknown file format)");
 }
 
-// A writer that cannot write tells once, keeps what it has and writes it all once the
-// file can be written; past the bound the oldest records go, the file header stays.
+// A capture never replaces a file: a taken name, also by a capture still being written,
+// gives the next numbered one; a file that cannot be made fails Open with the reason.
+TEST(CaptureFileTest, CapturesAreCreatedNewOrFailAtOpen) {
+    TempDir dir;
+    const auto path = dir.path() / "run.pcap";
+    WriteFile(path, "an earlier run");
+    MessageLog messages;
+    CaptureWriter first(messages), second(messages);
+    const StartResult a = first.Open(path, kNote, kStart);
+    const StartResult b = second.Open(path, kNote, kStart);
+    ASSERT_TRUE(a.Started() && b.Started());
+    EXPECT_EQ(a.path, dir.path() / "run_2.pcap");
+    EXPECT_EQ(b.path, dir.path() / "run_3.pcap");
+    EXPECT_EQ(first.Path(), a.path);
+    const Bytes block = {1, 2, 3};
+    first.Append(CaptureDirection::DeviceToHost, block.data(), block.size(), kStart + 1);
+    first.Close();
+    second.Close();
+    EXPECT_EQ(ReadFile(path), "an earlier run");
+    for (const auto& [file, records] : {std::pair{a.path, 1u}, std::pair{b.path, 0u}}) {
+        std::string error;
+        auto reader = CaptureReader::Open(file, error);
+        ASSERT_TRUE(reader) << error;
+        CaptureReader::Step last{};
+        EXPECT_EQ(ReadAll(*reader, last).size(), records) << file;
+        EXPECT_EQ(last, CaptureReader::Step::End);
+    }
+
+    const auto blocker = dir.path() / "blocker";
+    WriteFile(blocker, "a file where the folder must be");
+    CaptureWriter failing(messages);
+    failing.SetLanguageFlag(1);
+    const StartResult c = failing.Open(blocker / "run.pcap", kNote, kStart);
+    EXPECT_EQ(c.outcome, StartResult::Outcome::FileNotCreated);
+    EXPECT_EQ(c.path, blocker / "run.pcap");
+    EXPECT_FALSE(failing.IsOpen());
+    ASSERT_EQ(messages.Messages().size(), 1u);
+    EXPECT_EQ(messages.Messages()[0].second,
+              "Unable to write the capture file: " + c.path.string() + " (" + c.errorText + ")");
+}
+
+// A writer that cannot write (its folder replaced by a file) tells once, keeps what it has
+// and writes it all to a new file, which starts with the file header and the note, once
+// the name can be used again; past the bound the oldest records go and are counted.
 TEST(CaptureFileTest, AFileThatCannotBeWrittenIsReportedAndRetried) {
     struct Case {
         const char* name;
@@ -208,16 +250,18 @@ TEST(CaptureFileTest, AFileThatCannotBeWrittenIsReportedAndRetried) {
     };
     for (const Case& c : {Case{"held", 41943040, false}, Case{"bounded", 300, true}}) {
         TempDir dir;
-        const auto blocker = dir.path() / "blocker";
-        WriteFile(blocker, "a file where the folder must be");
-        const auto path = blocker / "run.pcap";
+        const auto folder = dir.path() / "captures";
+        const auto path = folder / "run.pcap";
         MessageLog messages;
         CaptureLimits limits;
-        limits.period = 5ms;
+        limits.period = 1h; // the writer runs only when an append wakes it, and at Close
+        limits.wakeBytes = 1;
         limits.heldBytes = c.heldBytes;
         CaptureWriter writer(messages, limits);
         writer.SetLanguageFlag(1);
         ASSERT_TRUE(writer.Open(path, kNote, kStart));
+        std::filesystem::rename(folder, dir.path() / "moved");
+        WriteFile(folder, "a file where the folder must be");
         const Bytes block(100, 0x5A);
         for (int i = 0; i < 10; ++i) {
             writer.Append(CaptureDirection::DeviceToHost, block.data(), block.size(), kStart + i);
@@ -228,29 +272,36 @@ TEST(CaptureFileTest, AFileThatCannotBeWrittenIsReportedAndRetried) {
                std::chrono::steady_clock::now() < deadline) {
             std::this_thread::sleep_for(5ms);
         }
-        std::filesystem::remove(blocker);
+        std::filesystem::remove(folder);
         writer.Close();
 
         const auto shown = messages.Messages();
-        ASSERT_EQ(shown.size(), c.dropsOldest ? 2u : 1u) << c.name;
+        ASSERT_EQ(shown.size(), c.dropsOldest ? 4u : 2u) << c.name;
         EXPECT_EQ(shown[0].second, "Unable to write the capture file: " + path.string());
         if (c.dropsOldest) {
             EXPECT_EQ(shown[1].second,
                       "Unwritten data exceeded 40 MiB, the oldest records were dropped: " +
                           path.string());
+            EXPECT_EQ(shown[3].second,
+                      std::to_string(writer.LostRecords()) +
+                          " records could not be written and were lost: " + path.string());
         }
+        EXPECT_EQ(shown[c.dropsOldest ? 2 : 1].second,
+                  "The capture file is being written again: " + path.string());
         std::string error;
         auto reader = CaptureReader::Open(path, error);
         ASSERT_TRUE(reader) << c.name << ": " << error;
+        EXPECT_EQ(reader->Note(), kNote);
         CaptureReader::Step last{};
         const auto read = ReadAll(*reader, last);
         EXPECT_EQ(last, CaptureReader::Step::End) << c.name;
+        EXPECT_EQ(read.size() + writer.LostRecords(), 10u) << c.name;
         if (c.dropsOldest) {
-            EXPECT_LT(read.size(), 10u) << c.name;
+            EXPECT_GT(writer.LostRecords(), 0u) << c.name;
             ASSERT_FALSE(read.empty());
             EXPECT_EQ(read.back().timeNs, kStart + 9) << c.name;
         } else {
-            EXPECT_EQ(read.size(), 10u) << c.name;
+            EXPECT_EQ(writer.LostRecords(), 0u) << c.name;
         }
     }
 }

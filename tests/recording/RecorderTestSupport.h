@@ -5,14 +5,18 @@
 #include "recording/Sleeper.h"
 #include "support/TempDir.h"
 
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <mutex>
 #include <string>
+#include <sys/mount.h>
+#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -76,6 +80,12 @@ public:
         }
         return requests_[seen_++];
     }
+    // Waits until the writer is in a wait NextSleep has not returned yet (false after 5 s).
+    bool AwaitWaiting() {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, std::chrono::seconds(5),
+                                 [this] { return requests_.size() > seen_; });
+    }
     void Release() {
         std::lock_guard lock(mutex_);
         ++releases_;
@@ -107,6 +117,45 @@ private:
     mutable std::mutex mutex_;
     std::vector<std::pair<std::string, std::string>> messages_;
 };
+
+// A small tmpfs mounted at a folder while it lives: a real disk that fills up. Mounted()
+// is false where mounting is not allowed (not root, no mount namespace rights).
+class SmallDisk {
+public:
+    SmallDisk(const std::filesystem::path& at, std::size_t bytes, bool readOnly = false) : at_(at) {
+        std::filesystem::create_directories(at);
+        const std::string options = "size=" + std::to_string(bytes);
+        mounted_ = ::mount("orvanta-test", at.c_str(), "tmpfs", readOnly ? MS_RDONLY : 0,
+                           options.c_str()) == 0;
+    }
+    ~SmallDisk() {
+        if (mounted_ && ::umount(at_.c_str()) != 0) {
+            ::umount2(at_.c_str(), MNT_DETACH);
+        }
+    }
+    SmallDisk(const SmallDisk&) = delete;
+    SmallDisk& operator=(const SmallDisk&) = delete;
+    bool Mounted() const { return mounted_; }
+
+private:
+    std::filesystem::path at_;
+    bool mounted_ = false;
+};
+
+// Writes to path until the disk is full; true when it filled up.
+inline bool FillDisk(const std::filesystem::path& path) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        return false;
+    }
+    const std::string chunk(4096, 'f');
+    bool full = false;
+    for (int i = 0; i < 1 << 20 && !full; ++i) {
+        full = ::write(fd, chunk.data(), chunk.size()) < 0 && errno == ENOSPC;
+    }
+    ::close(fd);
+    return full;
+}
 
 using orvanta::testing::ReadFile;
 using orvanta::testing::TempDir;
