@@ -39,7 +39,14 @@ int CChartStandardAxis::DiscreteValueToPixel(double value) const {
 }
 
 QString CChartStandardAxis::TickLabel(double value) const {
-    return FixedText(value, static_cast<int>(std::min(m_decimals, 340u)));
+    QString text = FixedText(value, static_cast<int>(std::min(m_decimals, 340u)));
+    // A tick at zero (or a step's rounding error below it) reads "0.0", not "-0.0".
+    if (text.startsWith(QLatin1Char('-')) && std::all_of(text.begin() + 1, text.end(), [](QChar c) {
+            return c == QLatin1Char('0') || c == QLatin1Char('.');
+        })) {
+        text.remove(0, 1);
+    }
+    return text;
 }
 
 void CChartStandardAxis::RecomputeTickStep() {

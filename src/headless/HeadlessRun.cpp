@@ -14,6 +14,58 @@
 
 namespace orvanta::headless {
 
+namespace {
+
+// The files a run writes, on stdout one line each as they are made, and a last line with
+// what reached them: "csv: PATH", "capture: PATH", then
+// "recorded: rows=N files=N bytes=N lost_rows=N lost_records=N".
+class RecordingReport {
+public:
+    RecordingReport(std::ostream& out, bool& outEndsInsideLine)
+        : m_out(out), m_outEndsInsideLine(outEndsInsideLine) {}
+
+    void Capture(const std::filesystem::path& path) {
+        m_capture = path;
+        Line() << "capture: " << path.string() << '\n' << std::flush;
+    }
+    void NewFiles(const recording::CsvRecorder::Written& written) {
+        for (; m_csvFilesShown < written.files.size(); ++m_csvFilesShown) {
+            Line() << "csv: " << written.files[m_csvFilesShown].string() << '\n' << std::flush;
+        }
+    }
+    void End(const recording::CsvRecorder::Written& written, std::uint64_t lostRows,
+             std::uint64_t lostRecords) {
+        NewFiles(written);
+        std::uint64_t bytes = written.bytes;
+        std::size_t files = written.files.size();
+        if (!m_capture.empty()) {
+            std::error_code ec;
+            const auto size = std::filesystem::file_size(m_capture, ec);
+            bytes += ec ? 0 : size;
+            ++files;
+        }
+        Line() << "recorded: rows=" << written.rows << " files=" << files << " bytes=" << bytes
+               << " lost_rows=" << lostRows << " lost_records=" << lostRecords << '\n'
+               << std::flush;
+    }
+
+private:
+    std::ostream& Line() {
+        if (m_outEndsInsideLine) {
+            m_out << '\n';
+            m_outEndsInsideLine = false;
+        }
+        return m_out;
+    }
+
+    std::ostream& m_out;
+    bool& m_outEndsInsideLine;
+    std::filesystem::path m_capture;
+    std::size_t m_csvFilesShown = 0;
+};
+
+} // namespace
+
 void PrintPortList(std::ostream& out, const std::filesystem::path& configPath,
                    const std::string& sysfsRoot, const std::string& deviceDir) {
     const std::string configured =
@@ -36,8 +88,15 @@ int RunHeadless(const HeadlessOptions& options, const HeadlessEnvironment& envir
     ui.SetMessageSink([&err](std::string_view caption, std::string_view text, host::MessageIcon) {
         err << caption << ": " << text << '\n' << std::flush;
     });
+    // The echo may stop inside a line; the report's lines always stand on their own.
+    bool echoEndsInsideLine = false;
     if (options.monitor) {
-        ui.SetMonitorSink([&out](std::string_view text) { out << text << std::flush; });
+        ui.SetMonitorSink([&out, &echoEndsInsideLine](std::string_view text) {
+            out << text << std::flush;
+            if (!text.empty()) {
+                echoEndsInsideLine = text.back() != '\n';
+            }
+        });
     }
 
     host::Host* hostPointer = nullptr;
@@ -87,7 +146,6 @@ int RunHeadless(const HeadlessOptions& options, const HeadlessEnvironment& envir
             << " yaw=" << text[2] << '\n'
             << std::flush;
     };
-    host.Status().SetRateTickListener([&] { printStatus(miscountAtTick); });
     bool replayDamaged = false;
     host.SetReplayEndListener([&](const recording::ReplayEnd& end) {
         // The state the capture left, whatever the last tick showed.
@@ -153,11 +211,15 @@ int RunHeadless(const HeadlessOptions& options, const HeadlessEnvironment& envir
     if (options.port) {
         host.Connection().SelectPortPath(*options.port);
     }
+    RecordingReport report(out, echoEndsInsideLine);
     // From before the connect sequence, which a replay needs to decode as this run does.
-    if (options.capture && !host.Recording().StartCapture(*options.capture)) {
-        err << "orvanta: the capture could not be started\n";
-        host.Close();
-        return 2;
+    if (options.capture) {
+        const recording::StartResult capture = host.Recording().StartCapture(*options.capture);
+        if (!capture) {
+            host.Close(); // the capture writer has said why
+            return kStatusNotRecorded;
+        }
+        report.Capture(capture.path);
     }
     if (options.port) {
         host.Connection().ToggleOpen(); // tells the user itself when the open fails
@@ -172,7 +234,20 @@ int RunHeadless(const HeadlessOptions& options, const HeadlessEnvironment& envir
     host.StartRateTimerAndWorker();
     if (options.record) {
         host.Recording().OnRecordButton();
+        const bool captureMissing = host.Recording().CaptureWithRecordings() && !options.capture &&
+                                    !host.Recording().Capturing();
+        if (!host.Recorder().Recording() || captureMissing) {
+            host.Close(); // the recorder or the capture writer has said why
+            return kStatusNotRecorded;
+        }
+        if (!options.capture && host.Recording().Capturing()) {
+            report.Capture(host.Recording().CapturePath());
+        }
     }
+    host.Status().SetRateTickListener([&] {
+        printStatus(miscountAtTick);
+        report.NewFiles(host.Recorder().WrittenSoFar());
+    });
 
     const auto deadline = options.durationSeconds
                               ? host::MainLoop::Clock::now() +
@@ -186,7 +261,18 @@ int RunHeadless(const HeadlessOptions& options, const HeadlessEnvironment& envir
         host.Recording().OnRecordButton();
     }
     host.Close();
-    return noPort ? 3 : replayDamaged ? 4 : 0;
+    const std::uint64_t lostRows = host.Recorder().LostRows();
+    const std::uint64_t lostRecords = host.Recording().LostCaptureRecords();
+    if (options.record || options.capture) {
+        report.End(host.Recorder().WrittenSoFar(), lostRows, lostRecords);
+    }
+    if (noPort) {
+        return 3;
+    }
+    if (lostRows > 0 || lostRecords > 0) {
+        return kStatusNotRecorded;
+    }
+    return replayDamaged ? 4 : 0;
 }
 
 } // namespace orvanta::headless

@@ -10,6 +10,8 @@
 namespace orvanta::headless {
 
 // Where the headless run finds its files and writes its lines.
+inline constexpr int kStatusNotRecorded = 5;
+
 struct HeadlessEnvironment {
     std::filesystem::path configPath;
     std::filesystem::path dataDirectory; // the default data directory
@@ -24,7 +26,9 @@ struct HeadlessEnvironment {
 // "<caption>: <text>". Ends after the duration or on SIGINT/SIGTERM through the window's
 // close handling, and a replay also at the end of its capture (with one more status line).
 // Returns the exit status: 0; 3 when no port could be opened (or the file to replay is not
-// a capture); 4 when the capture was damaged (what came before the damage was replayed).
+// a capture); 4 when the capture was damaged (what came before the damage was replayed);
+// 5 when the CSV file or the capture could not be created, or rows or capture records
+// could not be written and were lost.
 // Main thread.
 int RunHeadless(const HeadlessOptions& options, const HeadlessEnvironment& environment);
 

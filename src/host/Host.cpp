@@ -293,6 +293,19 @@ void Host::OnReplayEnded(const recording::ReplayEnd& end) {
     mainCalls_.Post([this, end] { FinishReplay(end); });
 }
 
+void Host::OnTimeLeap(double seconds) {
+    mainCalls_.Post([this, seconds] {
+        const std::string span = std::to_string(static_cast<long long>(seconds));
+        ui_.ShowMessage(kMessageCaption,
+                        state_.LanguageFlag == 1
+                            ? "The capture's time jumps " + span +
+                                  " s ahead (a damaged time stamp); it is played without waiting."
+                            : "原始数据的时间向前跳跃了" + span +
+                                  "秒（时间戳损坏），已不等待直接回放。",
+                        MessageIcon::Exclamation);
+    });
+}
+
 void Host::FinishReplay(const recording::ReplayEnd& end) {
     if (end.stopped || !state_.PortOpen) {
         return;
@@ -304,6 +317,9 @@ void Host::FinishReplay(const recording::ReplayEnd& end) {
             MessageIcon::Exclamation);
     }
     status_.FlushEcho();
+    // The status row keeps the state the capture left, as after a live port: a fast replay
+    // may end before its timer ever ran.
+    status_.RefreshStatusLabels();
     connection_.EndConnection(); // Open plays the capture again
     if (replayEndListener_) {
         replayEndListener_(end);

@@ -162,6 +162,7 @@ private:
     void OnCapturedSend(const std::uint8_t* bytes, std::size_t length) override;
     void OnCapturedNote(const recording::CaptureNote& note) override;
     void OnReplayEnded(const recording::ReplayEnd& end) override;
+    void OnTimeLeap(double seconds) override;
 
     // A block for the receiver, from the port or a replay (main thread).
     void FeedDeviceBlock(const std::uint8_t* bytes, std::uint32_t count);

@@ -20,10 +20,15 @@ void RecordingControl::RebuildCsvPath() {
 
 void RecordingControl::OnRecordButton() {
     if (!recorder_.Recording()) {
+        // The file is made now: a folder that cannot take it is reported at once (by the
+        // recorder, naming the real path) and the button stays ready to start again.
+        const recording::StartResult started = recorder_.Start();
+        ui_.SetText(Dialog::Main, main_id::kCsvPathBox, recorder_.CsvPath().generic_string());
+        if (!started) {
+            return;
+        }
         ui_.SetText(Dialog::Main, main_id::kRecordButton,
                     LoadText(sid::kStop, state_.LanguageFlag));
-        recorder_.Start();
-        ui_.SetText(Dialog::Main, main_id::kCsvPathBox, recorder_.CsvPath().generic_string());
         if (captureWithRecordings_) {
             // One capture per recording, also across the CSV file's roll-over.
             StartCapture(recorder_.CsvPath().replace_extension(".pcap"));
@@ -70,7 +75,7 @@ void RecordingControl::SetCaptureWithRecordings(bool on) {
     (void)config_.WriteInt(config::config_key::kCapture, on ? 1 : 0);
 }
 
-bool RecordingControl::StartCapture(const std::filesystem::path& path) {
+recording::StartResult RecordingControl::StartCapture(const std::filesystem::path& path) {
     return capture_.Open(path, CaptureStateNote());
 }
 

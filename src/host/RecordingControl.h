@@ -41,11 +41,13 @@ public:
     void RebuildCsvPath();
 
     // The raw bytes from now on into path: a note with the settings in force, then every
-    // block handed to the receiver and every frame queued for the device. False when the
-    // capture could not be started.
-    bool StartCapture(const std::filesystem::path& path);
+    // block handed to the receiver and every frame queued for the device. A taken name gets
+    // the next numbered one; a capture that cannot be started has been reported.
+    recording::StartResult StartCapture(const std::filesystem::path& path);
     void StopCapture();
     bool Capturing() const { return capture_.IsOpen(); }
+    std::filesystem::path CapturePath() const { return capture_.Path(); }
+    std::uint64_t LostCaptureRecords() const { return capture_.LostRecords(); }
     // The context-menu switch: while on, each recording also writes a capture beside its
     // CSV file. Stored as CAPTURE in the configuration file.
     void SetCaptureWithRecordings(bool on);

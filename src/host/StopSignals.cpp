@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdint>
+#include <iterator>
 #include <unistd.h>
 
 namespace orvanta::host {
@@ -12,8 +13,11 @@ namespace {
 
 std::atomic<bool> g_requested{false};
 std::atomic<int> g_wakeFd{-1};
-struct sigaction g_oldInt {};
-struct sigaction g_oldTerm {};
+// A closed terminal or SSH session (SIGHUP) and Ctrl+\ (SIGQUIT) end the program as a
+// logout does, everything written out.
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+struct sigaction g_old[std::size(kStopSignals)]{};
+bool g_installed[std::size(kStopSignals)]{};
 
 extern "C" void OnStopSignal(int) {
     const int savedErrno = errno;
@@ -33,13 +37,25 @@ StopSignals::StopSignals(int wakeFd) {
     struct sigaction action {};
     action.sa_handler = OnStopSignal;
     sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, &g_oldInt);
-    sigaction(SIGTERM, &action, &g_oldTerm);
+    for (std::size_t i = 0; i < std::size(kStopSignals); ++i) {
+        g_installed[i] = false;
+        if (sigaction(kStopSignals[i], nullptr, &g_old[i]) != 0) {
+            continue;
+        }
+        // A run started with nohup keeps ignoring the hang-up it was told to ignore.
+        if (kStopSignals[i] == SIGHUP && g_old[i].sa_handler == SIG_IGN) {
+            continue;
+        }
+        g_installed[i] = sigaction(kStopSignals[i], &action, nullptr) == 0;
+    }
 }
 
 StopSignals::~StopSignals() {
-    sigaction(SIGINT, &g_oldInt, nullptr);
-    sigaction(SIGTERM, &g_oldTerm, nullptr);
+    for (std::size_t i = 0; i < std::size(kStopSignals); ++i) {
+        if (g_installed[i]) {
+            sigaction(kStopSignals[i], &g_old[i], nullptr);
+        }
+    }
     g_wakeFd = -1;
 }
 

@@ -120,10 +120,19 @@ bool CaptureReplay::WaitForRecord(std::int64_t timeNs) {
     if (speed_.asFastAsPossible) {
         return true;
     }
-    // Records stamped earlier than one before them (the clock was set back) are not late.
+    // Records stamped earlier than one before them (the clock was set back) are not late;
+    // a leap far ahead is a damaged stamp, played at once instead of waited for.
+    if (timeNs - latestTimeNs_ > kLongestGapNs) {
+        if (!leapTold_) {
+            leapTold_ = true;
+            listener_.OnTimeLeap(static_cast<double>(timeNs - latestTimeNs_) / 1e9);
+        }
+        leapedNs_ += timeNs - latestTimeNs_;
+    }
     latestTimeNs_ = std::max(latestTimeNs_, timeNs);
     const double seconds =
-        std::min(static_cast<double>(latestTimeNs_ - reader_->StartTimeNs()) / 1e9 / speed_.factor,
+        std::min(static_cast<double>(latestTimeNs_ - leapedNs_ - reader_->StartTimeNs()) / 1e9 /
+                     speed_.factor,
                  kLongestWaitSeconds);
     const auto due = startedAt_ + std::chrono::duration_cast<ReplayClock::TimePoint::duration>(
                                       std::chrono::duration<double>(seconds));
@@ -140,6 +149,8 @@ void CaptureReplay::DeliverBlock(std::vector<std::uint8_t>& block) {
 void CaptureReplay::Run() {
     startedAt_ = clock_.Now();
     latestTimeNs_ = reader_->StartTimeNs();
+    leapedNs_ = 0;
+    leapTold_ = false;
     CaptureRecord record;
     std::optional<CaptureRecord> readAhead;
     std::vector<std::uint8_t> block;

@@ -73,6 +73,9 @@ public:
     virtual void OnCapturedSend(const std::uint8_t* bytes, std::size_t length) = 0;
     virtual void OnCapturedNote(const CaptureNote& note) = 0;
     virtual void OnReplayEnded(const ReplayEnd& end) = 0;
+    // The captured time leapt ahead by more than kLongestGapNs between two records (a
+    // damaged time stamp); the leap is played without waiting. Once per replay.
+    virtual void OnTimeLeap(double seconds) { (void)seconds; }
 };
 
 // Plays a capture as a serial port would deliver it: each device-to-host record goes as one
@@ -88,6 +91,8 @@ class CaptureReplay final : public serial::SerialLink {
 public:
     // Blocks joined at full speed stay below this.
     static constexpr std::size_t kJoinedBlockLimit = 65536;
+    // A longer jump ahead between two records is taken as a damaged time stamp.
+    static constexpr std::int64_t kLongestGapNs = 10'000'000'000;
 
     // clock null: the steady clock.
     explicit CaptureReplay(ReplayListener& listener, ReplayClock* clock = nullptr);
@@ -142,6 +147,8 @@ private:
     // Replay thread only.
     ReplayClock::TimePoint startedAt_{};
     std::int64_t latestTimeNs_ = 0;
+    std::int64_t leapedNs_ = 0; // captured time played without waiting
+    bool leapTold_ = false;
 };
 
 } // namespace orvanta::recording

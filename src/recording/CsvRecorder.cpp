@@ -75,6 +75,11 @@ std::filesystem::path CsvRecorder::CsvPath() const {
     return csvPath_;
 }
 
+CsvRecorder::Written CsvRecorder::WrittenSoFar() const {
+    std::lock_guard lock(mutex_);
+    return written_;
+}
+
 StartResult CsvRecorder::Start() {
     if (recording_) {
         return StartResult::Made(CsvPath());
@@ -98,6 +103,7 @@ StartResult CsvRecorder::Start() {
     {
         std::lock_guard lock(mutex_);
         csvPath_ = file_.Path();
+        written_.files.push_back(file_.Path());
         rowBufferA_ = csvHeader_;
         rowBufferB_.clear();
         lastActive_ = 1;
@@ -299,6 +305,7 @@ bool CsvRecorder::OpenFileFor(std::filesystem::path& path) {
     const int error = file_.Create(path);
     if (error == 0) {
         std::lock_guard lock(mutex_);
+        written_.files.push_back(file_.Path());
         if (csvPath_ == path) {
             csvPath_ = file_.Path();
         }
@@ -320,6 +327,13 @@ void CsvRecorder::AppendToCsvFile(std::string text) {
             const std::size_t firstLineEnd = held_.find('\n');
             const bool pastFirstLine =
                 firstLineEnd == std::string::npos || appended.kept > firstLineEnd;
+            const auto lines = static_cast<std::uint64_t>(std::count(
+                held_.begin(), held_.begin() + static_cast<std::ptrdiff_t>(appended.kept), '\n'));
+            {
+                std::lock_guard lock(mutex_);
+                written_.rows += lines - (pinned_ == Pinned::Header && pastFirstLine ? 1 : 0);
+                written_.bytes += appended.kept;
+            }
             held_.erase(0, appended.kept);
             heldSize_ = held_.size();
             if (held_.empty()) {

@@ -14,6 +14,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace orvanta::recording {
 
@@ -33,7 +34,7 @@ struct RecorderLimits {
 // rows that cannot be written are held and tried again in the same file.
 //
 // Threads: every public method except RecordingState(), CsvPath(), WaitForWriter(),
-// HeldBytes() and LostRows() belongs to the main thread; those may be called from any
+// HeldBytes(), LostRows() and WrittenSoFar() belongs to the main thread; those may be called from any
 // thread (WaitForWriter not from the writer's). The writer thread reports file trouble
 // through RecorderMessages.
 class CsvRecorder {
@@ -87,6 +88,16 @@ public:
     // idle, and when the recording stops.
     void WaitForWriter();
 
+    // What this recorder has put into files since it was made: the files it created, in
+    // order, and the rows (headers that begin a file not counted) and bytes that reached
+    // them. Any thread.
+    struct Written {
+        std::vector<std::filesystem::path> files;
+        std::uint64_t rows = 0;
+        std::uint64_t bytes = 0;
+    };
+    Written WrittenSoFar() const;
+
     // Bytes of rows (as the file takes them) kept because they could not be written yet.
     std::uint64_t HeldBytes() const { return heldSize_.load(); }
     // Rows given up since this recorder was made: dropped past heldBytes, or still unwritten
@@ -116,6 +127,7 @@ private:
     std::filesystem::path dataDirectory_;
     std::string modelName_;
     std::filesystem::path csvPath_;
+    Written written_;
     std::string rowBufferA_;
     std::string rowBufferB_;
     std::atomic<std::uint8_t> recordingState_{0};

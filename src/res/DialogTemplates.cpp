@@ -12,7 +12,7 @@ using namespace control_style;
 
 // The about box exists in Chinese only; its icon area at (14, 14) stays empty.
 constexpr ControlTemplate kAboutControls[] = {
-    {-1, K::Label, 42, 14, 114, 8, kNone, "Orvanta，V1.00 版"},
+    {-1, K::Label, 42, 14, 114, 8, kNone, "Orvanta，V" ORVANTA_VERSION " 版"},
     {1, K::PushButton, 113, 41, 50, 14, kDefault, "确定"},
 };
 constexpr DialogTemplate kAbout{dialog_id::kAbout,   DialogKind::Modal, 170,           62,

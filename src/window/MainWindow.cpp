@@ -92,6 +92,10 @@ MainWindow::MainWindow(Options options)
         [this](int id) { return m_page ? m_page->Control(id) : nullptr; },
         WidgetHostUi::DisplayArea{[this](int item) { ShowChartItem(item); },
                                   [this] {
+                                      // The pages keep what was last received, however
+                                      // short the run was.
+                                      m_chart->RebuildSeries();
+                                      m_page->RefreshDataPage();
                                       m_chart->KillChartTimer();
                                       m_page->KillPageTimer();
                                   }});

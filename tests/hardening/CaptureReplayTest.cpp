@@ -34,11 +34,21 @@ std::vector<std::string> RowsWithoutTime(const fs::path& folder) {
     return rows;
 }
 
-// The echo of a --monitor run: its output without the status lines.
+// The echo of a --monitor run: its output without the status lines and the recording's
+// report (whose first line may have had to end the echo's last one).
 std::string Echo(const std::string& out) {
     static const std::regex status(
         R"(rate=\d+HZ miscount=-?\d+ mode=\d roll=\S* pitch=\S* yaw=\S*\n)");
-    return std::regex_replace(out, status, "");
+    static const std::regex report(R"((csv|capture|recorded): [^\n]*\n)");
+    const std::string lines = std::regex_replace(std::regex_replace(out, status, ""), report, "");
+    // The echo's lines end in "\r\n"; a bare line feed ended a cut echo line for the report.
+    std::string echo;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (lines[i] != '\n' || (i > 0 && lines[i - 1] == '\r')) {
+            echo += lines[i];
+        }
+    }
+    return echo;
 }
 
 Bytes DeviceBytes(const fs::path& capture) {

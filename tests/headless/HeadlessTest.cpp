@@ -145,11 +145,15 @@ TEST_F(HeadlessProcessTest, RecordsAgainstTheSimulatorAndPrintsStatusLines) {
         R"(rate=\d+HZ miscount=\d+ mode=0 roll=-?\d+\.\d{3} pitch=-?\d+\.\d{3} yaw=-?\d+\.\d{3})");
     std::istringstream lines(out_);
     int statusLines = 0;
+    int reportLines = 0;
     for (std::string text; std::getline(lines, text);) {
-        EXPECT_TRUE(std::regex_match(text, line) || text.rfind("rate=", 0) == 0) << text;
+        const bool report = text.rfind("csv: ", 0) == 0 || text.rfind("recorded: rows=", 0) == 0;
+        EXPECT_TRUE(std::regex_match(text, line) || text.rfind("rate=", 0) == 0 || report) << text;
         statusLines += std::regex_match(text, line) ? 1 : 0;
+        reportLines += report ? 1 : 0;
     }
     EXPECT_GE(statusLines, 2) << out_;
+    EXPECT_EQ(reportLines, 2) << out_;
     EXPECT_NE(err_.find("Message: Successful Operation!!"), std::string::npos) << err_;
 
     std::vector<fs::path> files;

@@ -51,6 +51,7 @@ public:
     void OnCapturedNote(const CaptureNote& note) override {
         Add("note", Bytes(note.at(0).first.begin(), note.at(0).first.end()));
     }
+    void OnTimeLeap(double seconds) override { leaps.push_back(seconds); }
     void OnReplayEnded(const ReplayEnd& replayEnd) override {
         std::lock_guard lock(mutex_);
         end = replayEnd;
@@ -75,6 +76,7 @@ public:
     std::optional<ReplayEnd> end;
     std::string devicePath;
     int backPressureCalls = 0;
+    std::vector<double> leaps;
 
 private:
     std::mutex mutex_;
@@ -146,6 +148,29 @@ TEST(CaptureReplayTest, RecordsComeInOrderAtTheCapturedTimesDividedByTheSpeed) {
     EXPECT_EQ(clock.waits, waits);
 }
 
+// A stamp years ahead (a damaged clock) is played without waiting, told once; what follows
+// keeps its own spacing.
+TEST(CaptureReplayTest, ALeapFarAheadIsPlayedAtOnceAndToldOnce) {
+    constexpr std::int64_t kYear = 365LL * 24 * 3600 * 1000 * kMs;
+    TempDir dir;
+    const auto path = Capture(dir, {{kRx, {1}, 10 * kMs},
+                                    {kRx, {2}, kYear},
+                                    {kRx, {3}, kYear + 20 * kMs},
+                                    {kRx, {4}, 2 * kYear}});
+    JumpClock clock;
+    Recorder owner;
+    CaptureReplay replay(owner, &clock);
+    ASSERT_TRUE(replay.OpenLink(&owner, path.string(), 0, 'N')) << replay.OpenError();
+    ASSERT_TRUE(replay.StartMonitor());
+    owner.WaitForEnd();
+    replay.CloseLink();
+    using std::chrono::milliseconds;
+    EXPECT_EQ(clock.waits, (std::vector<milliseconds>{milliseconds(10), milliseconds(10),
+                                                      milliseconds(30), milliseconds(30)}));
+    ASSERT_EQ(owner.leaps.size(), 1u);
+    EXPECT_NEAR(owner.leaps[0], kYear / 1e9, 1.0);
+}
+
 TEST(CaptureReplayTest, AsFastAsPossibleJoinsDeviceBlocksAndWaitsOnlyForBackPressure) {
     TempDir dir;
     std::vector<Timed> records = kRecords;
@@ -197,7 +222,8 @@ TEST(CaptureReplayTest, ADamagedCaptureIsPlayedUpToTheDamage) {
 // in a delivery only the owner's thread can run.
 TEST(CaptureReplayTest, StopEndsWaitsAndBlockedDeliveries) {
     TempDir dir;
-    const auto path = Capture(dir, {{kRx, {1}, 0}, {kRx, {2}, 3600000 * kMs}});
+    // A long wait, short of what counts as a damaged time stamp.
+    const auto path = Capture(dir, {{kRx, {1}, 0}, {kRx, {2}, 9000 * kMs}});
     for (const bool blockedDelivery : {false, true}) {
         serial::BlockingCallQueue mainCalls;
         class QueuedOwner final : public serial::SerialPortOwner {

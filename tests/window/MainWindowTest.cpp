@@ -923,13 +923,13 @@ TEST_F(MainWindowTest, AStatusBoxStillOpenIsNotOpenedAgain) {
     EXPECT_EQ(open(success).size(), 1) << "once closed, the box opens again";
 }
 
-TEST_F(MainWindowTest, TheAboutBoxNamesTheProgram) {
+TEST_F(MainWindowTest, TheAboutBoxNamesTheProgramAndTheVersionItReports) {
     AboutDialog about;
     EXPECT_EQ(about.windowTitle(), QString::fromUtf8("关于 Orvanta"));
     bool found = false;
     for (const QWidget* widget : about.Controls().Widgets()) {
         if (const auto* label = qobject_cast<const QLabel*>(widget)) {
-            found = found || label->text() == QString::fromUtf8("Orvanta，V1.00 版");
+            found = found || label->text() == QString::fromUtf8("Orvanta，V" ORVANTA_VERSION " 版");
         }
     }
     EXPECT_TRUE(found);

@@ -4,6 +4,7 @@
 #include "devsim/StreamCapture.h"
 #include "recording/CaptureReader.h"
 
+#include <QLabel>
 #include <QMenu>
 
 namespace orvanta::window::testing {
@@ -153,6 +154,34 @@ TEST_P(WindowCapture, ACaptureIsTheWindowsSource) {
         EXPECT_EQ(window_->host().Link().State(), serial::PortState::Monitoring);
         window_.reset();
     }
+}
+
+// A replay that ends before the pages' timers ever ran leaves its last values on the pages,
+// the chart and the status row, as a live port that closes does.
+TEST_P(WindowCapture, AFastReplayEndsShowingItsLastValues) {
+    devsim::StreamCaptureOptions stream;
+    stream.seconds = 2;
+    stream.framesPerSecond = 50;
+    const fs::path capture = Root() / "short.pcap";
+    std::string error;
+    ASSERT_TRUE(devsim::WriteStreamCapture(capture, stream, error)) << error;
+    orvanta::testing::WriteFile(Root() / "config" / "Config.ini", "[Config]\nLANGUAGE=EN\n");
+    MainWindow::Options options = ProgramOptions(1);
+    options.host.replayPath = capture;
+    options.host.replaySpeed.asFastAsPossible = true;
+    MakeWindow(std::move(options));
+    ASSERT_TRUE(window_->Initialise());
+    window_->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
+    ASSERT_TRUE(RunUntil(
+        [this] { return window_->host().Link().State() == serial::PortState::Closed; }, 10s));
+    const std::string roll = Slot(protocol::slot::kRoll);
+    ASSERT_FALSE(roll.empty());
+    auto* label = qobject_cast<QLabel*>(window_->page().Control(1056));
+    ASSERT_NE(label, nullptr);
+    EXPECT_TRUE(label->text().startsWith(Utf8(roll))) << label->text().toStdString();
+    EXPECT_EQ(window_->chart().Chart().SeriesCount(), 3u);
+    window_.reset();
 }
 
 INSTANTIATE_TEST_SUITE_P(Vk100, WindowCapture, ::testing::Values(kModels[0]), ModelCaseName);
