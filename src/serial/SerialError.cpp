@@ -17,6 +17,7 @@ SerialErrorKind ClassifyErrno(int errnoValue) {
     case EIO:
     case ENODEV:
     case ENOENT:
+    case ESHUTDOWN: // some USB serial drivers, once the adapter is gone
         return SerialErrorKind::DeviceGone;
     case EBADF:
         return SerialErrorKind::InvalidHandle;

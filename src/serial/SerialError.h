@@ -33,6 +33,15 @@ struct SerialError {
     static SerialError NotATerminal();
 };
 
+// The step of the port's work that a failure interrupted; the messages name it.
+enum class PortStep {
+    Wait,     // waiting for data
+    Read,     // reading
+    Write,    // writing
+    ReadLine, // reading the line settings
+    SetLine,  // setting the line
+};
+
 // Sorts an errno value into the kinds above.
 SerialErrorKind ClassifyErrno(int errnoValue);
 

@@ -11,60 +11,8 @@
 
 namespace orvanta::serial {
 
-namespace {
-
-constexpr std::string_view kWaitCaption = "COM WaitCommEvent Error";
-constexpr std::string_view kReadCaption = "COM ReadFile Error";
-constexpr std::string_view kWriteCaption = "COM WriteFile Error";
-constexpr std::string_view kApiFailureCaption = "Application Error";
-
-// Drops a UTF-8 sequence that the cut left incomplete.
-void TrimPartialCharacter(std::string& text) {
-    std::size_t end = text.size();
-    std::size_t start = end;
-    while (start > 0 && (static_cast<unsigned char>(text[start - 1]) & 0xC0) == 0x80) {
-        --start;
-    }
-    if (start == 0) {
-        return;
-    }
-    const unsigned char lead = static_cast<unsigned char>(text[start - 1]);
-    std::size_t needed = 1;
-    if ((lead & 0xE0) == 0xC0) {
-        needed = 2;
-    } else if ((lead & 0xF0) == 0xE0) {
-        needed = 3;
-    } else if ((lead & 0xF8) == 0xF0) {
-        needed = 4;
-    }
-    if (lead >= 0x80 && end - (start - 1) < needed) {
-        text.resize(start - 1);
-    }
-}
-
-} // namespace
-
-std::string ComposeApiFailureText(std::string_view call, std::string_view errorText,
-                                  std::string_view devicePath) {
-    char buffer[200];
-    std::snprintf(buffer, sizeof buffer,
-                  "WARNING:  %.*s Failed with the following error: \n%.*s\nPort: %.*s\n",
-                  static_cast<int>(call.size()), call.data(), static_cast<int>(errorText.size()),
-                  errorText.data(), static_cast<int>(devicePath.size()), devicePath.data());
-    std::string text(buffer);
-    TrimPartialCharacter(text);
-    return text;
-}
-
-std::string ComposeDeviceErrorText(std::string_view devicePath, std::string_view errorName,
-                                   std::string_view call, int code) {
-    std::string text;
-    text.append(devicePath).append(" ").append(errorName).append("\xEF\xBC\x8C"); // U+FF0C
-    text.append(call).append(" Error Code:").append(std::to_string(code));
-    return text;
-}
-
-SerialPort::SerialPort(SerialErrorReporter* reporter) : m_reporter(reporter) {
+SerialPort::SerialPort(SerialErrorReporter* reporter, PortEnvironment environment)
+    : m_reporter(reporter), m_environment(std::move(environment)) {
     m_eventsReady = m_stopEvent.Create() && m_sendEvent.Create();
 }
 
@@ -94,6 +42,7 @@ bool SerialPort::OpenLink(SerialPortOwner* owner, const std::string& devicePath,
     }
     m_sendEvent.Reset();
     m_stopEvent.Reset();
+    m_deviceWatcher.Close(); // no monitor runs now; one that still waits arms it again
 
     m_failureRun = {};
 
@@ -122,9 +71,18 @@ bool SerialPort::OpenLink(SerialPortOwner* owner, const std::string& devicePath,
         }
     }
     if (configured.error) {
-        ReportApiFailure(configured.failedCall, configured.error);
+        ReportFailure(configured.failedStep, configured.error);
         return false;
     }
+    DeviceIdentity identity =
+        IdentifyDevice(devicePath, m_environment.sysfsRoot, m_environment.deviceDir);
+    {
+        std::lock_guard lock(m_linkMutex);
+        m_identity = std::move(identity);
+        m_baud = baud;
+        m_parity = parity;
+    }
+    m_deviceLost = false;
     return true;
 }
 
@@ -161,11 +119,10 @@ bool SerialPort::QueueSend(const std::uint8_t* bytes, std::size_t length) {
 }
 
 void SerialPort::CloseLink() {
-    if (m_fd == kBrokenPort) {
-        m_fd = kNoPort;
-        return;
-    }
+    // A broken port's monitor may be waiting for the lost device: that ends here too.
+    m_deviceLost = false;
     StopMonitor();
+    m_deviceWatcher.Close();
     {
         std::lock_guard lock(m_linkMutex);
         ReleaseDevice(kNoPort);
@@ -174,6 +131,44 @@ void SerialPort::CloseLink() {
     }
     m_stopEvent.Reset();
     m_sendEvent.Reset();
+}
+
+std::optional<std::string> SerialPort::FindLostDevice() const {
+    if (!m_deviceLost) {
+        return std::nullopt;
+    }
+    DeviceIdentity identity;
+    {
+        std::lock_guard lock(m_linkMutex);
+        identity = m_identity;
+    }
+    return FindDevice(identity, m_environment.sysfsRoot, m_environment.deviceDir);
+}
+
+bool SerialPort::Reopen() {
+    const std::optional<std::string> found = FindLostDevice();
+    if (!found) {
+        return false;
+    }
+    SerialPortOwner* owner;
+    std::uint32_t baud;
+    char parity;
+    {
+        std::lock_guard lock(m_linkMutex);
+        owner = m_owner;
+        baud = m_baud;
+        parity = m_parity;
+    }
+    if (OpenLink(owner, *found, baud, parity)) {
+        return StartMonitor();
+    }
+    // OpenLink stopped the monitor that waited; wait again, for a later change (udev
+    // granting the rights a moment after the node appeared).
+    if (m_deviceLost && !m_monitorThread.joinable()) {
+        m_monitorRunning = true;
+        m_monitorThread = std::thread([this] { MonitorLoop(); });
+    }
+    return false;
 }
 
 PortState SerialPort::State() const {
@@ -230,9 +225,12 @@ void SerialPort::MonitorLoop() {
     }
     for (;;) {
         const int fd = m_fd;
-        pollfd waitSet[3] = {{m_stopEvent.fd(), POLLIN, 0},
-                             {m_sendEvent.fd(), POLLIN, 0},
-                             {fd >= 0 ? fd : -1, POLLIN, 0}};
+        if (fd < 0 && m_deviceLost && !m_deviceWatcher.IsOpen()) {
+            WatchForDevice(false);
+        }
+        const int watched = fd >= 0 ? fd : (m_deviceLost ? m_deviceWatcher.fd() : -1);
+        pollfd waitSet[3] = {
+            {m_stopEvent.fd(), POLLIN, 0}, {m_sendEvent.fd(), POLLIN, 0}, {watched, POLLIN, 0}};
         const int r = ::poll(waitSet, 3, -1);
         if (r < 0) {
             if (errno == EINTR) {
@@ -240,7 +238,7 @@ void SerialPort::MonitorLoop() {
             }
             const FailureRun::Verdict verdict = m_failureRun.OnFailure(FailureRun::Clock::now());
             if (verdict.report) {
-                Report(SerialErrorReporter::kApplicationCaption, "Receive Error!");
+                Report({std::string(SerialErrorReporter::kApplicationCaption), "Receive Error!"});
             }
             if (verdict.broken) {
                 MarkBroken();
@@ -264,8 +262,12 @@ void SerialPort::MonitorLoop() {
         if (events == 0) {
             continue;
         }
+        if (fd < 0) {
+            WatchForDevice(true);
+            continue;
+        }
         if (events & POLLNVAL) {
-            HandleIoFailure(SerialError::FromErrno(EBADF), FailedStep::Wait);
+            HandleIoFailure(SerialError::FromErrno(EBADF), PortStep::Wait);
             continue;
         }
         std::size_t delivered = 0;
@@ -276,7 +278,7 @@ void SerialPort::MonitorLoop() {
             continue;
         }
         if (events & (POLLHUP | POLLERR)) {
-            HandleIoFailure(SerialError::FromErrno(EIO), FailedStep::Wait);
+            HandleIoFailure(SerialError::FromErrno(EIO), PortStep::Wait);
             continue;
         }
         if (delivered > 0 && m_owner != nullptr) {
@@ -300,7 +302,7 @@ std::size_t SerialPort::DrainInput() {
             error = tty::BytesQueued(fd, queued);
         }
         if (error) {
-            HandleIoFailure(error, FailedStep::Read);
+            HandleIoFailure(error, PortStep::Read);
             return delivered;
         }
         if (queued == 0) {
@@ -326,7 +328,7 @@ std::size_t SerialPort::DrainInput() {
             ++delivered;
         }
         if (error) {
-            HandleIoFailure(error, FailedStep::Read);
+            HandleIoFailure(error, PortStep::Read);
             return delivered;
         }
         if (got == 0) {
@@ -351,7 +353,7 @@ bool SerialPort::WaitWritable(int fd) {
         }
         if (waitSet[1].revents & (POLLHUP | POLLERR | POLLNVAL)) {
             HandleIoFailure(SerialError::FromErrno(waitSet[1].revents & POLLNVAL ? EBADF : EIO),
-                            FailedStep::Write);
+                            PortStep::Write);
             return false;
         }
         if (waitSet[1].revents & POLLOUT) {
@@ -387,7 +389,7 @@ void SerialPort::SendQueued() {
                 error = tty::Write(fd, frame.data() + done, frame.size() - done, written);
             }
             if (error) {
-                HandleIoFailure(error, FailedStep::Write);
+                HandleIoFailure(error, PortStep::Write);
                 return;
             }
             done += written;
@@ -408,11 +410,13 @@ void SerialPort::ReleaseDevice(int next) {
     m_fd = next;
 }
 
-void SerialPort::MarkBroken() {
+bool SerialPort::MarkBroken() {
     std::lock_guard lock(m_linkMutex);
-    if (m_fd >= 0) {
-        ReleaseDevice(kBrokenPort);
+    if (m_fd < 0) {
+        return false;
     }
+    ReleaseDevice(kBrokenPort);
+    return true;
 }
 
 void SerialPort::BackOff() {
@@ -426,24 +430,7 @@ void SerialPort::BackOff() {
     }
 }
 
-void SerialPort::HandleIoFailure(const SerialError& error, FailedStep step) {
-    std::string_view caption;
-    const char* call;
-    switch (step) {
-    case FailedStep::Wait:
-        caption = kWaitCaption;
-        call = "WaitCommEvent()";
-        break;
-    case FailedStep::Read:
-        caption = kReadCaption;
-        call = "ReadFile()";
-        break;
-    default:
-        caption = kWriteCaption;
-        call = "WriteFile()";
-        break;
-    }
-    const std::string path = DevicePath();
+void SerialPort::HandleIoFailure(const SerialError& error, PortStep step) {
     switch (error.kind) {
     case SerialErrorKind::None:
         return;
@@ -452,26 +439,24 @@ void SerialPort::HandleIoFailure(const SerialError& error, FailedStep step) {
         return;
     case SerialErrorKind::AccessDenied:
         MarkBroken();
-        Report(caption,
-               ComposeDeviceErrorText(path, "ERROR_ACCESS_DENIED", call, error.errnoValue));
+        ReportFailure(step, error);
         return;
     case SerialErrorKind::DeviceGone:
-        MarkBroken();
-        Report(caption, ComposeDeviceErrorText(path, "ERROR_BAD_COMMAND", call, error.errnoValue));
+        OnDeviceGone();
         return;
     default:
         break;
     }
     // A failed wait leaves nothing to wait on; a failed read or write keeps the port until
     // the failures have gone on for too long.
-    if (step == FailedStep::Wait) {
+    if (step == PortStep::Wait) {
         MarkBroken();
-        ReportApiFailure(call, error);
+        ReportFailure(step, error);
         return;
     }
     const FailureRun::Verdict verdict = m_failureRun.OnFailure(FailureRun::Clock::now());
     if (verdict.report) {
-        ReportApiFailure(call, error);
+        ReportFailure(step, error);
     }
     if (verdict.broken) {
         MarkBroken();
@@ -480,17 +465,48 @@ void SerialPort::HandleIoFailure(const SerialError& error, FailedStep step) {
     }
 }
 
-void SerialPort::ReportApiFailure(const char* call, const SerialError& error) {
-    Report(kApiFailureCaption, ComposeApiFailureText(call, error.text, DevicePath()));
-}
-
-void SerialPort::Report(std::string_view caption, const std::string& text) {
-    if (m_reporter != nullptr) {
-        m_reporter->Report(caption, text);
+void SerialPort::OnDeviceGone() {
+    // The read, the hang-up and the write of one loss all end here; the user hears once.
+    if (!MarkBroken()) {
         return;
     }
-    std::fprintf(stderr, "%.*s: %s\n", static_cast<int>(caption.size()), caption.data(),
-                 text.c_str());
+    m_deviceLost = true;
+    const std::string path = DevicePath();
+    if (m_owner == nullptr || !m_owner->OnDeviceLost(path)) {
+        Report(DeviceLostMessage(path, m_environment.language));
+    }
+}
+
+void SerialPort::WatchForDevice(bool changed) {
+    if (!m_deviceWatcher.IsOpen()) {
+        DeviceIdentity identity;
+        {
+            std::lock_guard lock(m_linkMutex);
+            identity = m_identity;
+        }
+        // Without inotify the device is still looked for whenever the monitor wakes.
+        (void)m_deviceWatcher.Open(WatchFolders(identity, m_environment.deviceDir));
+    } else if (changed && !m_deviceWatcher.WaitForQuiet(m_stopEvent.fd())) {
+        return;
+    }
+    if (const std::optional<std::string> found = FindLostDevice(); found && m_owner != nullptr) {
+        m_owner->OnDeviceBack(*found);
+    }
+}
+
+void SerialPort::ReportFailure(PortStep step, const SerialError& error) {
+    const std::string path = DevicePath();
+    Report(error.kind == SerialErrorKind::AccessDenied
+               ? AccessDeniedMessage(step, path, error, m_environment.language)
+               : FailureMessage(step, path, error, m_environment.language));
+}
+
+void SerialPort::Report(const SerialMessage& message) {
+    if (m_reporter != nullptr) {
+        m_reporter->Report(message.caption, message.text);
+        return;
+    }
+    std::fprintf(stderr, "%s: %s\n", message.caption.c_str(), message.text.c_str());
 }
 
 } // namespace orvanta::serial

@@ -1,11 +1,14 @@
 #pragma once
 
+#include "serial/DeviceIdentity.h"
+#include "serial/DeviceWatcher.h"
 #include "serial/EventFd.h"
 #include "serial/FailureRun.h"
 #include "serial/LineSettings.h"
 #include "serial/SerialError.h"
 #include "serial/SerialErrorReporter.h"
 #include "serial/SerialLink.h"
+#include "serial/SerialMessages.h"
 #include "serial/Tty.h"
 
 #include <atomic>
@@ -14,6 +17,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -21,12 +25,21 @@
 
 namespace orvanta::serial {
 
+// Where the port finds devices again and in which language it speaks.
+struct PortEnvironment {
+    Language language = Language::English;
+    std::string sysfsRoot = "/sys";
+    std::string deviceDir = "/dev";
+};
+
 // The program's serial port: opens a terminal device, runs a monitor thread that waits
 // for input, a send request or a stop request, hands every received block to the owner and
-// writes queued bytes. Closing puts the terminal back as the port found it. OpenLink,
-// StartMonitor, QueueSend, CloseLink, LastOpenError and the destructor belong to the
-// owner's thread (never the monitor thread); State and LineSettingsInForce may be called
-// from any thread.
+// writes queued bytes. Closing puts the terminal back as the port found it. A device that
+// vanishes breaks the port at once; the monitor then waits for it to come back and tells
+// the owner, who reopens. OpenLink, StartMonitor, QueueSend, CloseLink, Reopen,
+// FindLostDevice, LastOpenError and the destructor belong to the owner's thread (never the
+// monitor thread); State, IsWaitingForDevice and LineSettingsInForce may be called from
+// any thread.
 // Formerly `CSerialPort`.
 class SerialPort : public SerialLink {
 public:
@@ -35,7 +48,7 @@ public:
     static constexpr std::size_t kMaxQueuedFrames = 64;
 
     // reporter shows the failure messages; null writes them to stderr.
-    explicit SerialPort(SerialErrorReporter* reporter = nullptr);
+    explicit SerialPort(SerialErrorReporter* reporter = nullptr, PortEnvironment environment = {});
     ~SerialPort() override;
     SerialPort(const SerialPort&) = delete;
     SerialPort& operator=(const SerialPort&) = delete;
@@ -53,9 +66,18 @@ public:
     // false when no port is open, the length is 0 or above kSendBufferSize, or
     // kMaxQueuedFrames frames are still waiting. Whether the write succeeds is not reported.
     bool QueueSend(const std::uint8_t* bytes, std::size_t length) override;
-    // Stops the monitor and closes the port. After a fatal error it only forgets the port;
-    // the idle monitor then ends at the next OpenLink or at destruction.
+    // Stops the monitor and closes the port; after a lost device it also ends the waiting.
     void CloseLink() override;
+
+    // Whether the port is Broken because its device vanished, and waits for it.
+    bool IsWaitingForDevice() const { return m_deviceLost; }
+    // Where the lost device is now (see FindDevice); nothing when it is not back yet, or no
+    // device was lost.
+    std::optional<std::string> FindLostDevice() const;
+    // Opens the lost device where it is now, with the owner, baud and parity of the last
+    // open, and starts the monitor. False when it is not back or cannot be opened yet
+    // (LastOpenError says why); the port then stays Broken and keeps waiting.
+    bool Reopen();
 
     // Why the last OpenLink that reached the device failed; kind None after a success.
     const SerialError& LastOpenError() const { return m_lastOpenError; }
@@ -80,14 +102,18 @@ private:
     // Puts the terminal back as it was found, closes it and sets m_fd to next;
     // m_linkMutex held.
     void ReleaseDevice(int next);
-    // Marks the port broken: closes the descriptor so the device node is released.
-    void MarkBroken();
+    // Marks the port broken: closes the descriptor so the device node is released. True
+    // when the port was open until now.
+    bool MarkBroken();
     // Waits FailureRun::kRetryDelay, or less when a stop is asked for.
     void BackOff();
-    enum class FailedStep { Wait, Read, Write };
-    void HandleIoFailure(const SerialError& error, FailedStep step);
-    void ReportApiFailure(const char* call, const SerialError& error);
-    void Report(std::string_view caption, const std::string& text);
+    void HandleIoFailure(const SerialError& error, PortStep step);
+    void OnDeviceGone();
+    // While the lost device is awaited: arms the watcher; after a burst of changes (or at
+    // once), tells the owner when the device is back. Monitor thread.
+    void WatchForDevice(bool changed);
+    void ReportFailure(PortStep step, const SerialError& error);
+    void Report(const SerialMessage& message);
 
     std::thread m_monitorThread;
     mutable std::mutex m_linkMutex; // serialises the port calls, the send buffer and the path
@@ -108,15 +134,13 @@ private:
     tty::SavedTerminal m_savedTerminal; // guarded by m_linkMutex
     SerialError m_lastOpenError;
     FailureRun m_failureRun; // monitor thread; reset by OpenLink while no monitor runs
+    const PortEnvironment m_environment;
+    // Of the last successful open; guarded by m_linkMutex.
+    DeviceIdentity m_identity;
+    std::uint32_t m_baud = 0;
+    char m_parity = 'N';
+    std::atomic<bool> m_deviceLost{false};
+    DeviceWatcher m_deviceWatcher; // monitor thread
 };
-
-// "WARNING:  %s Failed with the following error: \n%s\nPort: %s\n" cut to the 200-character
-// buffer of the message (199 bytes and no split character).
-std::string ComposeApiFailureText(std::string_view call, std::string_view errorText,
-                                  std::string_view devicePath);
-
-// "%s ERROR_ACCESS_DENIED，%s Error Code:%d" and its ERROR_BAD_COMMAND twin.
-std::string ComposeDeviceErrorText(std::string_view devicePath, std::string_view errorName,
-                                   std::string_view call, int code);
 
 } // namespace orvanta::serial

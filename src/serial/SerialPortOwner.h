@@ -26,6 +26,20 @@ public:
     // After the bytes of each wake-up; the host leaves it unhandled.
     virtual void OnSerialEventChar(std::string_view devicePath) = 0;
     virtual void DispatchPendingDelivery() = 0;
+
+    // The device vanished (pulled out, its other end closed): the port is Broken and waits
+    // for it. Called once per loss, on the monitor thread, before the port waits. Return
+    // true when the owner tells the user itself (status row, title); false has the port
+    // show "Device lost: PATH. Waiting for it to come back." through its reporter.
+    virtual bool OnDeviceLost(std::string_view devicePath) {
+        (void)devicePath;
+        return false;
+    }
+    // The lost device is present again at devicePath (ttyUSB0 may come back as ttyUSB1).
+    // Called on the monitor thread, at once when the device is already back and then after
+    // each burst of device changes, until the port is reopened or closed. Call
+    // SerialPort::Reopen from a call posted to the owner's thread, never inside this one.
+    virtual void OnDeviceBack(std::string_view devicePath) { (void)devicePath; }
 };
 
 } // namespace orvanta::serial

@@ -204,45 +204,45 @@ void Close(int fd, const SavedTerminal& saved) {
 
 ConfigureResult Configure(int fd, std::uint32_t baud, Parity parity, SavedTerminal& saved) {
     ConfigureResult result;
-    const auto fail = [&result](const char* call, SerialError error) {
+    const auto fail = [&result](PortStep step, SerialError error) {
         result.error = std::move(error);
-        result.failedCall = call;
+        result.failedStep = step;
         return result;
     };
     if (baud == 0) {
-        return fail("SetCommState()", SerialError::Bad("baud rate 0"));
+        return fail(PortStep::SetLine, SerialError::Bad("baud rate 0"));
     }
     termios2 t{};
     if (RetryIoctl(fd, TCGETS2, &t) < 0) {
-        return fail("GetCommState()", SerialError::FromErrno(errno));
+        return fail(PortStep::ReadLine, SerialError::FromErrno(errno));
     }
     std::memcpy(saved.settings.data(), &t, sizeof t);
     saved.settingsSaved = true;
     ApplyFixedSettings(t, baud, parity);
     result.computed = Decode(t);
     if (RetryIoctl(fd, TCSETS2, &t) < 0) {
-        return fail("SetCommState()", SerialError::FromErrno(errno));
+        return fail(PortStep::SetLine, SerialError::FromErrno(errno));
     }
     const bool pty = IsPseudoTerminal(fd);
     termios2 inForce{};
     if (RetryIoctl(fd, TCGETS2, &inForce) < 0) {
-        return fail("GetCommState()", SerialError::FromErrno(errno));
+        return fail(PortStep::ReadLine, SerialError::FromErrno(errno));
     }
     if (!LineSettingsTaken(result.computed, Decode(inForce), pty)) {
-        return fail("SetCommState()", SerialError::Bad("the terminal refused the line settings"));
+        return fail(PortStep::SetLine, SerialError::Bad("the terminal refused the line settings"));
     }
     // A pty has no modem lines and says so with ENOTTY or EINVAL.
     const auto ptyRefusal = [pty] { return pty && (errno == ENOTTY || errno == EINVAL); };
     int lines = 0;
     if (RetryIoctl(fd, TIOCMGET, &lines) < 0) {
         if (!ptyRefusal()) {
-            return fail("SetCommState()", SerialError::FromErrno(errno));
+            return fail(PortStep::SetLine, SerialError::FromErrno(errno));
         }
     } else if ((lines & TIOCM_RTS) == 0) {
         int rts = TIOCM_RTS;
         if (RetryIoctl(fd, TIOCMBIS, &rts) < 0) {
             if (!ptyRefusal()) {
-                return fail("SetCommState()", SerialError::FromErrno(errno));
+                return fail(PortStep::SetLine, SerialError::FromErrno(errno));
             }
         } else {
             saved.raisedRts = true;

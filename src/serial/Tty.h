@@ -32,10 +32,10 @@ SerialError Open(const std::string& path, int& fd);
 // Puts back what saved holds, gives up exclusive access and closes.
 void Close(int fd, const SavedTerminal& saved);
 
-// Which step of Configure failed, in the names the failure report uses.
+// Which step of Configure failed, for the failure report.
 struct ConfigureResult {
     SerialError error;
-    const char* failedCall = nullptr;
+    PortStep failedStep = PortStep::SetLine;
     LineParameters computed; // what was asked of the driver
 };
 

@@ -257,5 +257,38 @@ TEST_F(SimulatorOnPty, UnpluggingDropsThePtyAndPluggingOffersANewOne) {
     std::filesystem::remove_all(dir);
 }
 
+// --drop-after / --back-after: the host's side hangs up, the link goes, and a new pty
+// comes behind the same link (a new number: the host still holds the old one).
+TEST_F(SimulatorOnPty, DropsOffAndComesBackUnderANewPtyBehindTheSameLink) {
+    char pattern[] = "/tmp/orvanta-devsim-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    const std::string dir = pattern;
+    SimulatorOptions options;
+    options.linkPath = dir + "/sensor";
+    options.dropAfterSeconds = 0.3;
+    options.backAfterSeconds = 0.3;
+    DeviceSimulator simulator(options);
+    if (!StartOrSkip(simulator)) {
+        std::filesystem::remove_all(dir);
+        GTEST_SKIP() << "no pseudo-terminals here: " << m_skipReason;
+    }
+    const std::string first = simulator.SlavePath();
+    Host old(options.linkPath);
+    ASSERT_TRUE(old.ok());
+    Bytes ignored;
+    const auto deadline = Clock::now() + 20s;
+    while (old.ReadInto(ignored, 50ms) && Clock::now() < deadline) {
+    }
+    std::string second;
+    while (((second = simulator.SlavePath()).empty() || second == first) &&
+           Clock::now() < deadline) {
+        std::this_thread::sleep_for(10ms);
+    }
+    ASSERT_NE(second, first);
+    EXPECT_EQ(std::filesystem::read_symlink(options.linkPath).string(), second);
+    simulator.Stop();
+    std::filesystem::remove_all(dir);
+}
+
 } // namespace
 } // namespace orvanta::devsim

@@ -54,8 +54,8 @@ TEST_F(FaultInjectionTest, DeviceVanishesInTheMiddleOfARecording) {
     // Whatever the device sent was recorded, before and (should the host reconnect) after.
     EXPECT_EQ(CsvRows(data()), simulator.Counters().dataFramesSent) << Err();
     EXPECT_GE(CsvRows(data()), sentBefore);
-    // The user is told the port is gone ("COM ReadFile Error: PATH ERROR_BAD_COMMAND...").
-    EXPECT_TRUE(Contains(Err(), "ReadFile Error: " + link())) << Err();
+    // The user is told the port is gone ("Device lost: PATH. Waiting for it to come back.").
+    EXPECT_TRUE(Contains(Err(), "Device lost: " + link())) << Err();
 
     // The port can be opened again.
     const auto sentFirstRun = simulator.Counters().dataFramesSent;

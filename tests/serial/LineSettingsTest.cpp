@@ -1,7 +1,8 @@
 #include "serial/LineSettings.h"
 
-#include "serial/SerialPort.h"
 #include "serial/SerialError.h"
+#include "serial/SerialMessages.h"
+#include "serial/SerialPort.h"
 
 #include <cerrno>
 #include <gtest/gtest.h>
@@ -68,35 +69,38 @@ TEST(LineSettingsTest, OnlyAPseudoTerminalMayForceEightBitsWithoutParity) {
     }
 }
 
-TEST(ApiFailureTextTest, ComposesTheWarning) {
-    EXPECT_EQ(
-        ComposeApiFailureText("SetCommState()", "Inappropriate ioctl for device", "/dev/ttyUSB0"),
-        "WARNING:  SetCommState() Failed with the following error: \n"
-        "Inappropriate ioctl for device\nPort: /dev/ttyUSB0\n");
-}
-
-TEST(ApiFailureTextTest, IsCutToTheMessageBuffer) {
+// Every failure text names the path whole, the system's words and the errno name, in
+// both languages, with no Windows call names and an ASCII comma in English.
+TEST(FailureTextTest, NamesThePathTheCauseAndTheErrnoInBothLanguages) {
     const std::string longPath = "/dev/serial/by-id/" + std::string(300, 'x');
-    const std::string text = ComposeApiFailureText("ReadFile()", "Input/output error", longPath);
-    EXPECT_EQ(text.size(), 199u);
-    EXPECT_EQ(text.rfind("WARNING:  ReadFile() Failed", 0), 0u);
-
-    // A cut inside a multi-byte character drops the whole character.
-    std::string wide;
-    for (int i = 0; i < 100; ++i) {
-        wide += "\xE4\xB8\xB2"; // 串
+    const SerialError eio = SerialError::FromErrno(EIO);
+    const SerialError denied = SerialError::FromErrno(EACCES);
+    const SerialMessage messages[] = {
+        FailureMessage(PortStep::Read, longPath, eio, Language::English),
+        FailureMessage(PortStep::Write, longPath, eio, Language::Chinese),
+        FailureMessage(PortStep::SetLine, longPath, eio, Language::English),
+        AccessDeniedMessage(PortStep::Wait, longPath, denied, Language::English),
+        AccessDeniedMessage(PortStep::ReadLine, longPath, denied, Language::Chinese),
+    };
+    for (const SerialMessage& m : messages) {
+        EXPECT_NE(m.text.find(longPath), std::string::npos) << m.text;
+        EXPECT_EQ(m.text.find("File()"), std::string::npos) << m.text;
+        EXPECT_EQ(m.text.find("\xEF\xBC\x8C"), std::string::npos) << m.text; // U+FF0C
+        EXPECT_FALSE(m.caption.empty());
     }
-    const std::string cut = ComposeApiFailureText("ReadFile()", "x", wide);
-    EXPECT_EQ(cut.size(), 198u); // 199 would end one byte into a character
-    const std::string prefix = "WARNING:  ReadFile() Failed with the following error: \nx\nPort: ";
-    ASSERT_EQ(cut.rfind(prefix, 0), 0u);
-    EXPECT_EQ((cut.size() - prefix.size()) % 3, 0u);
+    EXPECT_NE(messages[0].text.find(eio.text + " (EIO)"), std::string::npos);
+    EXPECT_NE(messages[3].text.find(denied.text + " (EACCES)"), std::string::npos);
+    EXPECT_NE(messages[1].text.find("EIO"), std::string::npos);
+    EXPECT_NE(messages[0].caption, messages[2].caption) << "the steps tell themselves apart";
+    EXPECT_EQ(ErrnoName(ENXIO), "ENXIO");
+    EXPECT_EQ(ErrnoName(99999), "errno 99999");
 }
 
-TEST(DeviceErrorTextTest, UsesTheFullWidthComma) {
-    EXPECT_EQ(ComposeDeviceErrorText("/dev/ttyUSB0", "ERROR_ACCESS_DENIED", "ReadFile()", 13),
-              "/dev/ttyUSB0 ERROR_ACCESS_DENIED\xEF\xBC\x8C"
-              "ReadFile() Error Code:13");
+TEST(FailureTextTest, DeviceLostNamesThePath) {
+    EXPECT_EQ(DeviceLostMessage("/dev/ttyUSB0", Language::English).text,
+              "Device lost: /dev/ttyUSB0. Waiting for it to come back.");
+    EXPECT_NE(DeviceLostMessage("/dev/ttyUSB0", Language::Chinese).text.find("/dev/ttyUSB0"),
+              std::string::npos);
 }
 
 TEST(SerialErrorTest, ErrnoValuesSortIntoWhatTheCallerDoesNext) {
@@ -105,11 +109,11 @@ TEST(SerialErrorTest, ErrnoValuesSortIntoWhatTheCallerDoesNext) {
         SerialErrorKind kind;
     };
     const Case cases[] = {
-        {EACCES, SerialErrorKind::AccessDenied}, {EBUSY, SerialErrorKind::AccessDenied},
-        {EPERM, SerialErrorKind::AccessDenied},  {ENXIO, SerialErrorKind::DeviceGone},
-        {EIO, SerialErrorKind::DeviceGone},      {ENODEV, SerialErrorKind::DeviceGone},
-        {EBADF, SerialErrorKind::InvalidHandle}, {EINVAL, SerialErrorKind::OsFailure},
-        {ENOTTY, SerialErrorKind::OsFailure},
+        {EACCES, SerialErrorKind::AccessDenied},  {EBUSY, SerialErrorKind::AccessDenied},
+        {EPERM, SerialErrorKind::AccessDenied},   {ENXIO, SerialErrorKind::DeviceGone},
+        {EIO, SerialErrorKind::DeviceGone},       {ENODEV, SerialErrorKind::DeviceGone},
+        {ESHUTDOWN, SerialErrorKind::DeviceGone}, {EBADF, SerialErrorKind::InvalidHandle},
+        {EINVAL, SerialErrorKind::OsFailure},     {ENOTTY, SerialErrorKind::OsFailure},
     };
     for (const auto& c : cases) {
         const SerialError e = SerialError::FromErrno(c.value);

@@ -66,6 +66,11 @@ public:
         queue.CallBlocking([&] { ++eventChars; });
     }
     void DispatchPendingDelivery() override { queue.DispatchOne(); }
+    bool OnDeviceLost(std::string_view) override {
+        ++lost;
+        return showsLoss;
+    }
+    void OnDeviceBack(std::string_view) override { ++backs; }
 
     // Dispatches until done() holds; the deadline only keeps a fault from hanging the run.
     template <typename Done> bool PumpUntil(Done done, std::chrono::seconds limit = 20s) {
@@ -96,6 +101,9 @@ public:
     std::string path;
     int blocks = 0;
     int eventChars = 0;
+    std::atomic<int> lost{0};
+    bool showsLoss = false; // else the port reports the loss itself
+    std::atomic<int> backs{0};
 };
 
 // Reads from a pty master until count bytes have come or the deadline passes.
@@ -424,8 +432,10 @@ TEST_F(SerialPortOnPty, WritesThatKeepFailingAreReportedOnceThenThePortIsBroken)
     EXPECT_GE(brokenAfter, 2s);
     const auto messages = m_reporter.messages();
     ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0].first, "Application Error");
-    EXPECT_EQ(messages[0].second.rfind("WARNING:  WriteFile() Failed", 0), 0u);
+    EXPECT_EQ(messages[0].first,
+              FailureMessage(PortStep::Write, slave(), {}, Language::English).caption);
+    EXPECT_NE(messages[0].second.find(slave()), std::string::npos);
+    EXPECT_EQ(m_owner.lost, 0) << "a failing line discipline is no lost device";
     port.CloseLink();
     discipline = N_TTY;
     ::ioctl(configurer, TIOCSETD, &discipline);
@@ -527,10 +537,12 @@ TEST(SerialPortUnplugTest, AVanishedDeviceBreaksThePortUntilReopened) {
     // The port turns Broken before the monitor reports why.
     ASSERT_TRUE(owner.PumpUntil(
         [&] { return port.State() == PortState::Broken && !reporter.messages().empty(); }));
+    // An owner that does not show the loss itself has the port report it, once.
     const auto messages = reporter.messages();
     ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0].second.rfind(link + " ERROR_BAD_COMMAND\xEF\xBC\x8C", 0), 0u)
-        << messages[0].second;
+    const SerialMessage lost = DeviceLostMessage(link, Language::English);
+    EXPECT_EQ(messages[0], std::make_pair(lost.caption, lost.text));
+    EXPECT_EQ(owner.lost, 1);
 
     // Broken: sends go nowhere, nothing more arrives.
     const std::size_t before = owner.received.size();
@@ -555,6 +567,57 @@ TEST(SerialPortUnplugTest, AVanishedDeviceBreaksThePortUntilReopened) {
     port.CloseLink();
     device.Stop();
     std::filesystem::remove_all(dir);
+}
+
+// A simulator that drops off and comes back under a new pty behind the same link: the
+// port breaks at once, the owner hears of the loss once and of the return, and Reopen
+// brings the same line settings back. Closing while waiting ends the waiting.
+TEST(SerialPortUnplugTest, ALostDeviceIsFoundAndReopenedWithTheSameSettings) {
+    orvanta::testing::TempDir dir;
+    const std::string link = (dir.path() / "sensor").string();
+    devsim::SimulatorOptions options;
+    options.linkPath = link;
+    options.dropAfterSeconds = 0.5;
+    options.backAfterSeconds = 0.5;
+    devsim::DeviceSimulator device(options);
+    std::string error;
+    if (!device.Start(error)) {
+        GTEST_SKIP() << "no pseudo-terminals here: " << error;
+    }
+    RecordingReporter reporter;
+    QueueOwner owner;
+    owner.showsLoss = true;
+    SerialPort port(&reporter);
+    ASSERT_TRUE(port.OpenLink(&owner, link, 256000, 'O'));
+    ASSERT_TRUE(port.StartMonitor());
+    const LineParameters settings = port.LineSettingsInForce();
+
+    ASSERT_TRUE(owner.PumpUntil([&] { return port.State() == PortState::Broken; }, 5s));
+    EXPECT_TRUE(port.IsWaitingForDevice());
+    EXPECT_FALSE(port.Reopen()) << "not back yet";
+    ASSERT_TRUE(owner.PumpUntil([&] { return owner.backs > 0; }, 5s));
+    EXPECT_EQ(port.FindLostDevice(), link);
+    ASSERT_TRUE(port.Reopen());
+    EXPECT_EQ(port.State(), PortState::Monitoring);
+    EXPECT_EQ(port.LineSettingsInForce(), settings);
+    EXPECT_EQ(owner.lost, 1);
+    EXPECT_TRUE(reporter.messages().empty()) << "the owner showed the loss";
+
+    const auto query = protocol::BuildBareCommand(protocol::CommandCode::QueryItemMask);
+    ASSERT_TRUE(port.QueueSend(query.bytes.data(), query.length));
+    ASSERT_TRUE(owner.PumpUntil([&] { return owner.received.size() >= 12; }));
+
+    // Lost again, then closed: nothing waits any more, the device's return goes unheard.
+    const int backsBefore = owner.backs;
+    device.Unplug();
+    ASSERT_TRUE(owner.PumpUntil([&] { return port.State() == PortState::Broken; }, 5s));
+    EXPECT_EQ(owner.lost, 2);
+    port.CloseLink();
+    EXPECT_FALSE(port.IsWaitingForDevice());
+    ASSERT_TRUE(device.Plug());
+    owner.PumpFor(300ms);
+    EXPECT_EQ(owner.backs, backsBefore);
+    device.Stop();
 }
 
 } // namespace

@@ -236,6 +236,18 @@ void DeviceSimulator::Run() {
         return true;
     };
 
+    const auto seconds = [](double s) {
+        return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(s));
+    };
+    std::optional<Clock::time_point> dropAt, backAt;
+    if (m_options.dropAfterSeconds > 0) {
+        dropAt = Clock::now() + seconds(m_options.dropAfterSeconds);
+    }
+    const auto setSlavePath = [&] {
+        std::lock_guard lock(m_mutex);
+        m_slavePath = pty.isOpen() ? pty.slavePath() : std::string();
+    };
+
     publish();
     for (;;) {
         Clock::time_point now = Clock::now();
@@ -245,6 +257,31 @@ void DeviceSimulator::Run() {
                 wakeAt = at;
             }
         };
+        if (dropAt && now >= *dropAt) {
+            dropAt.reset();
+            unplug();
+            setSlavePath();
+            if (m_options.backAfterSeconds > 0) {
+                backAt = now + seconds(m_options.backAfterSeconds);
+            }
+        }
+        if (backAt && now >= *backAt) {
+            backAt.reset();
+            std::string error;
+            if (plug(error)) {
+                setSlavePath();
+                if (m_options.onServing) {
+                    m_options.onServing(pty.slavePath());
+                }
+            }
+            publish();
+            now = Clock::now(); // the times below count from the plug
+        }
+        for (const auto& at : {dropAt, backAt}) {
+            if (at) {
+                wakeBy(*at);
+            }
+        }
         if (pty.isOpen() && noiseActive(now)) {
             // The noise keeps the line busy: one piece waits whenever the line is free.
             if (std::none_of(output.begin(), output.end(),

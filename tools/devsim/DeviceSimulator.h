@@ -37,6 +37,10 @@ struct SimulatorOptions {
     InjectedFault inject = InjectedFault::None;
     std::uint32_t injectEvery = 0;
     SettingAnswer settingAnswer = SettingAnswer::Normal;
+    // Pulled out dropAfterSeconds after the start (0: never), plugged back under a new pty
+    // backAfterSeconds later (0: stays out).
+    double dropAfterSeconds = 0;
+    double backAfterSeconds = 0;
     // Called on the simulator's thread (and from Start) with each new slave path.
     std::function<void(const std::string& slavePath)> onServing;
     // Called on the simulator's thread with every piece of bytes written to the line.

@@ -24,6 +24,7 @@ constexpr const char* kUsage =
     "                      [--duration SECONDS] [--noise SECONDS]\n"
     "                      [--inject oversize|no-end|empty-ack --inject-every N]\n"
     "                      [--settings normal|reject|mute]\n"
+    "                      [--drop-after SECONDS [--back-after SECONDS]]\n"
     "       orvanta-devsim --version | --help\n"
     "\n"
     "Plays a sensor on a pseudo-terminal and prints \"orvanta-devsim: serving MODEL on PATH\"\n"
@@ -47,6 +48,10 @@ constexpr const char* kUsage =
     "                    data frame without its end byte), empty-ack (01 with no payload)\n"
     "  --settings HOW    setting commands answered normally, rejected with status 9, or\n"
     "                    never answered (mute); queries and polls are always answered\n"
+    "  --drop-after SECONDS  pull the device out this long after the start: the --link is\n"
+    "                    removed and the pty closed, so a host reading it sees a hang-up\n"
+    "  --back-after SECONDS  plug it back this long after the drop, under a new pty with\n"
+    "                    the same --link and the saved settings\n"
     "\n"
     "Signals: SIGUSR1 pulls the device out and plugs it back: the old pty vanishes, a new\n"
     "one is served (and linked) with the saved settings, and the serving line is printed\n"
@@ -55,8 +60,9 @@ constexpr const char* kUsage =
     "them were corrupted.\n";
 
 constexpr std::string_view kValueSwitches[] = {
-    "--model", "--link",   "--baud",         "--auto-divider", "--corrupt-every", "--seed",
-    "--noise", "--inject", "--inject-every", "--settings",     "--duration",
+    "--model",    "--link",       "--baud",       "--auto-divider", "--corrupt-every",
+    "--seed",     "--noise",      "--inject",     "--inject-every", "--settings",
+    "--duration", "--drop-after", "--back-after",
 };
 
 bool ParseUnsigned(std::string_view text, std::uint64_t max, std::uint64_t& value) {
@@ -155,6 +161,14 @@ int main(int argc, char** argv) {
             } else {
                 return Fail("--settings wants normal, reject or mute, not " + std::string(value));
             }
+        } else if (arg == "--drop-after" || arg == "--back-after") {
+            char* end = nullptr;
+            const std::string text(value);
+            const double seconds = std::strtod(text.c_str(), &end);
+            if (end == text.c_str() || *end != '\0' || !(seconds > 0) || seconds > 1e6) {
+                return Fail(std::string(arg) + " wants seconds above 0, not " + text);
+            }
+            (arg == "--drop-after" ? options.dropAfterSeconds : options.backAfterSeconds) = seconds;
         } else if (arg == "--duration") {
             char* end = nullptr;
             const std::string text(value);
@@ -180,6 +194,9 @@ int main(int argc, char** argv) {
         std::printf("orvanta-devsim: serving %s on %s\n", modelName.c_str(), path.c_str());
         std::fflush(stdout);
     };
+    if (options.backAfterSeconds > 0 && options.dropAfterSeconds == 0) {
+        return Fail("--back-after needs --drop-after");
+    }
     if (options.inject != orvanta::devsim::InjectedFault::None && options.injectEvery == 0) {
         options.injectEvery = 1;
     }
