@@ -23,22 +23,31 @@ protected:
 TEST_F(CIniFileTest, CreationWritesTheSevenKeysInOrder) {
     ConfigFile ini(File());
     EXPECT_FALSE(ini.Exists());
-    EXPECT_EQ(CreateConfigFile(ini, "/opt/orvanta/data"), ProfileStatus::Ok);
-    EXPECT_EQ(ReadFile(File()), "[Config]\nLANGUAGE=CH\nMODEL=VK100\nPROTOCOL=ASCII\n"
-                                "COM=/dev/ttyS0\nBAUD=1\nPARITY=0\nPATH=/opt/orvanta/data\n");
+    ConfigValues inForce;
+    inForce.model = "VN300";
+    inForce.protocol = "ASCII";
+    inForce.com = "/dev/ttyUSB1";
+    inForce.baud = 4;
+    inForce.parity = 2;
+    inForce.path = "/opt/orvanta/data";
+    EXPECT_EQ(CreateConfigFile(ini, inForce, 1), ProfileStatus::Ok);
+    EXPECT_EQ(ReadFile(File()), "[Config]\nLANGUAGE=EN\nMODEL=VN300\nPROTOCOL=ASCII\n"
+                                "COM=/dev/ttyUSB1\nBAUD=4\nPARITY=2\nPATH=/opt/orvanta/data\n");
     const ConfigValues values = ReadConfigValues(ini, "/elsewhere");
-    EXPECT_EQ(values.model, "VK100");
-    EXPECT_EQ(values.com, "/dev/ttyS0");
-    EXPECT_EQ(values.baud, 1);
+    EXPECT_EQ(values.model, "VN300");
+    EXPECT_EQ(values.com, "/dev/ttyUSB1");
+    EXPECT_EQ(values.baud, 4);
     EXPECT_EQ(values.path, "/opt/orvanta/data");
+    EXPECT_EQ(CreateConfigFile(ini, inForce, 0), ProfileStatus::Ok);
+    EXPECT_EQ(ini.ReadLanguage(), "CH");
 
     // A first start of the installed program: the folder is made, a file in its way fails.
     ConfigFile nested(dir_.path() / "config" / "orvanta" / "Config.ini");
-    EXPECT_EQ(CreateConfigFile(nested, "/data"), ProfileStatus::Ok);
+    EXPECT_EQ(CreateConfigFile(nested, inForce, 1), ProfileStatus::Ok);
     EXPECT_TRUE(nested.Exists());
     WriteFile(dir_.path() / "blocked", "x");
     ConfigFile blocked(dir_.path() / "blocked" / "orvanta" / "Config.ini");
-    EXPECT_EQ(CreateConfigFile(blocked, "/data"), ProfileStatus::CannotWrite);
+    EXPECT_EQ(CreateConfigFile(blocked, inForce, 1), ProfileStatus::CannotWrite);
 }
 
 // A new file is an ordinary file that the umask shapes; a rewrite keeps the file's mode.

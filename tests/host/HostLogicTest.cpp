@@ -1,6 +1,8 @@
 // The host's logic with an in-memory window: configuration, models, statuses, pending
 // settings, the boxes, the chart items, the scan and the repetition of settings.
 #include "HostFixture.h"
+#include "config/LanguageChoice.h"
+#include "host/HostTexts.h"
 #include "protocol/CommandFrame.h"
 #include "protocol/FrameCrc16.h"
 
@@ -90,16 +92,97 @@ std::string Bytes(std::initializer_list<int> bytes) {
 
 class HostLogicTest : public HostFixture {};
 
+// The new file holds what the window shows: the start-up language and the selected entries.
 TEST_F(HostLogicTest, MissingConfigurationIsCreatedWithSevenKeysInOrder) {
-    MakeHost();
-    host_->FillLists();
-    host_->ReadConfiguration();
-    EXPECT_EQ(folder_.ReadConfig(),
-              "[Config]\nLANGUAGE=CH\nMODEL=VK100\nPROTOCOL=ASCII\nCOM=/dev/ttyS0\n"
-              "BAUD=1\nPARITY=0\nPATH=" +
-                  folder_.data().generic_string() + "\n");
-    EXPECT_EQ(ui_.ListSelection(Dialog::Main, main_id::kBaudList), 0)
-        << "the lists keep their first entries";
+    for (const int languageFlag : {1, 0}) {
+        std::filesystem::remove(folder_.config());
+        MakeHost(languageFlag);
+        host_->FillLists();
+        ui_.SelectListItem(Dialog::Main, main_id::kBaudList, 4);
+        ui_.SelectListItem(Dialog::Main, main_id::kParityList, 2);
+        host_->ReadConfiguration();
+        EXPECT_EQ(folder_.ReadConfig(), std::string("[Config]\nLANGUAGE=") +
+                                            (languageFlag == 1 ? "EN" : "CH") +
+                                            "\nMODEL=VK100\nPROTOCOL=ASCII\nCOM=/dev/ttyS0\n"
+                                            "BAUD=4\nPARITY=2\nPATH=" +
+                                            folder_.data().generic_string() + "\n");
+        EXPECT_EQ(ui_.ListSelection(Dialog::Main, main_id::kBaudList), 4);
+        EXPECT_EQ(config::ChooseLanguage(folder_.config(), languageFlag == 0).LanguageFlag,
+                  languageFlag)
+            << "the next start keeps the language";
+        EXPECT_TRUE(shown_.empty());
+        host_->Close();
+    }
+}
+
+// Whatever keeps the file from being created, read whole or written is said once, and the
+// file is left as it was.
+TEST_F(HostLogicTest, ConfigurationFailuresAreShownOnce) {
+    const bool root = ::geteuid() == 0; // root writes through modes: no read-only cases
+    const fs::path configFolder = folder_.config().parent_path();
+    struct Case {
+        const char* name;
+        std::function<void()> arrange;
+        bool needsUser;
+    };
+    const Case cases[] = {
+        {"a folder in its place", [&] { fs::create_directory(folder_.config()); }, false},
+        {"over the size limit",
+         [&] {
+             folder_.WriteConfig("[Config]\nMODEL=VN300\n");
+             fs::resize_file(folder_.config(), config::kMaxProfileBytes + 1);
+         },
+         false},
+        {"a file where its folder should be",
+         [&] {
+             fs::remove_all(configFolder);
+             orvanta::testing::WriteFile(configFolder, "x");
+         },
+         false},
+        {"a read-only file",
+         [&] {
+             folder_.WriteConfig("[Config]\nMODEL=VN300\n");
+             fs::permissions(folder_.config(), fs::perms::owner_read);
+         },
+         true},
+        {"a read-only folder", [&] { fs::permissions(configFolder, fs::perms::owner_exec); }, true},
+    };
+    for (const Case& c : cases) {
+        if (c.needsUser && root) {
+            continue;
+        }
+        for (const int languageFlag : {1, 0}) {
+            c.arrange();
+            const auto before = fs::status(folder_.config()).type() == fs::file_type::regular
+                                    ? fs::file_size(folder_.config())
+                                    : 0;
+            shown_.clear();
+            MakeHost(languageFlag);
+            host_->FillLists();
+            host_->ReadConfiguration();
+            for (int model : {1, 2}) {
+                ui_.SelectListItem(Dialog::Main, main_id::kModelList, model);
+                host_->Models().OnModelListChanged();
+            }
+            host_->Recording().SetCaptureWithRecordings(true);
+            host_->OnLanguageRadio();
+            host_->OnLanguageRadio();
+            ASSERT_EQ(shown_.size(), 1u) << c.name << " " << languageFlag;
+            EXPECT_EQ(shown_[0].caption, kMessageCaption);
+            if (before > 0) {
+                EXPECT_EQ(fs::file_size(folder_.config()), before) << c.name;
+            }
+            host_->Close();
+            fs::permissions(configFolder, fs::perms::owner_all, fs::perm_options::add);
+            std::error_code ec;
+            fs::permissions(folder_.config(), fs::perms::owner_all, ec);
+            fs::remove_all(folder_.config(), ec);
+            if (!fs::is_directory(configFolder)) {
+                fs::remove(configFolder);
+                fs::create_directory(configFolder);
+            }
+        }
+    }
 }
 
 TEST_F(HostLogicTest, StoredIndexesAndModelAreApplied) {
