@@ -13,8 +13,15 @@ bool ConfigFile::Exists() const {
     return std::filesystem::exists(m_path, ec);
 }
 
+ProfileStatus ConfigFile::Told(ProfileStatus status) const {
+    if (status != ProfileStatus::Ok && m_failureListener) {
+        m_failureListener(status);
+    }
+    return status;
+}
+
 ProfileStatus ConfigFile::WriteInt(std::string_view key, std::int32_t value) {
-    return WriteProfileString(m_path, kSection, key, std::to_string(value));
+    return Told(WriteProfileString(m_path, kSection, key, std::to_string(value)));
 }
 
 void ConfigFile::ReadString(std::string_view key, std::string& out,
@@ -29,7 +36,15 @@ std::string ConfigFile::ReadString(std::string_view key, std::string_view defaul
 }
 
 ProfileStatus ConfigFile::WriteString(std::string_view key, std::string_view value) {
-    return WriteProfileString(m_path, kSection, key, value);
+    return Told(WriteProfileString(m_path, kSection, key, value));
+}
+
+ProfileStatus ConfigFile::WriteValues(std::span<const ProfileEntry> entries) {
+    return Told(WriteProfileStrings(m_path, kSection, entries));
+}
+
+ProfileStatus ConfigFile::CheckReadable() const {
+    return Told(CheckProfileReadable(m_path));
 }
 
 int ConfigFile::ReadInt(std::string_view key, int defaultValue) const {

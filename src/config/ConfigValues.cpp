@@ -5,24 +5,20 @@
 
 namespace orvanta::config {
 
-ProfileStatus CreateConfigFile(ConfigFile& file, const std::string& dataDirectory) {
+ProfileStatus CreateConfigFile(ConfigFile& file, const ConfigValues& inForce, int languageFlag) {
     // An installed program's first start: ~/.config/orvanta does not exist yet.
     std::error_code ec;
     std::filesystem::create_directories(file.Path().parent_path(), ec);
-    ProfileStatus first = ProfileStatus::Ok;
-    const auto note = [&first](ProfileStatus status) {
-        if (first == ProfileStatus::Ok) {
-            first = status;
-        }
+    const ProfileEntry entries[] = {
+        {config_key::kLanguage, languageFlag == 1 ? "EN" : "CH"},
+        {config_key::kModel, inForce.model},
+        {config_key::kProtocol, inForce.protocol},
+        {config_key::kCom, inForce.com},
+        {config_key::kBaud, std::to_string(inForce.baud)},
+        {config_key::kParity, std::to_string(inForce.parity)},
+        {config_key::kPath, inForce.path},
     };
-    note(file.WriteString(config_key::kLanguage, "CH"));
-    note(file.WriteString(config_key::kModel, "VK100"));
-    note(file.WriteString(config_key::kProtocol, "ASCII"));
-    note(file.WriteString(config_key::kCom, kDefaultComPath));
-    note(file.WriteInt(config_key::kBaud, 1));
-    note(file.WriteInt(config_key::kParity, 0));
-    note(file.WriteString(config_key::kPath, dataDirectory));
-    return first;
+    return file.WriteValues(entries);
 }
 
 ConfigValues ReadConfigValues(const ConfigFile& file, const std::string& dataDirectory) {

@@ -33,10 +33,10 @@ struct ConfigValues {
     bool capture = false; // CAPTURE, default 0
 };
 
-// Makes the file's folder when it is missing, then writes the seven keys in order:
-// LANGUAGE=CH, MODEL=VK100, PROTOCOL=ASCII, COM=/dev/ttyS0, BAUD=1, PARITY=0,
-// PATH=dataDirectory. Returns the first failure (all seven are tried).
-ProfileStatus CreateConfigFile(ConfigFile& file, const std::string& dataDirectory);
+// Makes the file's folder when it is missing, then writes the seven keys in order, in one
+// replacement of the file, with the settings in force: LANGUAGE (EN for flag 1, CH for 0),
+// MODEL, PROTOCOL, COM, BAUD, PARITY, PATH. Capture is left to its switch.
+ProfileStatus CreateConfigFile(ConfigFile& file, const ConfigValues& inForce, int languageFlag);
 
 ConfigValues ReadConfigValues(const ConfigFile& file, const std::string& dataDirectory);
 

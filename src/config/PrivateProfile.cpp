@@ -1,5 +1,6 @@
 #include "config/PrivateProfile.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <climits>
@@ -7,6 +8,7 @@
 #include <fcntl.h>
 #include <optional>
 #include <string>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -19,10 +21,18 @@ enum class ReadResult { Ok, Missing, Failed, TooLarge };
 // Reads at most kMaxProfileBytes; TooLarge still fills `content` with that much.
 ReadResult ReadWhole(const std::filesystem::path& file, std::string& content) {
     content.clear();
-    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so that a FIFO in the file's place cannot hang the program.
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         return errno == ENOENT || errno == ENOTDIR ? ReadResult::Missing : ReadResult::Failed;
     }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return ReadResult::Failed;
+    }
+    content.reserve(
+        std::min<std::size_t>(static_cast<std::size_t>(info.st_size), kMaxProfileBytes));
     ReadResult result = ReadResult::Ok;
     char chunk[65536];
     for (;;) {
@@ -153,6 +163,15 @@ std::optional<SectionRange> FindSection(const std::vector<Line>& lines, std::str
     return std::nullopt;
 }
 
+constexpr std::string_view kBom = "\xEF\xBB\xBF";
+
+std::string_view WithoutBom(std::string_view content) {
+    if (content.starts_with(kBom)) {
+        content.remove_prefix(kBom.size());
+    }
+    return content;
+}
+
 std::optional<std::string> FindValue(const std::filesystem::path& file, std::string_view section,
                                      std::string_view key) {
     std::string content;
@@ -160,7 +179,7 @@ std::optional<std::string> FindValue(const std::filesystem::path& file, std::str
     if (read == ReadResult::Missing || read == ReadResult::Failed) {
         return std::nullopt;
     }
-    const auto lines = SplitLines(content);
+    const auto lines = SplitLines(WithoutBom(content));
     const auto range = FindSection(lines, section);
     if (!range) {
         return std::nullopt;
@@ -214,13 +233,115 @@ bool WriteAll(int fd, const std::string& data) {
     return true;
 }
 
-// Creates a temporary file beside file that did not exist before. The mode is given to
-// open, so the umask applies as to any new file (mkstemp would make it 0600).
-int CreateTemporary(const std::filesystem::path& file, mode_t mode, std::string& name) {
+bool BadText(std::string_view section, std::string_view key, std::string_view value) {
+    return section.empty() || key.empty() || HasLineBreak(section) || HasLineBreak(key) ||
+           HasLineBreak(value) || section.find(']') != std::string_view::npos ||
+           key.find('=') != std::string_view::npos || key.front() == '[' || key.front() == ';' ||
+           Trim(key) != key || Trim(section) != section;
+}
+
+// The content (without a byte order mark) with key set to value in section.
+std::string WithKey(const std::string& content, std::string_view section, std::string_view key,
+                    std::string_view value) {
+    const std::size_t firstFeed = content.find('\n');
+    const std::string eol =
+        firstFeed != std::string::npos && firstFeed > 0 && content[firstFeed - 1] == '\r' ? "\r\n"
+                                                                                          : "\n";
+    const std::string keyLine = std::string(key) + "=" + std::string(value);
+    const auto lines = SplitLines(content);
+
+    if (const auto range = FindSection(lines, section)) {
+        for (std::size_t i = range->first; i < range->last; ++i) {
+            const auto parsed = ParseKeyLine(lines[i].text);
+            if (parsed && SameName(parsed->key, key)) {
+                return content.substr(0, lines[i].start) + keyLine + content.substr(lines[i].end);
+            }
+        }
+        // After the section's last non-blank line.
+        std::size_t after = range->header;
+        for (std::size_t i = range->first; i < range->last; ++i) {
+            if (!Trim(lines[i].text).empty()) {
+                after = i;
+            }
+        }
+        const Line& anchor = lines[after];
+        const bool anchorEnded = anchor.next > 0 && content[anchor.next - 1] == '\n';
+        std::string out = content.substr(0, anchor.next);
+        if (!anchorEnded) {
+            out += eol;
+        }
+        out += keyLine + eol;
+        out += content.substr(anchor.next);
+        return out;
+    }
+
+    std::string out = content;
+    if (!out.empty() && out.back() != '\n') {
+        out += eol;
+    }
+    out += "[" + std::string(section) + "]" + eol + keyLine + eol;
+    return out;
+}
+
+// Where a write lands: the file itself, or the end of its chain of symbolic links, so that
+// a link the user made (to a shared or versioned file) stays a link.
+std::filesystem::path WriteTarget(const std::filesystem::path& file) {
+    std::filesystem::path target = file;
+    for (int hop = 0; hop < 40; ++hop) { // the kernel's own limit; a loop then fails to open
+        std::error_code ec;
+        if (!std::filesystem::is_symlink(target, ec)) {
+            break;
+        }
+        const std::filesystem::path next = std::filesystem::read_symlink(target, ec);
+        if (ec) {
+            break;
+        }
+        target = next.is_absolute() ? next : target.parent_path() / next;
+    }
+    return target;
+}
+
+// The writers' lock of one profile, held for the object's lifetime.
+class WriterLock {
+public:
+    explicit WriterLock(const std::filesystem::path& target) {
+        const std::string name = target.string() + ".lock";
+        // Opened for writing where possible: NFS emulates flock with locks that need it.
+        m_fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
+        if (m_fd < 0 && errno == EACCES) {
+            m_fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+        }
+        while (m_fd >= 0 && ::flock(m_fd, LOCK_EX) != 0) {
+            if (errno != EINTR) {
+                ::close(m_fd);
+                m_fd = -1;
+            }
+        }
+    }
+    ~WriterLock() {
+        if (m_fd >= 0) {
+            ::close(m_fd); // releases the lock
+        }
+    }
+    WriterLock(const WriterLock&) = delete;
+    WriterLock& operator=(const WriterLock&) = delete;
+    bool Held() const { return m_fd >= 0; }
+
+private:
+    int m_fd = -1;
+};
+
+std::string TemporaryName(const std::filesystem::path& target) {
     static std::atomic<unsigned> counter{0};
+    return target.string() + "." + std::to_string(::getpid()) + "-" +
+           std::to_string(counter.fetch_add(1));
+}
+
+// A new file beside target. The mode is given to open, so the umask applies as to any new
+// file (mkstemp would make it 0600).
+int CreateNamed(const std::filesystem::path& target, mode_t mode, std::string& name) {
     for (int attempt = 0; attempt < 100; ++attempt) {
-        name = file.string() + "." + std::to_string(::getpid()) + "-" +
-               std::to_string(counter.fetch_add(1));
+        name = TemporaryName(target);
         const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         if (fd >= 0 || errno != EEXIST) {
             return fd;
@@ -229,46 +350,83 @@ int CreateTemporary(const std::filesystem::path& file, mode_t mode, std::string&
     return -1;
 }
 
-// Replaces the file's contents. A temporary file beside it is renamed over it so that a
-// failed write never leaves half a file; an existing file that cannot be opened for writing
+// Gives an unnamed (O_TMPFILE) file a name beside target, just before the rename.
+bool GiveName(int fd, const std::filesystem::path& target, std::string& name) {
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        name = TemporaryName(target);
+        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+            return true;
+        }
+        if (errno != EEXIST) {
+            name.clear();
+            return false;
+        }
+    }
+    name.clear();
+    return false;
+}
+
+void SyncFolder(const std::string& folder) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd); // the rename itself survives a power cut
+        ::close(fd);
+    }
+}
+
+// Replaces the target's contents by renaming a synced copy over it. The copy has no name
+// until it is complete where the file system allows (O_TMPFILE), so a writer killed midway
+// leaves nothing behind. An existing file that cannot be opened for writing
 // (write-protected) is refused as the platform's profile calls refuse it.
-ProfileStatus Replace(const std::filesystem::path& file, const std::string& data, bool exists) {
+ProfileStatus Replace(const std::filesystem::path& target, const std::string& data, bool exists) {
     struct stat info {};
-    mode_t mode = 0666;
     if (exists) {
-        const int probe = ::open(file.c_str(), O_WRONLY | O_CLOEXEC);
+        const int probe = ::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK);
         if (probe < 0) {
             return ProfileStatus::CannotWrite;
         }
-        if (::fstat(probe, &info) == 0) {
-            mode = info.st_mode & 07777;
-        }
+        const bool known = ::fstat(probe, &info) == 0;
         ::close(probe);
-    }
-    struct stat linkInfo {};
-    const bool isLink = ::lstat(file.c_str(), &linkInfo) == 0 && S_ISLNK(linkInfo.st_mode);
-    if (!isLink) {
-        std::string temp;
-        const int fd = CreateTemporary(file, exists ? 0600 : 0666, temp);
-        if (fd >= 0) {
-            const bool written =
-                (!exists || ::fchmod(fd, mode) == 0) && WriteAll(fd, data) && ::fsync(fd) == 0;
-            const bool closed = ::close(fd) == 0;
-            if (written && closed && ::rename(temp.c_str(), file.c_str()) == 0) {
-                return ProfileStatus::Ok;
-            }
-            ::unlink(temp.c_str());
+        if (!known) {
             return ProfileStatus::CannotWrite;
         }
     }
-    // No temporary file possible here (or a link to keep): write in place.
-    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        return ProfileStatus::CannotWrite;
+    const std::string folder = target.has_parent_path() ? target.parent_path().string() : ".";
+    const mode_t createMode = exists ? 0600 : 0666;
+    for (const bool unnamed : {true, false}) {
+        std::string name;
+        const int fd = unnamed
+                           ? ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, createMode)
+                           : CreateNamed(target, createMode, name);
+        if (fd < 0) {
+            if (unnamed) {
+                continue; // a file system without unnamed files
+            }
+            return ProfileStatus::CannotWrite;
+        }
+        bool written = true;
+        if (exists) {
+            // Root rewriting a user's file leaves it the user's; others cannot and need not.
+            [[maybe_unused]] const int owned = ::fchown(fd, info.st_uid, info.st_gid);
+            written = ::fchmod(fd, info.st_mode & 07777) == 0;
+        }
+        written = written && WriteAll(fd, data) && ::fsync(fd) == 0;
+        const bool named = written && (!unnamed || GiveName(fd, target, name));
+        const bool closed = ::close(fd) == 0;
+        if (named && closed && ::rename(name.c_str(), target.c_str()) == 0) {
+            SyncFolder(folder);
+            return ProfileStatus::Ok;
+        }
+        if (!name.empty()) {
+            ::unlink(name.c_str());
+        }
+        if (!written || !closed || !unnamed || named) {
+            return ProfileStatus::CannotWrite;
+        }
+        // No /proc to name the unnamed copy by: once more with a named one.
     }
-    const bool written = WriteAll(fd, data);
-    const bool closed = ::close(fd) == 0;
-    return written && closed ? ProfileStatus::Ok : ProfileStatus::CannotWrite;
+    return ProfileStatus::CannotWrite;
 }
 
 } // namespace
@@ -310,62 +468,53 @@ int ReadProfileInt(const std::filesystem::path& file, std::string_view section,
 
 ProfileStatus WriteProfileString(const std::filesystem::path& file, std::string_view section,
                                  std::string_view key, std::string_view value) {
-    if (section.empty() || key.empty() || HasLineBreak(section) || HasLineBreak(key) ||
-        HasLineBreak(value) || section.find(']') != std::string_view::npos ||
-        key.find('=') != std::string_view::npos || key.front() == '[' || key.front() == ';' ||
-        Trim(key) != key || Trim(section) != section) {
-        return ProfileStatus::BadText;
+    const ProfileEntry entry{key, std::string(value)};
+    return WriteProfileStrings(file, section, std::span<const ProfileEntry>(&entry, 1));
+}
+
+ProfileStatus WriteProfileStrings(const std::filesystem::path& file, std::string_view section,
+                                  std::span<const ProfileEntry> entries) {
+    for (const ProfileEntry& entry : entries) {
+        if (BadText(section, entry.key, entry.value)) {
+            return ProfileStatus::BadText;
+        }
     }
+    const std::filesystem::path target = WriteTarget(file);
+    struct stat info {};
+    if (::stat(target.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+        return ProfileStatus::CannotRead; // a folder or device in its place: no lock file
+    }
+    const WriterLock lock(target);
+    if (!lock.Held()) {
+        return ProfileStatus::CannotWrite;
+    }
+    // Read under the lock, so that what another writer just stored is kept.
     std::string content;
-    const ReadResult read = ReadWhole(file, content);
+    const ReadResult read = ReadWhole(target, content);
     if (read == ReadResult::Failed) {
         return ProfileStatus::CannotRead;
     }
     if (read == ReadResult::TooLarge) {
         return ProfileStatus::TooLarge;
     }
-    const bool exists = read == ReadResult::Ok;
-
-    const std::size_t firstFeed = content.find('\n');
-    const std::string eol =
-        firstFeed != std::string::npos && firstFeed > 0 && content[firstFeed - 1] == '\r' ? "\r\n"
-                                                                                          : "\n";
-    const std::string keyLine = std::string(key) + "=" + std::string(value);
-    const auto lines = SplitLines(content);
-    std::string out;
-
-    if (const auto range = FindSection(lines, section)) {
-        for (std::size_t i = range->first; i < range->last; ++i) {
-            const auto parsed = ParseKeyLine(lines[i].text);
-            if (parsed && SameName(parsed->key, key)) {
-                out = content.substr(0, lines[i].start) + keyLine + content.substr(lines[i].end);
-                return Replace(file, out, exists);
-            }
-        }
-        // After the section's last non-blank line.
-        std::size_t after = range->header;
-        for (std::size_t i = range->first; i < range->last; ++i) {
-            if (!Trim(lines[i].text).empty()) {
-                after = i;
-            }
-        }
-        const Line& anchor = lines[after];
-        const bool anchorEnded = anchor.next > 0 && content[anchor.next - 1] == '\n';
-        out = content.substr(0, anchor.next);
-        if (!anchorEnded) {
-            out += eol;
-        }
-        out += keyLine + eol;
-        out += content.substr(anchor.next);
-        return Replace(file, out, exists);
+    const std::size_t bomSize = content.size() - WithoutBom(content).size();
+    std::string body = content.substr(bomSize);
+    for (const ProfileEntry& entry : entries) {
+        body = WithKey(body, section, entry.key, entry.value);
     }
+    return Replace(target, content.substr(0, bomSize) + body, read == ReadResult::Ok);
+}
 
-    out = content;
-    if (!out.empty() && out.back() != '\n') {
-        out += eol;
+ProfileStatus CheckProfileReadable(const std::filesystem::path& file) {
+    std::string content;
+    switch (ReadWhole(file, content)) {
+    case ReadResult::Failed:
+        return ProfileStatus::CannotRead;
+    case ReadResult::TooLarge:
+        return ProfileStatus::TooLarge;
+    default:
+        return ProfileStatus::Ok;
     }
-    out += "[" + std::string(section) + "]" + eol + keyLine + eol;
-    return Replace(file, out, exists);
 }
 
 } // namespace orvanta::config

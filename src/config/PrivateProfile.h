@@ -2,15 +2,23 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <span>
 #include <string>
 #include <string_view>
 
 // The private-profile (INI) file format: "[section]" lines followed by "key=value" lines.
 // Section and key names match without regard to ASCII case; surrounding blanks and a pair of
-// quotes around a value are not part of it. Reads never fail: a missing file, section or key
-// gives the default. Writes replace the key's line in place or add the key at the end of its
-// section (the section and the file are created when missing); every other line is kept.
-// Stateless; any thread, as long as no two threads write the same file at once.
+// quotes around a value are not part of it; a UTF-8 byte order mark before the first line is
+// skipped and kept. Reads never fail: a missing file, section or key gives the default.
+// Writes replace the key's line in place or add the key at the end of its section (the
+// section and the file are created when missing); every other line is kept.
+//
+// A write reads, changes and replaces the file while holding an flock on "<file>.lock"
+// beside it, and replaces it by renaming a synced copy over it: readers see the old file or
+// the new one, never part of one, and writers in other threads or processes lose nothing.
+// The lock is on its own file because the rename gives the profile a new inode each time.
+// A symbolic link is written through: its target is replaced and the link kept.
+// Stateless; any thread.
 namespace orvanta::config {
 
 enum class ProfileStatus {
@@ -37,5 +45,18 @@ int ReadProfileInt(const std::filesystem::path& file, std::string_view section,
 
 ProfileStatus WriteProfileString(const std::filesystem::path& file, std::string_view section,
                                  std::string_view key, std::string_view value);
+
+struct ProfileEntry {
+    std::string_view key;
+    std::string value;
+};
+
+// Writes the entries in order in one replacement of the file: all of them or none.
+ProfileStatus WriteProfileStrings(const std::filesystem::path& file, std::string_view section,
+                                  std::span<const ProfileEntry> entries);
+
+// Whether the whole file can be read: CannotRead or TooLarge, otherwise Ok (a missing file
+// too, since it reads as all defaults).
+ProfileStatus CheckProfileReadable(const std::filesystem::path& file);
 
 } // namespace orvanta::config

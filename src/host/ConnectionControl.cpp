@@ -343,11 +343,15 @@ void ConnectionControl::OnConnectTimer() {
         return;
     }
     timers_.KillTimer(kConnectTimer);
-    (void)config_.WriteString(config::config_key::kCom, state_.Link.port);
-    (void)config_.WriteInt(config::config_key::kBaud,
-                           ui_.ListSelection(Dialog::Main, main_id::kBaudList));
-    (void)config_.WriteInt(config::config_key::kParity,
-                           ui_.ListSelection(Dialog::Main, main_id::kParityList));
+    // The three together; a failure reaches the user through the file's listener.
+    const config::ProfileEntry link[] = {
+        {config::config_key::kCom, state_.Link.port},
+        {config::config_key::kBaud,
+         DecimalText(ui_.ListSelection(Dialog::Main, main_id::kBaudList))},
+        {config::config_key::kParity,
+         DecimalText(ui_.ListSelection(Dialog::Main, main_id::kParityList))},
+    };
+    (void)config_.WriteValues(link);
     FinishConnect();
 }
 

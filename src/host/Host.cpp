@@ -5,12 +5,35 @@
 #include "host/HostTexts.h"
 #include "protocol/ItemDecoderTable.h"
 
+#include <algorithm>
+
 namespace orvanta::host {
 
 namespace {
 namespace sid = res::string_id;
 constexpr int kRatePeriod = 1000;
 constexpr std::size_t kEchoPieceBytes = 1 << 20;
+
+std::string ConfigFailureText(config::ProfileStatus status, const std::string& path,
+                              int languageFlag) {
+    const bool english = languageFlag == 1;
+    switch (status) {
+    case config::ProfileStatus::CannotRead:
+        return english ? "Unable to read the configuration file " + path +
+                             "; this run keeps its settings in memory only."
+                       : "无法读取配置文件 " + path + "，本次运行的设置只保存在内存中。";
+    case config::ProfileStatus::TooLarge:
+        return english ? "The configuration file " + path +
+                             " is too large to be read whole; it is left as it is and this run "
+                             "keeps its settings in memory only."
+                       : "配置文件 " + path +
+                             " 过大，无法完整读取；文件保持不变，本次运行的设置只保存在内存中。";
+    default:
+        return english ? "Unable to write the configuration file " + path +
+                             "; this run keeps its settings in memory only."
+                       : "无法写入配置文件 " + path + "，本次运行的设置只保存在内存中。";
+    }
+}
 } // namespace
 
 Host::Host(HostUi& ui, TimerService& timers, HostOptions options)
@@ -33,6 +56,8 @@ Host::Host(HostUi& ui, TimerService& timers, HostOptions options)
     }
     recorder_->SetLanguageFlag(state_.LanguageFlag);
     capture_.SetLanguageFlag(state_.LanguageFlag);
+    config_.SetFailureListener(
+        [this](config::ProfileStatus status) { ReportConfigFailure(status); });
     commands_.SetLinkReopener(
         [this] { connection_.ReopenPort(ConnectionControl::LinkChange::DeviceBaudAcknowledged); });
 
@@ -127,13 +152,39 @@ void Host::FillLists() {
     ui_.SetText(Dialog::Main, main_id::kRecordButton, Text(sid::kStart));
 }
 
+config::ConfigValues Host::SettingsInForce() const {
+    config::ConfigValues values;
+    values.model = state_.ModelName;
+    values.protocol = state_.ProtocolName;
+    const int port = ui_.ListSelection(Dialog::Main, main_id::kPortList);
+    // No port is listed before the port step, which then looks for this one.
+    values.com = port >= 0 ? ui_.ListItemText(Dialog::Main, main_id::kPortList, port)
+                           : config::kDefaultComPath;
+    values.baud = std::max(0, ui_.ListSelection(Dialog::Main, main_id::kBaudList));
+    values.parity = std::max(0, ui_.ListSelection(Dialog::Main, main_id::kParityList));
+    values.path = recorder_->DataDirectory().generic_string();
+    return values;
+}
+
+void Host::ReportConfigFailure(config::ProfileStatus status) {
+    if (status == config::ProfileStatus::Ok || configFailureShown_) {
+        return;
+    }
+    configFailureShown_ = true;
+    ui_.ShowMessage(kMessageCaption,
+                    ConfigFailureText(status, config_.Path().string(), state_.LanguageFlag),
+                    MessageIcon::Exclamation);
+}
+
 void Host::ReadConfiguration() {
     const std::string dataDirectory = recorder_->DataDirectory().generic_string();
     if (!config_.Exists()) {
-        // Created with its defaults; the lists keep their first entries this run.
-        (void)config::CreateConfigFile(config_, dataDirectory);
+        // What this run shows, so that the next start looks the same; the lists keep
+        // their entries. A failure reaches the user through the file's listener.
+        (void)config::CreateConfigFile(config_, SettingsInForce(), state_.LanguageFlag);
         return;
     }
+    (void)config_.CheckReadable();
     const config::ConfigValues values = config::ReadConfigValues(config_, dataDirectory);
     recording_.RestoreCaptureWithRecordings(values.capture);
     state_.ModelName = values.model;
@@ -206,7 +257,7 @@ void Host::OnTimer(int timerId) {
 
 void Host::OnLanguageRadio() {
     recording_.ReadBoundControls();
-    if (const auto message = config::StoreLanguageChoice(config_.Path(), state_.LanguageFlag)) {
+    if (const auto message = config::StoreLanguageChoice(config_, state_.LanguageFlag)) {
         ui_.ShowMessage(message->caption, message->text, MessageIcon::None);
     }
 }

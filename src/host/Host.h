@@ -1,6 +1,7 @@
 #pragma once
 
 #include "config/ConfigFile.h"
+#include "config/ConfigValues.h"
 #include "host/AppState.h"
 #include "host/CapturePlayback.h"
 #include "host/ConnectionControl.h"
@@ -84,7 +85,7 @@ public:
 
     // Window initialisation, in the window's order.
     void FillLists();
-    // Reads the configuration file, or creates it with default values.
+    // Reads the configuration file, or creates it with the settings this run shows.
     void ReadConfiguration();
     // Opens the configured port, or starts the port scan. True when a port is open.
     bool ConnectConfiguredPort() { return connection_.ConnectConfiguredPort(); }
@@ -135,6 +136,11 @@ private:
     std::unique_ptr<recording::CsvRecorder> MakeRecorder();
     std::unique_ptr<serial::SerialLink> MakeLink();
     PortSearch MakePortSearch() const;
+    // The language, model, link and data directory in force, as a new file stores them.
+    config::ConfigValues SettingsInForce() const;
+    // Shows the first failure of the configuration file in a run; the run goes on with its
+    // settings in memory, and later failures of the same file would only repeat it.
+    void ReportConfigFailure(config::ProfileStatus status);
 
     // ReceiverEffects
     int CurrentModelIndex() const override { return state_.ModelIndex.load(); }
@@ -199,6 +205,7 @@ private:
 
     std::function<void(const recording::ReplayEnd&)> replayEndListener_;
     bool closed_ = false;
+    bool configFailureShown_ = false;
 };
 
 } // namespace orvanta::host

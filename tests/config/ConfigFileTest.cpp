@@ -4,9 +4,13 @@
 #include "config/ConfigValues.h"
 
 #include <climits>
+#include <csignal>
 #include <gtest/gtest.h>
 #include <random>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
 
 namespace orvanta::config {
 namespace {
@@ -23,22 +27,25 @@ protected:
 TEST_F(CIniFileTest, CreationWritesTheSevenKeysInOrder) {
     ConfigFile ini(File());
     EXPECT_FALSE(ini.Exists());
-    EXPECT_EQ(CreateConfigFile(ini, "/opt/orvanta/data"), ProfileStatus::Ok);
-    EXPECT_EQ(ReadFile(File()), "[Config]\nLANGUAGE=CH\nMODEL=VK100\nPROTOCOL=ASCII\n"
-                                "COM=/dev/ttyS0\nBAUD=1\nPARITY=0\nPATH=/opt/orvanta/data\n");
+    const ConfigValues inForce{"VN300", "ASCII", "/opt/orvanta/data", "/dev/ttyUSB1", 4, 2};
+    EXPECT_EQ(CreateConfigFile(ini, inForce, 1), ProfileStatus::Ok);
+    EXPECT_EQ(ReadFile(File()), "[Config]\nLANGUAGE=EN\nMODEL=VN300\nPROTOCOL=ASCII\n"
+                                "COM=/dev/ttyUSB1\nBAUD=4\nPARITY=2\nPATH=/opt/orvanta/data\n");
     const ConfigValues values = ReadConfigValues(ini, "/elsewhere");
-    EXPECT_EQ(values.model, "VK100");
-    EXPECT_EQ(values.com, "/dev/ttyS0");
-    EXPECT_EQ(values.baud, 1);
+    EXPECT_EQ(values.model, "VN300");
+    EXPECT_EQ(values.com, "/dev/ttyUSB1");
+    EXPECT_EQ(values.baud, 4);
     EXPECT_EQ(values.path, "/opt/orvanta/data");
+    EXPECT_EQ(CreateConfigFile(ini, inForce, 0), ProfileStatus::Ok);
+    EXPECT_EQ(ini.ReadLanguage(), "CH");
 
     // A first start of the installed program: the folder is made, a file in its way fails.
     ConfigFile nested(dir_.path() / "config" / "orvanta" / "Config.ini");
-    EXPECT_EQ(CreateConfigFile(nested, "/data"), ProfileStatus::Ok);
+    EXPECT_EQ(CreateConfigFile(nested, inForce, 1), ProfileStatus::Ok);
     EXPECT_TRUE(nested.Exists());
     WriteFile(dir_.path() / "blocked", "x");
     ConfigFile blocked(dir_.path() / "blocked" / "orvanta" / "Config.ini");
-    EXPECT_EQ(CreateConfigFile(blocked, "/data"), ProfileStatus::CannotWrite);
+    EXPECT_EQ(CreateConfigFile(blocked, inForce, 1), ProfileStatus::CannotWrite);
 }
 
 // A new file is an ordinary file that the umask shapes; a rewrite keeps the file's mode.
@@ -179,6 +186,72 @@ TEST_F(CIniFileTest, GarbageAndHugeLinesAreKept) {
     std::filesystem::resize_file(File(), kMaxProfileBytes + 1);
     EXPECT_EQ(ini.WriteString("MODEL", "VK100"), ProfileStatus::TooLarge);
     EXPECT_EQ(std::filesystem::file_size(File()), kMaxProfileBytes + 1);
+}
+
+// A child process writing key=0, 1, 2, ... count times, or until it is killed.
+pid_t StartWriter(const std::filesystem::path& file, const char* key, int count) {
+    const pid_t pid = ::fork();
+    for (int i = 0; pid == 0; ++i) {
+        if (i == count || ConfigFile(file).WriteInt(key, i) != ProfileStatus::Ok) {
+            ::_exit(i == count ? 0 : 1);
+        }
+    }
+    return pid;
+}
+
+int Wait(pid_t pid) {
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST_F(CIniFileTest, ConcurrentAndKilledWritersLeaveAWholeFile) {
+    const auto file = File();
+    std::string head = "; kept\n[Config]\n";
+    const auto whole = [&] {
+        const std::string text = ReadFile(file);
+        return text.starts_with(head) && text.ends_with("\n");
+    };
+    WriteFile(file, head + "MODEL=VK100\n");
+    const pid_t writers[] = {StartWriter(file, "BAUD", 200), StartWriter(file, "PARITY", 200)};
+    int torn = 0;
+    for (int i = 0; i < 2000; ++i) {
+        torn += whole() ? 0 : 1;
+    }
+    for (const pid_t writer : writers) {
+        EXPECT_EQ(Wait(writer), 0);
+    }
+    EXPECT_EQ(torn, 0);
+    EXPECT_EQ(ConfigFile(file).ReadInt("BAUD", -1), 199) << "an update lost";
+    EXPECT_EQ(ConfigFile(file).ReadInt("PARITY", -1), 199);
+
+    head = "; " + std::string(512 * 1024, 'x') + "\n[Config]\n"; // slow enough to catch
+    WriteFile(file, head);
+    for (int round = 0; round < 40; ++round) {
+        const pid_t writer = StartWriter(file, "COM", -1);
+        std::this_thread::sleep_for(std::chrono::microseconds(round * 500));
+        ::kill(writer, SIGKILL);
+        EXPECT_EQ(Wait(writer), -1);
+        ASSERT_TRUE(whole()) << "round " << round;
+    }
+}
+
+TEST_F(CIniFileTest, ByteOrderMarkAndLinksAreKept) {
+    const auto file = File();
+    WriteFile(file, "\xEF\xBB\xBF[Config]\r\nLANGUAGE=EN\r\n");
+    ConfigFile ini(file);
+    EXPECT_EQ(ini.ReadLanguage(), "EN");
+    ASSERT_EQ(ini.WriteString("MODEL", "VN300"), ProfileStatus::Ok);
+    EXPECT_EQ(ReadFile(file), "\xEF\xBB\xBF[Config]\r\nLANGUAGE=EN\r\nMODEL=VN300\r\n");
+
+    // The first write finds the link dangling, the second its target.
+    const auto link = dir_.path() / "Linked.ini";
+    std::filesystem::create_symlink("shared.ini", link);
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_EQ(ConfigFile(link).WriteInt("BAUD", i), ProfileStatus::Ok);
+        EXPECT_TRUE(std::filesystem::is_symlink(link));
+        EXPECT_EQ(ConfigFile(dir_.path() / "shared.ini").ReadInt("BAUD", -1), i);
+    }
 }
 
 } // namespace

@@ -67,9 +67,11 @@ TEST(LanguageChoiceTest, AFailedWriteIsNotReportedAsDone) {
     testing::TempDir dir;
     const auto path = dir.path() / "Config.ini";
     std::filesystem::create_directory(path); // exists, but cannot be written
-    auto message = StoreLanguageChoice(path, 1);
-    ASSERT_TRUE(message);
-    EXPECT_EQ(message->text, "Unable to write the configuration file: " + path.string());
+    ConfigFile file(path);
+    ProfileStatus told = ProfileStatus::Ok;
+    file.SetFailureListener([&told](ProfileStatus status) { told = status; });
+    EXPECT_FALSE(StoreLanguageChoice(file, 1)) << "no restart notice for a choice not stored";
+    EXPECT_EQ(told, ProfileStatus::CannotRead);
 }
 
 } // namespace

@@ -1,6 +1,8 @@
 // The host's logic with an in-memory window: configuration, models, statuses, pending
 // settings, the boxes, the chart items, the scan and the repetition of settings.
 #include "HostFixture.h"
+#include "config/LanguageChoice.h"
+#include "host/HostTexts.h"
 #include "protocol/CommandFrame.h"
 #include "protocol/FrameCrc16.h"
 
@@ -90,16 +92,66 @@ std::string Bytes(std::initializer_list<int> bytes) {
 
 class HostLogicTest : public HostFixture {};
 
+// The new file holds what the window shows: the start-up language and the selected entries.
 TEST_F(HostLogicTest, MissingConfigurationIsCreatedWithSevenKeysInOrder) {
-    MakeHost();
-    host_->FillLists();
-    host_->ReadConfiguration();
-    EXPECT_EQ(folder_.ReadConfig(),
-              "[Config]\nLANGUAGE=CH\nMODEL=VK100\nPROTOCOL=ASCII\nCOM=/dev/ttyS0\n"
-              "BAUD=1\nPARITY=0\nPATH=" +
-                  folder_.data().generic_string() + "\n");
-    EXPECT_EQ(ui_.ListSelection(Dialog::Main, main_id::kBaudList), 0)
-        << "the lists keep their first entries";
+    for (const int languageFlag : {1, 0}) {
+        std::filesystem::remove(folder_.config());
+        MakeHost(languageFlag);
+        host_->FillLists();
+        ui_.SelectListItem(Dialog::Main, main_id::kBaudList, 4);
+        ui_.SelectListItem(Dialog::Main, main_id::kParityList, 2);
+        host_->ReadConfiguration();
+        EXPECT_EQ(folder_.ReadConfig(), std::string("[Config]\nLANGUAGE=") +
+                                            (languageFlag == 1 ? "EN" : "CH") +
+                                            "\nMODEL=VK100\nPROTOCOL=ASCII\nCOM=/dev/ttyS0\n"
+                                            "BAUD=4\nPARITY=2\nPATH=" +
+                                            folder_.data().generic_string() + "\n");
+        EXPECT_EQ(config::ChooseLanguage(folder_.config(), languageFlag == 1).LanguageFlag,
+                  languageFlag)
+            << "the next start keeps the language, whatever the system's";
+        EXPECT_TRUE(shown_.empty());
+        host_->Close();
+    }
+}
+
+// Whatever keeps the file from being created, read whole or written is said once, in either
+// language, and the file is left as it was. Root writes through modes: no read-only cases.
+TEST_F(HostLogicTest, ConfigurationFailuresAreShownOnce) {
+    const fs::path folder = folder_.config().parent_path();
+    const std::function<void()> arrangements[] = {
+        [&] { fs::create_directory(folder_.config()); },
+        [&] { fs::remove(folder), orvanta::testing::WriteFile(folder, "x"); },
+        [&] {
+            folder_.WriteConfig("[Config]\n");
+            fs::resize_file(folder_.config(), config::kMaxProfileBytes + 1);
+        },
+        [&] { fs::permissions(folder, fs::perms::owner_exec); },
+        [&] {
+            folder_.WriteConfig("[Config]\n");
+            fs::permissions(folder_.config(), fs::perms::owner_read);
+        },
+    };
+    for (std::size_t i = 0; i < std::size(arrangements) && (i < 3 || ::geteuid() != 0); ++i) {
+        for (const int languageFlag : {1, 0}) {
+            arrangements[i]();
+            shown_.clear();
+            MakeHost(languageFlag);
+            host_->FillLists();
+            host_->ReadConfiguration();
+            host_->Models().OnModelListChanged();
+            host_->Recording().SetCaptureWithRecordings(true);
+            host_->OnLanguageRadio();
+            host_->OnLanguageRadio();
+            EXPECT_EQ(shown_.size(), 1u) << i << " " << languageFlag;
+            if (i == 2) {
+                EXPECT_EQ(fs::file_size(folder_.config()), config::kMaxProfileBytes + 1);
+            }
+            host_->Close();
+            fs::permissions(folder, fs::perms::owner_all);
+            fs::remove_all(folder);
+            fs::create_directory(folder);
+        }
+    }
 }
 
 TEST_F(HostLogicTest, StoredIndexesAndModelAreApplied) {
