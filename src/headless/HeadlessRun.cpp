@@ -88,6 +88,8 @@ int RunHeadless(const HeadlessOptions& options, const HeadlessEnvironment& envir
     ui.SetMessageSink([&err](std::string_view caption, std::string_view text, host::MessageIcon) {
         err << caption << ": " << text << '\n' << std::flush;
     });
+    // A device that drops off and comes back, said as it happens.
+    ui.SetNoticeSink([&err](std::string_view notice) { err << notice << '\n' << std::flush; });
     // The echo may stop inside a line; the report's lines always stand on their own.
     bool echoEndsInsideLine = false;
     if (options.monitor) {
@@ -257,6 +259,7 @@ int RunHeadless(const HeadlessOptions& options, const HeadlessEnvironment& envir
     loop.Run(deadline, [] { return host::StopSignals::Requested(); });
 
     host.Status().FlushEcho();
+    const bool deviceAway = host.Connection().WaitingForDevice();
     if (host.Recorder().Recording()) {
         host.Recording().OnRecordButton();
     }
@@ -271,6 +274,9 @@ int RunHeadless(const HeadlessOptions& options, const HeadlessEnvironment& envir
     }
     if (lostRows > 0 || lostRecords > 0) {
         return kStatusNotRecorded;
+    }
+    if (deviceAway) {
+        return kStatusDeviceAway;
     }
     return replayDamaged ? 4 : 0;
 }

@@ -11,6 +11,7 @@ namespace orvanta::headless {
 
 // Where the headless run finds its files and writes its lines.
 inline constexpr int kStatusNotRecorded = 5;
+inline constexpr int kStatusDeviceAway = 6;
 
 struct HeadlessEnvironment {
     std::filesystem::path configPath;
@@ -28,7 +29,8 @@ struct HeadlessEnvironment {
 // Returns the exit status: 0; 3 when no port could be opened (or the file to replay is not
 // a capture); 4 when the capture was damaged (what came before the damage was replayed);
 // 5 when the CSV file or the capture could not be created, or rows or capture records
-// could not be written and were lost.
+// could not be written and were lost; 6 when the device dropped off and had not come back
+// by the end.
 // Main thread.
 int RunHeadless(const HeadlessOptions& options, const HeadlessEnvironment& environment);
 

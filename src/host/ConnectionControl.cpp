@@ -8,7 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
-
+#include <cstdio>
 namespace orvanta::host {
 
 namespace {
@@ -231,6 +231,7 @@ void ConnectionControl::ToggleOpen() {
 }
 
 void ConnectionControl::BeginConnection() {
+    m_connected = false;
     receiver_.SetState(ReceiveState::Idle);
     state_.PortOpen = true;
     state_.AutoOutputSeen = false;
@@ -249,7 +250,13 @@ void ConnectionControl::BeginConnection() {
 }
 
 void ConnectionControl::EndConnection() {
-    link_.CloseLink();
+    link_.CloseLink(); // also ends the waiting for a lost device
+    if (m_lostAt) {
+        m_lostAt.reset();
+        ui_.ShowLinkNotice({}, true);
+    }
+    m_connected = false;
+    m_reconnecting = false;
     state_.AutoOutputSeen = false;
     (void)receiver_.TakeDataFrameCount();
     state_.ScanIndex = 0;
@@ -367,6 +374,11 @@ void ConnectionControl::OnHandshakeTimer() {
 }
 
 void ConnectionControl::FinishConnect() {
+    m_connected = true;
+    if (m_reconnecting) {
+        m_reconnecting = false; // the device keeps the mode and settings it had
+        return;
+    }
     if (!state_.AutoOutputSeen) {
         commands_.OnModeListChanged();
         commands_.ShowOutputMode(0);
@@ -376,6 +388,77 @@ void ConnectionControl::FinishConnect() {
     if (connectFinishedListener_) {
         connectFinishedListener_();
     }
+}
+
+// ---------------------------------------------------------------- a device that drops off
+
+void ConnectionControl::OnDeviceLost(const std::string& devicePath) {
+    if (!state_.PortOpen || m_lostAt) {
+        return;
+    }
+    m_lostAt = std::chrono::steady_clock::now();
+    m_lostPath = devicePath;
+    m_connectedBeforeLoss = m_connected;
+    const bool english = state_.LanguageFlag == 1;
+    ui_.ShowLinkNotice(english ? "Device lost: " + devicePath + ". Waiting for it to come back."
+                               : "设备已断开：" + devicePath + "。正在等待其重新连接。",
+                       true);
+}
+
+bool ConnectionControl::OnDeviceBack() {
+    if (!m_lostAt || !state_.PortOpen || !m_reopen || !m_reopen()) {
+        return false;
+    }
+    const double away =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - *m_lostAt).count();
+    m_lostAt.reset();
+    receiver_.SetState(ReceiveState::Idle);
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%.1f", away);
+    const bool english = state_.LanguageFlag == 1;
+    ui_.ShowLinkNotice(english
+                           ? "Device back: " + link_.DevicePath() + ", away " + seconds + " s."
+                           : "设备已恢复：" + link_.DevicePath() + "，断开 " + seconds + " 秒。",
+                       false);
+    if (m_deviceBackListener) {
+        m_deviceBackListener(away);
+    }
+    if (m_connectedBeforeLoss) {
+        // The handshake again, as the Connect button runs it; it never scans other ports.
+        m_reconnecting = true;
+        m_connected = false;
+        const bool ask = state_.ModelIndex != 1;
+        state_.AwaitItemMask = ask;
+        state_.AwaitGravity = ask;
+        timers_.StartTimer(kHandshakeTimer, kHandshakePeriod);
+    }
+    return true;
+}
+
+void ConnectionControl::RefreshPortList() {
+    if (!search_.playedFile.empty() || !search_.listPorts) {
+        return;
+    }
+    const int selection = ui_.ListSelection(Dialog::Main, main_id::kPortList);
+    const std::string selected =
+        selection >= 0 ? ui_.ListItemText(Dialog::Main, main_id::kPortList, selection) : "";
+    std::vector<std::string> ports =
+        search_.listPorts(config_.ReadString(config::config_key::kCom, config::kDefaultComPath));
+    const bool keep = state_.PortOpen && !selected.empty();
+    if (keep && std::find(ports.begin(), ports.end(), selected) == ports.end()) {
+        ports.push_back(selected); // the open port's entry, even while its device is away
+    }
+    std::vector<std::string> shown;
+    for (int i = 0; i < ui_.ListCount(Dialog::Main, main_id::kPortList); ++i) {
+        shown.push_back(ui_.ListItemText(Dialog::Main, main_id::kPortList, i));
+    }
+    if (ports == shown) {
+        return;
+    }
+    FillList(ui_, Dialog::Main, main_id::kPortList, ports);
+    const auto at = std::find(ports.begin(), ports.end(), selected);
+    ui_.SelectListItem(Dialog::Main, main_id::kPortList,
+                       at != ports.end() ? static_cast<int>(at - ports.begin()) : 0);
 }
 
 } // namespace orvanta::host

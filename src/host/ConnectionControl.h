@@ -8,9 +8,11 @@
 #include "serial/SerialError.h"
 #include "serial/SerialLink.h"
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -86,6 +88,23 @@ public:
     void SetConnectFinishedListener(std::function<void()> listener) {
         connectFinishedListener_ = std::move(listener);
     }
+    // The open port's device dropped off (monitor thread's news, posted here): the user is
+    // told until it is back or the port is closed.
+    void OnDeviceLost(const std::string& devicePath);
+    // The device may be back: reopened with the same line settings, the connect sequence
+    // runs again if it had been through (nothing is resent); false while still away.
+    bool OnDeviceBack();
+    bool WaitingForDevice() const { return m_lostAt.has_value(); }
+    // How a lost device is reopened (the serial port's Reopen); unset for a replay.
+    void SetLostDeviceReopener(std::function<bool()> reopen) { m_reopen = std::move(reopen); }
+    // Called when a lost device is back, with the seconds it was away.
+    void SetDeviceBackListener(std::function<void(double secondsAway)> listener) {
+        m_deviceBackListener = std::move(listener);
+    }
+    // The port list again (adapters come and go); the selection stays where it was when
+    // that entry still exists, and an open port's entry always stays.
+    void RefreshPortList();
+
     // Called when a connection attempt ends with no port open (a failed open, which shows
     // its message, or a scan that found nothing, which shows none).
     void SetNoPortListener(std::function<void(bool messageShown)> listener) {
@@ -114,6 +133,14 @@ private:
     PortSearch search_;
     std::function<void()> connectFinishedListener_;
     std::function<void(bool)> noPortListener_;
+    // The device's loss and return.
+    std::optional<std::chrono::steady_clock::time_point> m_lostAt;
+    std::string m_lostPath;
+    bool m_connected = false;    // the connect or handshake sequence finished
+    bool m_reconnecting = false; // asking again after a return: nothing is resent
+    bool m_connectedBeforeLoss = false;
+    std::function<bool()> m_reopen;
+    std::function<void(double)> m_deviceBackListener;
 };
 
 } // namespace orvanta::host

@@ -99,6 +99,13 @@ void ControlModel::AppendMonitorText(std::string_view text) {
     }
 }
 
+void ControlModel::ShowLinkNotice(std::string_view notice, bool lasting) {
+    linkNotice_ = lasting ? std::string(notice) : std::string();
+    if (noticeSink_ && !notice.empty()) {
+        noticeSink_(notice);
+    }
+}
+
 void ControlModel::ReplaceMonitorText(std::string_view text) {
     monitor_ = text;
     if (monitorSink_) {

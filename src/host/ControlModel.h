@@ -21,6 +21,12 @@ public:
 
     void SetMessageSink(MessageSink sink) { messageSink_ = std::move(sink); }
     void SetMonitorSink(MonitorSink sink) { monitorSink_ = std::move(sink); }
+    // Where link notices go besides LinkNotice() (the headless run prints them).
+    void SetNoticeSink(std::function<void(std::string_view)> sink) {
+        noticeSink_ = std::move(sink);
+    }
+    const std::string& LinkNotice() const { return linkNotice_; }
+    void ShowLinkNotice(std::string_view notice, bool lasting) override;
 
     void ShowMessage(std::string_view caption, std::string_view text, MessageIcon icon) override;
     void SetText(Dialog dialog, int id, std::string_view text) override;
@@ -72,6 +78,8 @@ private:
     std::string monitor_;
     MessageSink messageSink_;
     MonitorSink monitorSink_;
+    std::function<void(std::string_view)> noticeSink_;
+    std::string linkNotice_;
     int chartItem_ = -1;
     bool pageTimersRunning_ = false;
     std::optional<std::string> pickedFolder_;

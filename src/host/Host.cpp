@@ -58,6 +58,11 @@ Host::Host(HostUi& ui, TimerService& timers, HostOptions options)
     capture_.SetLanguageFlag(state_.LanguageFlag);
     config_.SetFailureListener(
         [this](config::ProfileStatus status) { ReportConfigFailure(status); });
+    connection_.SetLostDeviceReopener(
+        [this] { return serialPort_ != nullptr && serialPort_->Reopen(); });
+    connection_.SetDeviceBackListener([this](double secondsAway) {
+        recording_.AppendCaptureNote({{recording::note_key::kGap, FixedText(secondsAway, 3)}});
+    });
     commands_.SetLinkReopener(
         [this] { connection_.ReopenPort(ConnectionControl::LinkChange::DeviceBaudAcknowledged); });
 
@@ -99,7 +104,11 @@ std::unique_ptr<recording::CsvRecorder> Host::MakeRecorder() {
 std::unique_ptr<serial::SerialLink> Host::MakeLink() {
     if (options_.replayPath.empty()) {
         serial::SerialErrorReporter& reporter = *this;
-        auto port = std::make_unique<serial::SerialPort>(&reporter);
+        serial::PortEnvironment environment;
+        environment.language = static_cast<serial::Language>(options_.languageFlag);
+        environment.sysfsRoot = options_.sysfsRoot;
+        environment.deviceDir = options_.deviceDir;
+        auto port = std::make_unique<serial::SerialPort>(&reporter, environment);
         serialPort_ = port.get();
         return port;
     }
@@ -357,6 +366,23 @@ void Host::OnTimeLeap(double seconds) {
     });
 }
 
+bool Host::OnDeviceLost(std::string_view devicePath) {
+    mainCalls_.Post([this, path = std::string(devicePath)] { connection_.OnDeviceLost(path); });
+    return true;
+}
+
+void Host::OnDeviceBack(std::string_view) {
+    mainCalls_.Post([this] { connection_.OnDeviceBack(); });
+}
+
+bool Host::FollowPorts() {
+    const std::string dev = options_.deviceDir;
+    return portWatcher_
+        .Start({dev, dev + "/serial", dev + "/serial/by-id"},
+               [this] { mainCalls_.Post([this] { connection_.RefreshPortList(); }); })
+        .ok();
+}
+
 void Host::FinishReplay(const recording::ReplayEnd& end) {
     if (end.stopped || !state_.PortOpen) {
         return;
@@ -384,6 +410,7 @@ void Host::Close() {
         return;
     }
     closed_ = true;
+    portWatcher_.Stop();
     // The worker may be waiting for the main thread inside a send: keep serving it.
     pollWorker_.Stop([this] { mainCalls_.DispatchAll(); });
     recorder_->Shutdown();

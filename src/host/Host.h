@@ -17,6 +17,7 @@
 #include "recording/CaptureWriter.h"
 #include "recording/CsvRecorder.h"
 #include "serial/BlockingCallQueue.h"
+#include "serial/DeviceWatcher.h"
 #include "serial/SerialPort.h"
 
 #include <filesystem>
@@ -131,6 +132,10 @@ public:
     bool Replaying() const { return replay_ != nullptr; }
     std::string Text(int stringId) const;
 
+    // While the window runs, the port list follows adapters coming and going (device
+    // nodes under the device folder). False when the folders cannot be watched.
+    bool FollowPorts();
+
 private:
     static HostOptions WithDefaults(HostOptions options);
     std::unique_ptr<recording::CsvRecorder> MakeRecorder();
@@ -158,6 +163,8 @@ private:
     void OnSerialBytes(const std::uint8_t* bytes, const serial::SerialBlockInfo& info) override;
     void OnSerialEventChar(std::string_view devicePath) override;
     void DispatchPendingDelivery() override { deliveries_.DispatchOne(); }
+    bool OnDeviceLost(std::string_view devicePath) override;
+    void OnDeviceBack(std::string_view devicePath) override;
 
     // SerialErrorReporter and RecorderMessages (other threads): queued to the main thread.
     void Report(std::string_view caption, std::string_view text) override;
@@ -194,6 +201,8 @@ private:
     recording::CaptureReplay* replay_ = nullptr;
     std::unique_ptr<serial::SerialLink> theSerialPort;
     protocol::PollWorker pollWorker_;
+
+    serial::DeviceWatcher portWatcher_;
 
     StatusDisplay status_;
     OutputItemBoxes itemBoxes_;

@@ -35,6 +35,7 @@ inline constexpr const char* kSpecifiedItemMask = "specified-item-mask";
 inline constexpr const char* kAngleUnit = "angle-unit";
 inline constexpr const char* kAccelUnit = "accel-unit";
 inline constexpr const char* kGravity = "gravity"; // the value the accelerations are divided by
+inline constexpr const char* kGap = "gap"; // seconds the device was away, at its return
 } // namespace note_key
 
 using CaptureNote = std::vector<std::pair<std::string, std::string>>;

@@ -228,6 +228,8 @@ bool MainWindow::Initialise() {
     if (QWidget* open = Control(host::main_id::kOpenButton)) {
         open->setFocus();
     }
+    // Adapters come and go while the window runs; the list follows them.
+    m_host->FollowPorts();
     return true;
 }
 
@@ -397,6 +399,7 @@ void MainWindow::resizeEvent(QResizeEvent* event) {
         return;
     }
     RescaleLayout();
+    m_ui->PlaceLinkNotice();
 }
 
 void MainWindow::mouseMoveEvent(QMouseEvent* event) {

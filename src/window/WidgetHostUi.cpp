@@ -8,7 +8,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPalette>
 #include <QPlainTextEdit>
+#include <QTimer>
+#include <algorithm>
 
 namespace orvanta::window {
 
@@ -216,6 +219,47 @@ std::optional<std::string> WidgetHostUi::PickFolder(std::string_view title) {
         return std::nullopt;
     }
     return folder.toStdString();
+}
+
+void WidgetHostUi::ShowLinkNotice(std::string_view notice, bool lasting) {
+    if (m_notice == nullptr) {
+        m_notice = new QLabel(&m_mainWindow);
+        m_notice->setObjectName(QStringLiteral("linkNotice"));
+        m_notice->setAutoFillBackground(true);
+        m_notice->setAlignment(Qt::AlignCenter);
+        QPalette palette = m_notice->palette();
+        palette.setColor(QPalette::WindowText, QColor(0xB0, 0x00, 0x00));
+        m_notice->setPalette(palette);
+        m_notice->hide();
+        m_titleWithoutNotice = m_mainWindow.windowTitle();
+    }
+    const QString text = Utf8(notice);
+    m_mainWindow.setWindowTitle(text.isEmpty()
+                                    ? m_titleWithoutNotice
+                                    : m_titleWithoutNotice + QStringLiteral(" - ") + text);
+    m_notice->setText(text);
+    m_notice->setVisible(!text.isEmpty());
+    PlaceLinkNotice();
+    if (!lasting && !text.isEmpty()) {
+        QTimer::singleShot(5000, m_notice, [this, text] {
+            if (m_notice->text() == text) {
+                ShowLinkNotice({}, true);
+            }
+        });
+    }
+}
+
+void WidgetHostUi::PlaceLinkNotice() {
+    const QWidget* first = Find(host::Dialog::Main, host::main_id::kModeCaption);
+    const QWidget* last = Find(host::Dialog::Main, host::main_id::kMiscountLabel);
+    if (m_notice == nullptr || first == nullptr || last == nullptr) {
+        return;
+    }
+    const QRect from = first->geometry();
+    const QRect to = last->geometry();
+    m_notice->setGeometry(QRect(QPoint(from.left(), std::min(from.top(), to.top()) - 2),
+                                QPoint(to.right(), std::max(from.bottom(), to.bottom()) + 2)));
+    m_notice->raise();
 }
 
 } // namespace orvanta::window

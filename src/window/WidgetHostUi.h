@@ -3,10 +3,12 @@
 #include "host/HostUi.h"
 #include "window/PanelBindings.h"
 
+#include <QString>
 #include <functional>
 #include <optional>
 #include <string>
 
+class QLabel;
 class QWidget;
 
 namespace orvanta::window {
@@ -56,6 +58,12 @@ public:
     void KillPageTimers() override;
 
     std::optional<std::string> PickFolder(std::string_view title) override;
+    // In the title and over the status row (mode, rate and Miscount), where it stays in
+    // place as the window is resized; a notice that does not last goes after 5 s.
+    void ShowLinkNotice(std::string_view notice, bool lasting) override;
+    // The notice's place again, after the window's controls moved.
+    void PlaceLinkNotice();
+    const QLabel* LinkNoticeLabel() const { return m_notice; }
 
 private:
     QWidget* Find(host::Dialog dialog, int id) const;
@@ -66,6 +74,8 @@ private:
     DisplayArea m_displayArea;
     MessageSink m_messageSink;
     FolderPicker m_folderPicker;
+    QLabel* m_notice = nullptr; // owned by the main window
+    QString m_titleWithoutNotice;
 };
 
 } // namespace orvanta::window
