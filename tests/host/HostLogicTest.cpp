@@ -2,7 +2,7 @@
 // settings, the boxes, the chart items, the scan and the repetition of settings.
 #include "HostFixture.h"
 #include "protocol/CommandFrame.h"
-#include "protocol/FrameCrc16.h"
+#include "support/FrameBytes.h"
 
 #include <cerrno>
 #include <clocale>
@@ -58,18 +58,6 @@ private:
     std::string path_;
     std::string received_;
 };
-
-std::vector<std::uint8_t> DeviceFrame(std::uint8_t command, std::vector<std::uint8_t> payload) {
-    std::vector<std::uint8_t> frame = {0xFF, 0x00, command,
-                                       static_cast<std::uint8_t>(payload.size() >> 8),
-                                       static_cast<std::uint8_t>(payload.size())};
-    frame.insert(frame.end(), payload.begin(), payload.end());
-    const std::uint16_t crc = protocol::FrameCrc16(frame.data() + 2, payload.size() + 3);
-    frame.push_back(static_cast<std::uint8_t>(crc >> 8));
-    frame.push_back(static_cast<std::uint8_t>(crc));
-    frame.push_back(0x03);
-    return frame;
-}
 
 std::size_t CountOf(const std::string& haystack, const std::string& needle) {
     std::size_t count = 0;
@@ -319,7 +307,7 @@ TEST_F(HostLogicTest, PendingSettingIsRepeatedWhilePollingUntilAnswered) {
     EXPECT_GE(CountOf(seen, setMode), 3u) << "repeated about every 300 ms";
     EXPECT_EQ(CountOf(seen, poll), 0u) << "no polls while the setting waits";
 
-    pty.Write(DeviceFrame(0x01, {0x00}));
+    pty.Write(orvanta::testing::MakeFrame(0x01, {0x00}));
     ASSERT_TRUE(RunUntil([&] { return CountOf(pty.Drain(), poll) >= 3; }, 2000ms));
     EXPECT_FALSE(host_->State().AwaitingAck);
     ASSERT_FALSE(shown_.empty());
