@@ -3,6 +3,7 @@
 #include "HostFixture.h"
 #include "protocol/CommandFrame.h"
 #include "support/FrameBytes.h"
+#include "support/PtyPair.h"
 
 #include <cerrno>
 #include <clocale>
@@ -15,49 +16,7 @@
 namespace orvanta::host::testing {
 namespace {
 
-// A pseudo-terminal whose slave the host opens; the test plays the device on the master.
-class Pty {
-public:
-    Pty() {
-        master_ = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
-        if (master_ >= 0 && grantpt(master_) == 0 && unlockpt(master_) == 0) {
-            path_ = ptsname(master_);
-            // Hold the slave open so the master never sees a hang-up between opens.
-            held_ = open(path_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-        }
-    }
-    ~Pty() {
-        if (held_ >= 0) {
-            close(held_);
-        }
-        if (master_ >= 0) {
-            close(master_);
-        }
-    }
-    bool ok() const { return !path_.empty() && held_ >= 0; }
-    const std::string& path() const { return path_; }
-    // Everything the host wrote so far.
-    std::string Drain() {
-        char buffer[4096];
-        for (;;) {
-            const ssize_t n = read(master_, buffer, sizeof buffer);
-            if (n <= 0) {
-                break;
-            }
-            received_.append(buffer, static_cast<std::size_t>(n));
-        }
-        return received_;
-    }
-    void Write(const std::vector<std::uint8_t>& bytes) {
-        (void)!write(master_, bytes.data(), bytes.size());
-    }
-
-private:
-    int master_ = -1;
-    int held_ = -1;
-    std::string path_;
-    std::string received_;
-};
+using Pty = orvanta::testing::PtyPair;
 
 std::size_t CountOf(const std::string& haystack, const std::string& needle) {
     std::size_t count = 0;
