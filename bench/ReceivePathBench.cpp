@@ -1,7 +1,7 @@
 // The receive path at full load: VK100 data frames with all thirteen items, fed in the
 // 64-byte blocks a serial read hands over, with the echo drained after every block.
 
-#include "protocol/FrameCrc16.h"
+#include "protocol/FrameEnvelope.h"
 #include "protocol/FrameReceiver.h"
 #include "protocol/MeasurementRecord.h"
 #include "protocol/OutputItem.h"
@@ -76,13 +76,7 @@ Bytes FullFrame(std::mt19937& random) {
         payload.push_back(b);
     PutF32(payload, angle(random) * 57.0f + 180.0f);
 
-    Bytes frame = {0xFF, 0x00, 0x90, 0x00, static_cast<std::uint8_t>(payload.size())};
-    frame.insert(frame.end(), payload.begin(), payload.end());
-    const std::uint16_t crc = protocol::FrameCrc16(frame.data() + 2, payload.size() + 3);
-    frame.push_back(static_cast<std::uint8_t>(crc >> 8));
-    frame.push_back(static_cast<std::uint8_t>(crc & 0xFF));
-    frame.push_back(0x03);
-    return frame;
+    return protocol::EncodeFrame(protocol::kDeviceFrame, 0x90, payload);
 }
 
 void ReceivePath(benchmark::State& state) {

@@ -4,7 +4,7 @@
 // list of pieces that become either raw bytes or whole frames with a correct checksum
 // (so the fuzzer reaches the decoders and reply handlers without guessing CRCs).
 #include "FuzzInput.h"
-#include "protocol/FrameCrc16.h"
+#include "protocol/FrameEnvelope.h"
 #include "protocol/FrameReceiver.h"
 #include "protocol/ItemDecoderTable.h"
 #include "protocol/ModelTable.h"
@@ -70,15 +70,14 @@ std::vector<std::uint8_t> Frames(fuzz::FuzzInput& in) {
         if (piece & 0x20) {
             length = length * 2 + (in.Byte() & 1); // up to 511: over the limit too
         }
-        std::vector<std::uint8_t> frame{0xFF, 0x00, command, static_cast<std::uint8_t>(length >> 8),
-                                        static_cast<std::uint8_t>(length)};
-        const auto payload = in.Take(length);
-        frame.insert(frame.end(), payload.begin(), payload.end());
-        frame.resize(5 + length, 0);
-        const std::uint16_t crc = protocol::FrameCrc16(frame.data() + 2, length + 3);
-        frame.push_back(static_cast<std::uint8_t>(crc >> 8));
-        frame.push_back(static_cast<std::uint8_t>(crc));
-        frame.push_back((piece & 0x40) ? in.Byte() : 0x03); // sometimes a wrong end byte
+        const auto taken = in.Take(length);
+        std::vector<std::uint8_t> payload(taken.begin(), taken.end());
+        payload.resize(length, 0);
+        std::vector<std::uint8_t> frame =
+            protocol::EncodeFrame(protocol::kDeviceFrame, command, payload);
+        if (piece & 0x40) {
+            frame.back() = in.Byte(); // sometimes a wrong end byte
+        }
         out.insert(out.end(), frame.begin(), frame.end());
     }
     return out;

@@ -27,6 +27,13 @@ void Widen(std::optional<ChartRange>& extent, double value) {
     }
 }
 
+int AxisPixel(const CChartAxis* axis, double value) {
+    if (!axis) {
+        return 0;
+    }
+    return axis->IsDiscrete() ? axis->DiscreteValueToPixel(value) : axis->ValueToPixel(value);
+}
+
 } // namespace
 
 template <typename PointType>
@@ -37,54 +44,26 @@ CChartSerieBase<PointType>::CChartSerieBase(CChartCtrl* control) : CChartSerie(c
 template <typename PointType>
 QPoint CChartSerieBase<PointType>::PointToPixel(unsigned index) const {
     const PointType& point = m_points.at(index);
-    int x = 0;
-    int y = 0;
-    if (m_horizontalAxis) {
-        x = m_horizontalAxis->IsDiscrete() ? m_horizontalAxis->DiscreteValueToPixel(point.X)
-                                           : m_horizontalAxis->ValueToPixel(point.X);
-    }
-    if (m_verticalAxis) {
-        y = m_verticalAxis->IsDiscrete() ? m_verticalAxis->DiscreteValueToPixel(point.Y)
-                                         : m_verticalAxis->ValueToPixel(point.Y);
-    }
-    return QPoint(x, y);
+    return QPoint(AxisPixel(m_horizontalAxis, point.X), AxisPixel(m_verticalAxis, point.Y));
 }
 
 template <typename PointType>
-std::optional<ChartRange> CChartSerieBase<PointType>::XExtent() const {
+typename CChartSerieBase<PointType>::Coordinate CChartSerieBase<PointType>::OrderKey() const {
+    return m_order == kXOrdering ? &PointType::X : m_order == kYOrdering ? &PointType::Y : nullptr;
+}
+
+template <typename PointType>
+std::optional<ChartRange>
+CChartSerieBase<PointType>::Extent(const std::optional<ChartRange>& extent) const {
     if (!m_visible || m_points.empty()) {
         return std::nullopt;
-    }
-    return m_xExtent;
-}
-
-template <typename PointType>
-std::optional<ChartRange> CChartSerieBase<PointType>::YExtent() const {
-    if (!m_visible || m_points.empty()) {
-        return std::nullopt;
-    }
-    return m_yExtent;
-}
-
-template <typename PointType>
-std::optional<ChartRange> CChartSerieBase<PointType>::VisibleXExtent() const {
-    if (!m_visible || m_order != kYOrdering) {
-        return std::nullopt;
-    }
-    const std::optional<ChartIndexRange> range = VisibleIndexRange();
-    if (!range) {
-        return std::nullopt;
-    }
-    std::optional<ChartRange> extent;
-    for (unsigned i = range->first; i <= range->last; ++i) {
-        Widen(extent, m_points[i].X);
     }
     return extent;
 }
 
 template <typename PointType>
-std::optional<ChartRange> CChartSerieBase<PointType>::VisibleYExtent() const {
-    if (!m_visible || m_order != kXOrdering) {
+std::optional<ChartRange> CChartSerieBase<PointType>::VisibleExtent(Coordinate coordinate) const {
+    if (!m_visible || OrderKey() == nullptr || OrderKey() == coordinate) {
         return std::nullopt;
     }
     const std::optional<ChartIndexRange> range = VisibleIndexRange();
@@ -93,7 +72,7 @@ std::optional<ChartRange> CChartSerieBase<PointType>::VisibleYExtent() const {
     }
     std::optional<ChartRange> extent;
     for (unsigned i = range->first; i <= range->last; ++i) {
-        Widen(extent, m_points[i].Y);
+        Widen(extent, m_points[i].*coordinate);
     }
     return extent;
 }
@@ -104,20 +83,19 @@ std::optional<ChartIndexRange> CChartSerieBase<PointType>::VisibleIndexRange() c
         return std::nullopt;
     }
     const unsigned count = PointCount();
-    const CChartAxis* axis = m_order == kXOrdering   ? m_horizontalAxis
-                             : m_order == kYOrdering ? m_verticalAxis
-                                                     : nullptr;
+    const Coordinate key = OrderKey();
+    const CChartAxis* axis = key == &PointType::X   ? m_horizontalAxis
+                             : key == &PointType::Y ? m_verticalAxis
+                                                    : nullptr;
     if (!axis) {
         return ChartIndexRange{0, count - 1};
     }
-    const bool byX = m_order == kXOrdering;
-    const auto key = [byX](const PointType& p) { return byX ? p.X : p.Y; };
     const auto lower =
         std::lower_bound(m_points.begin(), m_points.end(), axis->Minimum(),
-                         [&](const PointType& p, double v) { return Less(key(p), v); });
+                         [key](const PointType& p, double v) { return Less(p.*key, v); });
     const auto upper =
         std::upper_bound(m_points.begin(), m_points.end(), axis->Maximum(),
-                         [&](double v, const PointType& p) { return Less(v, key(p)); });
+                         [key](double v, const PointType& p) { return Less(v, p.*key); });
     const auto first = static_cast<long>(lower - m_points.begin());
     const auto last = static_cast<long>(upper - m_points.begin()) - 1;
     if (first <= last) {
@@ -151,25 +129,20 @@ void CChartSerieBase<PointType>::DrawPointLabels(QPainter& painter) const {
 
 template <typename PointType> void CChartSerieBase<PointType>::SetPointOrder(int order) {
     m_order = order;
-    if (order == kXOrdering) {
-        std::stable_sort(m_points.begin(), m_points.end(),
-                         [](const PointType& a, const PointType& b) { return Less(a.X, b.X); });
-    } else if (order == kYOrdering) {
-        std::stable_sort(m_points.begin(), m_points.end(),
-                         [](const PointType& a, const PointType& b) { return Less(a.Y, b.Y); });
+    if (const Coordinate key = OrderKey()) {
+        std::stable_sort(
+            m_points.begin(), m_points.end(),
+            [key](const PointType& a, const PointType& b) { return Less(a.*key, b.*key); });
     }
 }
 
 template <typename PointType> void CChartSerieBase<PointType>::StorePoint(const PointType& point) {
     Widen(m_xExtent, point.X);
     Widen(m_yExtent, point.Y);
-    if (m_order == kXOrdering) {
-        const auto at = std::upper_bound(m_points.begin(), m_points.end(), point.X,
-                                         [](double v, const PointType& p) { return Less(v, p.X); });
-        m_points.insert(at, point);
-    } else if (m_order == kYOrdering) {
-        const auto at = std::upper_bound(m_points.begin(), m_points.end(), point.Y,
-                                         [](double v, const PointType& p) { return Less(v, p.Y); });
+    if (const Coordinate key = OrderKey()) {
+        const auto at =
+            std::upper_bound(m_points.begin(), m_points.end(), point.*key,
+                             [key](double v, const PointType& p) { return Less(v, p.*key); });
         m_points.insert(at, point);
     } else {
         m_points.push_back(point);

@@ -28,10 +28,14 @@ public:
 
     unsigned PointCount() const override { return static_cast<unsigned>(m_points.size()); }
     QPoint PointToPixel(unsigned index) const override;
-    std::optional<ChartRange> YExtent() const override;
-    std::optional<ChartRange> XExtent() const override;
-    std::optional<ChartRange> VisibleXExtent() const override;
-    std::optional<ChartRange> VisibleYExtent() const override;
+    std::optional<ChartRange> YExtent() const override { return Extent(m_yExtent); }
+    std::optional<ChartRange> XExtent() const override { return Extent(m_xExtent); }
+    std::optional<ChartRange> VisibleXExtent() const override {
+        return VisibleExtent(&PointType::X);
+    }
+    std::optional<ChartRange> VisibleYExtent() const override {
+        return VisibleExtent(&PointType::Y);
+    }
     std::optional<ChartIndexRange> VisibleIndexRange() const override;
     void DrawPointLabels(QPainter& painter) const override;
     void SetPointOrder(int order) override;
@@ -47,6 +51,15 @@ public:
     void AttachPointLabel(unsigned index, const QString& text);
 
 protected:
+    // X or Y of a point; the axes differ only in which one they read.
+    using Coordinate = double PointType::*;
+
+    // The coordinate the points are kept sorted by; null when unordered.
+    Coordinate OrderKey() const;
+    std::optional<ChartRange> Extent(const std::optional<ChartRange>& extent) const;
+    // The extent of coordinate over the points inside the ordering axis's range; only for
+    // the coordinate the points are not sorted by.
+    std::optional<ChartRange> VisibleExtent(Coordinate coordinate) const;
     void StorePoint(const PointType& point);
     // Axes, incremental drawing and repaint after points arrived.
     void PointsAdded();

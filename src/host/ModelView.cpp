@@ -11,7 +11,22 @@
 namespace orvanta::host {
 
 namespace {
+
 constexpr const char* kApplicationName = "Orvanta";
+
+// The data page captions a model gives the controls it shares with the others.
+struct Caption {
+    int control;
+    int stringId;
+};
+namespace sid = res::string_id;
+constexpr Caption kVk100Captions[] = {{page_id::kCaption1110, sid::kCaptionWeekNumber},
+                                      {page_id::kCaption1105, sid::kCaptionExtFix},
+                                      {page_id::kCaption1109, sid::kCaptionGpsFix}};
+constexpr Caption kVn300Captions[] = {{page_id::kCaption1110, sid::kCaptionVelocity},
+                                      {page_id::kCaption1105, sid::kCaptionPosition},
+                                      {page_id::kCaption1109, sid::kCaptionRtk}};
+
 } // namespace
 
 void ModelView::OnModelListChanged() {
@@ -26,7 +41,12 @@ void ModelView::OnModelListChanged() {
 }
 
 void ModelView::ApplyModelView(int index) {
-    const bool english = state_.LanguageFlag == 1;
+    const auto setCaptions = [this](const auto& captions) {
+        for (const Caption& caption : captions) {
+            ui_.SetText(Dialog::DataPage, caption.control,
+                        LoadText(caption.stringId, state_.LanguageFlag));
+        }
+    };
     const auto showAll = [this](const auto& ids, Dialog dialog, bool visible) {
         for (int id : ids) {
             ui_.SetVisible(dialog, id, visible);
@@ -37,11 +57,7 @@ void ModelView::ApplyModelView(int index) {
         state_.ModelIndex = 0;
         showAll(kModelListM, Dialog::Main, true);
         showAll(kModelListD, Dialog::DataPage, true);
-        ui_.SetText(Dialog::DataPage, page_id::kCaption1110, english ? "WKN :" : "周数 :");
-        ui_.SetText(Dialog::DataPage, page_id::kCaption1105,
-                    english ? "Ext fix info   :" : "扩展定位      :");
-        ui_.SetText(Dialog::DataPage, page_id::kCaption1109,
-                    english ? "Gps fix info   :" : "Gps定位       :");
+        setCaptions(kVk100Captions);
         break;
     case 1:
         state_.ModelIndex = 1;
@@ -56,11 +72,7 @@ void ModelView::ApplyModelView(int index) {
         showAll(kModelListM, Dialog::Main, true);
         showAll(kVn300HiddenMain, Dialog::Main, false);
         showAll(kModelListD, Dialog::DataPage, false);
-        ui_.SetText(Dialog::DataPage, page_id::kCaption1110, english ? "VEL.:" : "速度 :");
-        ui_.SetText(Dialog::DataPage, page_id::kCaption1105,
-                    english ? "Position      :" : "位置       :");
-        ui_.SetText(Dialog::DataPage, page_id::kCaption1109,
-                    english ? "RTK           :" : "RTK        :");
+        setCaptions(kVn300Captions);
         break;
     default:
         state_.ModelIndex = 0;

@@ -1,6 +1,6 @@
 #include "protocol/CommandFrame.h"
 
-#include "protocol/FrameCrc16.h"
+#include "protocol/FrameEnvelope.h"
 
 #include <algorithm>
 
@@ -10,26 +10,16 @@ namespace {
 
 CommandFrame FinishFrame(CommandCode code, std::span<const std::uint8_t> payload) {
     CommandFrame frame;
-    auto& b = frame.bytes;
-    const std::size_t length = payload.size();
-    b[0] = 0xFF;
-    b[1] = 0x02;
-    b[2] = static_cast<std::uint8_t>(code);
-    b[3] = static_cast<std::uint8_t>(length >> 8);
-    b[4] = static_cast<std::uint8_t>(length & 0xFF);
-    std::copy(payload.begin(), payload.end(), b.begin() + CommandFrame::kHeaderSize);
-    const std::uint16_t crc = FrameCrc16(b.data() + 2, length + 3);
-    std::size_t at = CommandFrame::kHeaderSize + length;
-    b[at++] = static_cast<std::uint8_t>(crc >> 8);
-    b[at++] = static_cast<std::uint8_t>(crc & 0xFF);
-    b[at++] = 0x03;
-    frame.length = at;
+    frame.length =
+        EncodeFrameInto(frame.bytes, kHostFrame, static_cast<std::uint8_t>(code), payload);
     return frame;
 }
 
 } // namespace
 
-CommandFrame BuildBareCommand(CommandCode code) { return FinishFrame(code, {}); }
+CommandFrame BuildBareCommand(CommandCode code) {
+    return FinishFrame(code, {});
+}
 
 CommandFrame BuildByteCommand(CommandCode code, std::uint8_t value) {
     const std::uint8_t payload[1] = {value};

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "protocol/FrameEnvelope.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -28,8 +30,8 @@ enum class CalibrationAction : std::uint8_t { Start = 0x08, Stop = 0x0A, GiveUp 
 
 // Host frame: FF 02 code L(hi) L(lo) payload CRC(hi) CRC(lo) 03; L + 8 bytes.
 struct CommandFrame {
-    static constexpr std::size_t kHeaderSize = 5;
-    static constexpr std::size_t kOverhead = 8;
+    static constexpr std::size_t kHeaderSize = kFrameHeaderSize;
+    static constexpr std::size_t kOverhead = kFrameOverhead;
     static constexpr std::size_t kMaxWriteData = 255;
     static constexpr std::size_t kCapacity = kMaxWriteData + 1 + kOverhead;
 

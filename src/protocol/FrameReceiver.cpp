@@ -1,6 +1,7 @@
 #include "protocol/FrameReceiver.h"
 
 #include "protocol/FrameCrc16.h"
+#include "protocol/FrameEnvelope.h"
 #include "protocol/ItemDecoderTable.h"
 #include "protocol/NumberText.h"
 
@@ -12,10 +13,6 @@
 namespace orvanta::protocol {
 
 namespace {
-
-constexpr std::size_t kHeaderSize = 5;
-constexpr std::uint8_t kSync = 0xFF;
-constexpr std::uint8_t kEnd = 0x03;
 
 constexpr std::uint8_t kAcknowledge = 0x01;
 constexpr std::uint8_t kDefaultAnswerData = 0x57;
@@ -107,7 +104,7 @@ void FrameReceiver::FeedBytes(const std::uint8_t* bytes, std::uint32_t count) {
 
 // Bytes before a sync byte are dropped unseen.
 std::size_t FrameReceiver::Hunt(const std::uint8_t* bytes, std::size_t count) {
-    const auto* sync = static_cast<const std::uint8_t*>(std::memchr(bytes, kSync, count));
+    const auto* sync = static_cast<const std::uint8_t*>(std::memchr(bytes, kFrameStart, count));
     if (sync == nullptr) {
         return count;
     }
@@ -119,9 +116,9 @@ std::size_t FrameReceiver::Hunt(const std::uint8_t* bytes, std::size_t count) {
 }
 
 std::size_t FrameReceiver::CollectHeader(const std::uint8_t* bytes, std::size_t count) {
-    const std::size_t taken = std::min(count, kHeaderSize - count_);
+    const std::size_t taken = std::min(count, kFrameHeaderSize - count_);
     Store(bytes, taken);
-    if (count_ == kHeaderSize) {
+    if (count_ == kFrameHeaderSize) {
         expected_ = (buffer_[3] * 256 + buffer_[4]) + 8;
         if (expected_ > kMaxFrameLength) {
             // Abandoned unchecked: the five bytes are not searched again for a sync byte.
@@ -145,7 +142,7 @@ std::size_t FrameReceiver::CollectBody(const std::uint8_t* bytes, std::size_t co
     }
     const std::size_t room = kBufferSize - count_;
     const std::size_t span = std::min(count, room);
-    const auto* end = static_cast<const std::uint8_t*>(std::memchr(bytes, kEnd, span));
+    const auto* end = static_cast<const std::uint8_t*>(std::memchr(bytes, kFrameEnd, span));
     if (end != nullptr) {
         const auto taken = static_cast<std::size_t>(end - bytes) + 1;
         Store(bytes, taken);
@@ -183,7 +180,7 @@ void FrameReceiver::CompleteFrame() {
     }
     const auto payloadLength = static_cast<std::size_t>(expected_) - 8;
     Dispatch(buffer_[2],
-             std::span<const std::uint8_t>(buffer_.data() + kHeaderSize, payloadLength));
+             std::span<const std::uint8_t>(buffer_.data() + kFrameHeaderSize, payloadLength));
 }
 
 // A frame that fills the buffer without an end byte cannot be checked; it counts as a

@@ -51,14 +51,34 @@ constexpr std::array<Entry, string_id::kLast - string_id::kFirst + 1> kEntries{{
     {"Operation failure!!", "操作失败!!"},
 }};
 
+// The widths of the captions line up the values after them on the data page.
+constexpr std::array<Entry, string_id::kCaptionsLast - string_id::kCaptionsFirst + 1> kCaptions{{
+    {"WKN :", "周数 :"},
+    {"Ext fix info   :", "扩展定位      :"},
+    {"Gps fix info   :", "Gps定位       :"},
+    {"VEL.:", "速度 :"},
+    {"Position      :", "位置       :"},
+    {"RTK           :", "RTK        :"},
+}};
+
+const Entry* Find(int id) {
+    if (id >= string_id::kFirst && id <= string_id::kLast) {
+        return &kEntries[static_cast<std::size_t>(id - string_id::kFirst)];
+    }
+    if (id >= string_id::kCaptionsFirst && id <= string_id::kCaptionsLast) {
+        return &kCaptions[static_cast<std::size_t>(id - string_id::kCaptionsFirst)];
+    }
+    return nullptr;
+}
+
 } // namespace
 
 std::string_view LoadString(int id, Language language) {
-    if (id < string_id::kFirst || id > string_id::kLast) {
+    const Entry* entry = Find(id);
+    if (entry == nullptr) {
         return {};
     }
-    const Entry& entry = kEntries[static_cast<std::size_t>(id - string_id::kFirst)];
-    return language == Language::English ? entry.english : entry.chinese;
+    return language == Language::English ? entry->english : entry->chinese;
 }
 
 } // namespace orvanta::res

@@ -48,6 +48,15 @@ inline constexpr int kOperationSucceeded = 131;
 inline constexpr int kOperationFailed = 132;
 inline constexpr int kFirst = 100;
 inline constexpr int kLast = 132;
+// The data page captions that change with the model: a block of their own.
+inline constexpr int kCaptionWeekNumber = 140;
+inline constexpr int kCaptionExtFix = 141;
+inline constexpr int kCaptionGpsFix = 142;
+inline constexpr int kCaptionVelocity = 143;
+inline constexpr int kCaptionPosition = 144;
+inline constexpr int kCaptionRtk = 145;
+inline constexpr int kCaptionsFirst = 140;
+inline constexpr int kCaptionsLast = 145;
 } // namespace string_id
 
 // The UTF-8 text of an entry in a language; empty for an id outside the table.

@@ -3,6 +3,7 @@
 #include "devsim/CommandParser.h"
 #include "devsim/LinePacer.h"
 #include "protocol/CommandFrame.h"
+#include "support/RunUntil.h"
 
 #include <cerrno>
 #include <chrono>
@@ -54,9 +55,9 @@ public:
     }
     Bytes ReadCount(std::size_t count) {
         Bytes out;
-        const auto deadline = Clock::now() + 20s;
-        while (out.size() < count && Clock::now() < deadline && ReadInto(out, 50ms)) {
-        }
+        bool open = true;
+        orvanta::testing::PumpUntil([&] { return out.size() >= count || !open; }, 20s,
+                                    [&] { open = ReadInto(out, 50ms); });
         return out;
     }
 
@@ -139,10 +140,7 @@ TEST_F(SimulatorOnPty, SwitchesItsLineRateAfterAcknowledgingABaudChange) {
     ASSERT_EQ(ack.size(), 9u);
     EXPECT_EQ(ack[2], 0x01);
     EXPECT_EQ(ack[5], 0x00);
-    const auto deadline = Clock::now() + 20s;
-    while (simulator.LineBaud() != 9600 && Clock::now() < deadline) {
-        std::this_thread::sleep_for(1ms);
-    }
+    orvanta::testing::WaitUntil([&] { return simulator.LineBaud() == 9600; }, 20s);
     EXPECT_EQ(simulator.LineBaud(), 9600u);
     EXPECT_EQ(simulator.Settings().baud, 9600u);
 }
@@ -185,12 +183,14 @@ TEST_F(SimulatorOnPty, CorruptsEveryNthDataFrameAndCountsIt) {
     Host host(simulator.SlavePath());
     ASSERT_TRUE(host.ok());
     Bytes received;
-    const auto deadline = Clock::now() + 20s;
     Tally tally;
-    while (tally.good + tally.bad < 12 && Clock::now() < deadline) {
-        ASSERT_TRUE(host.ReadInto(received, 20ms));
-        tally = ParseDeviceFrames(received);
-    }
+    bool open = true;
+    orvanta::testing::PumpUntil([&] { return tally.good + tally.bad >= 12 || !open; }, 20s,
+                                [&] {
+                                    open = host.ReadInto(received, 20ms);
+                                    tally = ParseDeviceFrames(received);
+                                });
+    ASSERT_TRUE(open);
     simulator.Stop();
     const SimulatorCounters counters = simulator.Counters();
     EXPECT_GE(counters.dataFramesSent, 12u);

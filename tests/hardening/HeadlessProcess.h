@@ -4,7 +4,9 @@
 // from an unrelated current directory, against the device simulator run in this process:
 // what the fault-injection tests run.
 #include "devsim/DeviceSimulator.h"
-#include "support/TempDir.h"
+#include "support/ProgramFolder.h"
+#include "support/RunUntil.h"
+#include "support/SimulatedDevice.h"
 
 #include <chrono>
 #include <csignal>
@@ -40,8 +42,6 @@ struct StatusLine {
 class HeadlessProcessFixture : public ::testing::Test {
 protected:
     HeadlessProcessFixture() {
-        fs::create_directories(bin());
-        fs::create_directories(root() / "config");
         fs::copy_file(ORVANTA_BINARY, bin() / "orvanta", fs::copy_options::overwrite_existing);
     }
     ~HeadlessProcessFixture() override {
@@ -55,17 +55,14 @@ protected:
         }
     }
 
-    fs::path root() const { return dir_.path(); }
-    fs::path bin() const { return root() / "bin"; }
-    fs::path config() const { return root() / "config" / "Config.ini"; }
-    fs::path data() const { return root() / "data"; }
+    fs::path root() const { return folder_.root(); }
+    fs::path bin() const { return folder_.bin(); }
+    fs::path config() const { return folder_.config(); }
+    fs::path data() const { return folder_.data(); }
     std::string link() const { return (root() / "device").string(); }
 
     devsim::DeviceSimulator& StartSimulator(devsim::SimulatorOptions options) {
-        options.linkPath = link();
-        simulator_ = std::make_unique<devsim::DeviceSimulator>(std::move(options));
-        std::string error;
-        EXPECT_TRUE(simulator_->Start(error)) << error;
+        simulator_ = orvanta::testing::StartDevice(std::move(options), link());
         return *simulator_;
     }
     devsim::DeviceSimulator& Simulator() { return *simulator_; }
@@ -244,15 +241,13 @@ protected:
     // read it: the line is quiet for the next tens of milliseconds.
     void WaitForQuietLine() {
         const auto before = simulator_->Counters().dataFramesSent;
-        const auto deadline = Clock::now() + 3s;
-        while (simulator_->Counters().dataFramesSent == before && Clock::now() < deadline) {
-            std::this_thread::sleep_for(1ms);
-        }
+        orvanta::testing::WaitUntil([&] { return simulator_->Counters().dataFramesSent != before; },
+                                    3s);
         std::this_thread::sleep_for(25ms);
     }
 
 private:
-    orvanta::testing::TempDir dir_;
+    orvanta::testing::ProgramFolder folder_;
     std::unique_ptr<devsim::DeviceSimulator> simulator_;
     pid_t pid_ = -1;
     std::string systemRoot_;

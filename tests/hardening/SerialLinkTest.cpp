@@ -3,6 +3,7 @@
 // scan, and the terminal settings put back at the end of a run.
 #include "HeadlessProcess.h"
 #include "devsim/PtyDevice.h"
+#include "support/RunUntil.h"
 
 #include <cstring>
 #include <sys/file.h>
@@ -167,10 +168,8 @@ TEST_F(SerialLinkTest, TerminalSettingsAreRestoredAfterARunAndAfterSigterm) {
         Spawn({"--headless", "--port", link(), "--model", "VK200-210", "--baud", "115200",
                "--duration", byTerm ? "60" : "2"});
         if (byTerm) {
-            const auto deadline = Clock::now() + 10s;
-            while (StatusLines().empty() && Running() && Clock::now() < deadline) {
-                std::this_thread::sleep_for(50ms);
-            }
+            orvanta::testing::WaitUntil([this] { return !StatusLines().empty() || !Running(); },
+                                        10s, 50ms);
             termios during{};
             ASSERT_EQ(::tcgetattr(slave, &during), 0);
             EXPECT_FALSE(SameSettings(during, before)) << "the program set its own";

@@ -4,6 +4,7 @@
 #include "headless/HeadlessRun.h"
 #include "host/HostFixture.h"
 #include "support/FakeSysfs.h"
+#include "support/PtyPair.h"
 
 #include <cstdlib>
 #include <fcntl.h>
@@ -85,13 +86,11 @@ TEST(PortListTest, OneLineAPortWithWhatItIs) {
     sysfs.AddTty("tty1", sysfs.AddDevice("virtual/tty", ""));
     // The configured port, a link to a terminal that sysfs does not list, comes last and as
     // given; a pseudo-terminal stands for the device behind a by-id link.
-    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
-    ASSERT_GE(master, 0);
-    ASSERT_EQ(::grantpt(master), 0);
-    ASSERT_EQ(::unlockpt(master), 0);
+    const orvanta::testing::PtyPair pair;
+    ASSERT_TRUE(pair.ok());
     const fs::path link = sysfs.root() / "serial" / "by-id" / "usb-FTDI_FT232R-if00-port0";
     fs::create_directories(link.parent_path());
-    fs::create_symlink(::ptsname(master), link);
+    fs::create_symlink(pair.path(), link);
     const fs::path config = sysfs.root() / "Config.ini";
     orvanta::testing::WriteFile(config, "[Config]\nCOM=" + link.string() + "\n");
 
@@ -101,7 +100,6 @@ TEST(PortListTest, OneLineAPortWithWhatItIs) {
                          "/dev/ttyUSB0\tFTDI FT232R USB UART (A50285BI)\n"
                          "/dev/ttyUSB1\tSilicon Labs CP2102 USB to UART Bridge\n" +
                              link.string() + "\t\n");
-    ::close(master);
 }
 
 // Runs the program from a copy in the fixture's bin/ folder, with an unrelated folder as

@@ -4,7 +4,8 @@
 #include "host/ControlModel.h"
 #include "host/Host.h"
 #include "host/MainLoop.h"
-#include "support/TempDir.h"
+#include "support/ProgramFolder.h"
+#include "support/SimulatedDevice.h"
 
 #include <chrono>
 #include <filesystem>
@@ -18,29 +19,8 @@ namespace orvanta::host::testing {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-// A message box the host raised.
-struct Shown {
-    std::string caption;
-    std::string text;
-};
-
-// A fresh program folder (bin/, config/; data/ appears with the first recording).
-class ProgramFolder {
-public:
-    ProgramFolder() {
-        fs::create_directories(root() / "bin");
-        fs::create_directories(root() / "config");
-    }
-    fs::path root() const { return dir_.path(); }
-    fs::path config() const { return root() / "config" / "Config.ini"; }
-    fs::path data() const { return root() / "data"; }
-    void WriteConfig(const std::string& text) const { orvanta::testing::WriteFile(config(), text); }
-    std::string ReadConfig() const { return ReadFile(config()); }
-    static std::string ReadFile(const fs::path& path) { return orvanta::testing::ReadFile(path); }
-
-private:
-    orvanta::testing::TempDir dir_;
-};
+using orvanta::testing::ProgramFolder;
+using orvanta::testing::Shown;
 
 // A host with an in-memory window, a real event loop and a program folder.
 class HostFixture : public ::testing::Test {
@@ -86,13 +66,7 @@ protected:
         options.baud = baud;
         options.autoDivider = autoDivider;
         options.corruptEvery = corruptEvery;
-        options.linkPath =
-            (folder_.root() / ("device" + std::to_string(simulators_.size()))).string();
-        simulators_.push_back(std::make_unique<devsim::DeviceSimulator>(options));
-        std::string error;
-        if (!simulators_.back()->Start(error)) {
-            ADD_FAILURE() << "simulator: " << error;
-        }
+        simulators_.push_back(orvanta::testing::StartDevice(options, LinkPath(simulators_.size())));
         return *simulators_.back();
     }
     std::string LinkPath(std::size_t simulator = 0) const {

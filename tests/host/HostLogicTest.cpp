@@ -4,7 +4,8 @@
 #include "config/LanguageChoice.h"
 #include "host/HostTexts.h"
 #include "protocol/CommandFrame.h"
-#include "protocol/FrameCrc16.h"
+#include "support/FrameBytes.h"
+#include "support/PtyPair.h"
 
 #include <cerrno>
 #include <clocale>
@@ -17,61 +18,7 @@
 namespace orvanta::host::testing {
 namespace {
 
-// A pseudo-terminal whose slave the host opens; the test plays the device on the master.
-class Pty {
-public:
-    Pty() {
-        master_ = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
-        if (master_ >= 0 && grantpt(master_) == 0 && unlockpt(master_) == 0) {
-            path_ = ptsname(master_);
-            // Hold the slave open so the master never sees a hang-up between opens.
-            held_ = open(path_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-        }
-    }
-    ~Pty() {
-        if (held_ >= 0) {
-            close(held_);
-        }
-        if (master_ >= 0) {
-            close(master_);
-        }
-    }
-    bool ok() const { return !path_.empty() && held_ >= 0; }
-    const std::string& path() const { return path_; }
-    // Everything the host wrote so far.
-    std::string Drain() {
-        char buffer[4096];
-        for (;;) {
-            const ssize_t n = read(master_, buffer, sizeof buffer);
-            if (n <= 0) {
-                break;
-            }
-            received_.append(buffer, static_cast<std::size_t>(n));
-        }
-        return received_;
-    }
-    void Write(const std::vector<std::uint8_t>& bytes) {
-        (void)!write(master_, bytes.data(), bytes.size());
-    }
-
-private:
-    int master_ = -1;
-    int held_ = -1;
-    std::string path_;
-    std::string received_;
-};
-
-std::vector<std::uint8_t> DeviceFrame(std::uint8_t command, std::vector<std::uint8_t> payload) {
-    std::vector<std::uint8_t> frame = {0xFF, 0x00, command,
-                                       static_cast<std::uint8_t>(payload.size() >> 8),
-                                       static_cast<std::uint8_t>(payload.size())};
-    frame.insert(frame.end(), payload.begin(), payload.end());
-    const std::uint16_t crc = protocol::FrameCrc16(frame.data() + 2, payload.size() + 3);
-    frame.push_back(static_cast<std::uint8_t>(crc >> 8));
-    frame.push_back(static_cast<std::uint8_t>(crc));
-    frame.push_back(0x03);
-    return frame;
-}
+using Pty = orvanta::testing::PtyPair;
 
 std::size_t CountOf(const std::string& haystack, const std::string& needle) {
     std::size_t count = 0;
@@ -371,7 +318,7 @@ TEST_F(HostLogicTest, PendingSettingIsRepeatedWhilePollingUntilAnswered) {
     EXPECT_GE(CountOf(seen, setMode), 3u) << "repeated about every 300 ms";
     EXPECT_EQ(CountOf(seen, poll), 0u) << "no polls while the setting waits";
 
-    pty.Write(DeviceFrame(0x01, {0x00}));
+    pty.Write(orvanta::testing::MakeFrame(0x01, {0x00}));
     ASSERT_TRUE(RunUntil([&] { return CountOf(pty.Drain(), poll) >= 3; }, 2000ms));
     EXPECT_FALSE(host_->State().AwaitingAck);
     ASSERT_FALSE(shown_.empty());

@@ -1,9 +1,9 @@
 #include "protocol/CommandFrame.h"
+
 #include "protocol/FrameCrc16.h"
 
-#include <gtest/gtest.h>
-
 #include <cstring>
+#include <gtest/gtest.h>
 #include <vector>
 
 namespace orvanta::protocol {
@@ -11,7 +11,9 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-Bytes ToBytes(const CommandFrame& frame) { return {frame.view().begin(), frame.view().end()}; }
+Bytes ToBytes(const CommandFrame& frame) {
+    return {frame.view().begin(), frame.view().end()};
+}
 
 TEST(FrameCrc16Test, CheckValueOfNineDigits) {
     const char* digits = "123456789";
@@ -19,7 +21,9 @@ TEST(FrameCrc16Test, CheckValueOfNineDigits) {
               0x2189);
 }
 
-TEST(FrameCrc16Test, EmptyInputIsZero) { EXPECT_EQ(FrameCrc16(nullptr, 0), 0); }
+TEST(FrameCrc16Test, EmptyInputIsZero) {
+    EXPECT_EQ(FrameCrc16(nullptr, 0), 0);
+}
 
 struct FrameExample {
     const char* name;
@@ -29,22 +33,27 @@ struct FrameExample {
 
 TEST(CommandFrameTest, KnownFrames) {
     const std::uint32_t baud = 115200;
-    const std::uint8_t baudBytes[4] = {static_cast<std::uint8_t>(baud), static_cast<std::uint8_t>(baud >> 8),
-                                       static_cast<std::uint8_t>(baud >> 16),
-                                       static_cast<std::uint8_t>(baud >> 24)};
+    const std::uint8_t baudBytes[4] = {
+        static_cast<std::uint8_t>(baud), static_cast<std::uint8_t>(baud >> 8),
+        static_cast<std::uint8_t>(baud >> 16), static_cast<std::uint8_t>(baud >> 24)};
     const std::uint8_t answerMode[2] = {0, 0};
     const std::uint8_t autoMode[2] = {1, 10};
     const FrameExample examples[] = {
-        {"save", BuildBareCommand(CommandCode::SaveSettings),
+        {"save",
+         BuildBareCommand(CommandCode::SaveSettings),
          {0xFF, 0x02, 0x24, 0x00, 0x00, 0x60, 0x5A, 0x03}},
-        {"baud 115200", BuildWriteCommand(CommandCode::SetDeviceBaud, baudBytes),
+        {"baud 115200",
+         BuildWriteCommand(CommandCode::SetDeviceBaud, baudBytes),
          {0xFF, 0x02, 0x12, 0x00, 0x05, 0x00, 0x00, 0xC2, 0x01, 0x00, 0xE2, 0x6A, 0x03}},
-        {"answer output", BuildWriteCommand(CommandCode::SetOutputMode, answerMode),
+        {"answer output",
+         BuildWriteCommand(CommandCode::SetOutputMode, answerMode),
          {0xFF, 0x02, 0x53, 0x00, 0x03, 0x00, 0x00, 0x00, 0x69, 0xD1, 0x03}},
-        {"auto output divider 10", BuildWriteCommand(CommandCode::SetOutputMode, autoMode),
+        {"auto output divider 10",
+         BuildWriteCommand(CommandCode::SetOutputMode, autoMode),
          {0xFF, 0x02, 0x53, 0x00, 0x03, 0x00, 0x01, 0x0A, 0xDF, 0x53, 0x03}},
         {"give up calibration",
-         BuildByteCommand(CommandCode::Calibrate, static_cast<std::uint8_t>(CalibrationAction::GiveUp)),
+         BuildByteCommand(CommandCode::Calibrate,
+                          static_cast<std::uint8_t>(CalibrationAction::GiveUp)),
          {0xFF, 0x02, 0x70, 0x00, 0x01, 0x09, 0xDE, 0x5C, 0x03}},
     };
     for (const auto& example : examples) {
@@ -68,6 +77,12 @@ TEST(CommandFrameTest, MaskIsLittleEndianAndChecksumCoversCodeLengthPayload) {
     EXPECT_EQ(bytes[9], crc >> 8);
     EXPECT_EQ(bytes[10], crc & 0xFF);
     EXPECT_EQ(bytes[11], 0x03);
+    // The envelope refuses what it cannot hold rather than write past it.
+    std::uint8_t small[CommandFrame::kOverhead];
+    const std::uint8_t one[1] = {0};
+    EXPECT_EQ(EncodeFrameInto(small, kHostFrame, 0x24, one), 0u);
+    EXPECT_EQ(EncodeFrameInto(small, kHostFrame, 0x24, {}), CommandFrame::kOverhead);
+    EXPECT_TRUE(EncodeFrame(kDeviceFrame, 0x90, Bytes(kMaxFramePayload + 1)).empty());
 }
 
 } // namespace

@@ -2,7 +2,7 @@
 
 // Device-side frames and payloads for the receive-path tests.
 
-#include "protocol/FrameCrc16.h"
+#include "support/FrameBytes.h"
 
 #include <bit>
 #include <cstdint>
@@ -12,17 +12,7 @@ namespace orvanta::protocol::testing {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// FF, second byte, command, L (big-endian), payload, CRC (high byte first), 03.
-inline Bytes MakeFrame(std::uint8_t command, const Bytes& payload, std::uint8_t second = 0x00) {
-    Bytes frame = {0xFF, second, command, static_cast<std::uint8_t>(payload.size() >> 8),
-                   static_cast<std::uint8_t>(payload.size() & 0xFF)};
-    frame.insert(frame.end(), payload.begin(), payload.end());
-    const std::uint16_t crc = FrameCrc16(frame.data() + 2, payload.size() + 3);
-    frame.push_back(static_cast<std::uint8_t>(crc >> 8));
-    frame.push_back(static_cast<std::uint8_t>(crc & 0xFF));
-    frame.push_back(0x03);
-    return frame;
-}
+using orvanta::testing::MakeFrame;
 
 // Little-endian payload fields.
 class PayloadWriter {

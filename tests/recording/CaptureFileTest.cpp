@@ -1,6 +1,7 @@
 #include "RecorderTestSupport.h"
 #include "recording/CaptureReader.h"
 #include "recording/CaptureWriter.h"
+#include "support/RunUntil.h"
 
 #include <chrono>
 #include <cstring>
@@ -267,11 +268,8 @@ TEST(CaptureFileTest, AFileThatCannotBeWrittenIsReportedAndRetried) {
             writer.Append(CaptureDirection::DeviceToHost, block.data(), block.size(), kStart + i);
             std::this_thread::sleep_for(10ms); // a write attempt between the records
         }
-        const auto deadline = std::chrono::steady_clock::now() + 5s;
-        while (messages.Messages().size() < (c.dropsOldest ? 2u : 1u) &&
-               std::chrono::steady_clock::now() < deadline) {
-            std::this_thread::sleep_for(5ms);
-        }
+        orvanta::testing::WaitUntil(
+            [&] { return messages.Messages().size() >= (c.dropsOldest ? 2u : 1u); }, 5s, 5ms);
         std::filesystem::remove(folder);
         writer.Close();
 

@@ -2,6 +2,7 @@
 #include "recording/CaptureReader.h"
 #include "recording/CaptureWriter.h"
 #include "recording/CsvRecorder.h"
+#include "support/RunUntil.h"
 
 #include <algorithm>
 #include <csignal>
@@ -92,11 +93,8 @@ TEST(FullDiskTest, RowsAndRecordsWaitInTheSameFilesUntilThereIsRoom) {
         sleeper.Release();
         ASSERT_EQ(sleeper.NextSleep(), 250ms);
     };
-    const auto waitFor = [&](const std::function<bool()>& done) {
-        const auto deadline = std::chrono::steady_clock::now() + 5s;
-        while (!done() && std::chrono::steady_clock::now() < deadline) {
-            std::this_thread::sleep_for(5ms);
-        }
+    const auto waitFor = [](const std::function<bool()>& done) {
+        orvanta::testing::WaitUntil(done, 5s, 5ms);
     };
     flush(); // the header
     waitFor([&] { return std::filesystem::file_size(capturePath) > 0; });

@@ -10,6 +10,12 @@ TEST(StringTableTest, EveryEntryExistsInBothLanguages) {
         EXPECT_FALSE(LoadString(id, Language::English).empty()) << id;
         EXPECT_FALSE(LoadString(id, Language::Chinese).empty()) << id;
     }
+    for (int id = string_id::kCaptionsFirst; id <= string_id::kCaptionsLast; ++id) {
+        EXPECT_FALSE(LoadString(id, Language::English).empty()) << id;
+        EXPECT_FALSE(LoadString(id, Language::Chinese).empty()) << id;
+    }
+    EXPECT_TRUE(LoadString(string_id::kCaptionsFirst - 1, Language::English).empty());
+    EXPECT_TRUE(LoadString(string_id::kCaptionsLast + 1, Language::Chinese).empty());
     EXPECT_TRUE(LoadString(99, Language::English).empty());
     EXPECT_TRUE(LoadString(133, Language::Chinese).empty());
 }

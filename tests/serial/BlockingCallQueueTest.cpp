@@ -1,5 +1,7 @@
 #include "serial/BlockingCallQueue.h"
 
+#include "support/RunUntil.h"
+
 #include <atomic>
 #include <chrono>
 #include <future>
@@ -14,16 +16,7 @@ using namespace std::chrono_literals;
 
 // Dispatches on the calling (owner) thread until done() or a generous deadline.
 template <typename Done> bool PumpUntil(BlockingCallQueue& queue, Done done) {
-    const auto deadline = std::chrono::steady_clock::now() + 10s;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        if (!queue.DispatchOne()) {
-            std::this_thread::sleep_for(1ms);
-        }
-    }
-    return true;
+    return orvanta::testing::PumpUntil(done, 10s, orvanta::testing::DispatchOrNap(queue));
 }
 
 TEST(BlockingCallQueueTest, CallBlockingReturnsOnlyAfterTheOwnerRanIt) {

@@ -1,5 +1,7 @@
 #include "serial/PortDiscovery.h"
 
+#include "support/PtyPair.h"
+
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
@@ -166,11 +168,11 @@ TEST_F(FakeSysfs, AMissingTreeGivesAnEmptyTable) {
 // A configured path is added when it is a terminal, never a file, a FIFO or /dev/null.
 TEST_F(FakeSysfs, AConfiguredTerminalIsAddedOnce) {
     AddTty("ttyUSB0", "ftdi_sio");
-    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
-    if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) {
+    const orvanta::testing::PtyPair pair;
+    if (!pair.ok()) {
         GTEST_SKIP() << "no pseudo-terminals here";
     }
-    const std::string pty = ::ptsname(master);
+    const std::string pty = pair.path();
     const std::string file = (m_root / "Config.ini").string();
     std::ofstream(file) << "[Config]\n";
     const std::string fifo = (m_root / "fifo").string();
@@ -193,7 +195,6 @@ TEST_F(FakeSysfs, AConfiguredTerminalIsAddedOnce) {
         EXPECT_EQ(FillPortList(table, root(), NoUart(), c.configured), c.expected) << c.configured;
     }
     EXPECT_EQ(table.used(), 1u); // the extra path is a list entry, not a table slot
-    ::close(master);
 }
 
 TEST(TerminalDeviceTest, OnlyTerminalsCount) {
@@ -201,12 +202,9 @@ TEST(TerminalDeviceTest, OnlyTerminalsCount) {
     EXPECT_FALSE(IsTerminalDevice("/", "/sys"));
     EXPECT_FALSE(IsTerminalDevice("/proc/self/status", "/sys"));
     EXPECT_FALSE(IsTerminalDevice("/dev/orvanta-missing", "/sys"));
-    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
-    if (master >= 0 && ::grantpt(master) == 0 && ::unlockpt(master) == 0) {
-        EXPECT_TRUE(IsTerminalDevice(::ptsname(master), "/sys"));
-    }
-    if (master >= 0) {
-        ::close(master);
+    const orvanta::testing::PtyPair pair;
+    if (pair.ok()) {
+        EXPECT_TRUE(IsTerminalDevice(pair.path(), "/sys"));
     }
 }
 

@@ -5,6 +5,7 @@
 #include "protocol/CommandFrame.h"
 #include "serial/BlockingCallQueue.h"
 #include "serial/Tty.h"
+#include "support/RunUntil.h"
 #include "support/TempDir.h"
 
 #include <atomic>
@@ -74,25 +75,11 @@ public:
 
     // Dispatches until done() holds; the deadline only keeps a fault from hanging the run.
     template <typename Done> bool PumpUntil(Done done, std::chrono::seconds limit = 20s) {
-        const auto deadline = std::chrono::steady_clock::now() + limit;
-        while (!done()) {
-            if (std::chrono::steady_clock::now() > deadline) {
-                return false;
-            }
-            if (!queue.DispatchOne()) {
-                std::this_thread::sleep_for(1ms);
-            }
-        }
-        return true;
+        return orvanta::testing::PumpUntil(done, limit, orvanta::testing::DispatchOrNap(queue));
     }
     // Keeps dispatching for a while, for checks that nothing more arrives.
     void PumpFor(std::chrono::milliseconds span) {
-        const auto end = std::chrono::steady_clock::now() + span;
-        while (std::chrono::steady_clock::now() < end) {
-            if (!queue.DispatchOne()) {
-                std::this_thread::sleep_for(1ms);
-            }
-        }
+        orvanta::testing::PumpFor(span, orvanta::testing::DispatchOrNap(queue));
     }
 
     BlockingCallQueue queue;
@@ -109,17 +96,17 @@ public:
 // Reads from a pty master until count bytes have come or the deadline passes.
 Bytes ReadFrom(int fd, std::size_t count, std::chrono::seconds limit = 20s) {
     Bytes out;
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (out.size() < count && std::chrono::steady_clock::now() < deadline) {
-        pollfd p{fd, POLLIN, 0};
-        if (::poll(&p, 1, 50) > 0 && (p.revents & POLLIN)) {
-            std::uint8_t buffer[4096];
-            const ssize_t n = ::read(fd, buffer, sizeof buffer);
-            if (n > 0) {
-                out.insert(out.end(), buffer, buffer + n);
-            }
-        }
-    }
+    orvanta::testing::PumpUntil([&] { return out.size() >= count; }, limit,
+                                [&] {
+                                    pollfd p{fd, POLLIN, 0};
+                                    if (::poll(&p, 1, 50) > 0 && (p.revents & POLLIN)) {
+                                        std::uint8_t buffer[4096];
+                                        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+                                        if (n > 0) {
+                                            out.insert(out.end(), buffer, buffer + n);
+                                        }
+                                    }
+                                });
     return out;
 }
 
@@ -269,10 +256,7 @@ TEST_F(SerialPortOnPty, ClosingDuringADeliveryDoesNotDeadlock) {
     m_owner.PumpFor(50ms);
     WriteAll(master(), Bytes{0xFF, 0x00, 0x52});
     // Without dispatching, the monitor is now blocked inside its delivery.
-    const auto deadline = std::chrono::steady_clock::now() + 20s;
-    while (m_owner.queue.Pending() == 0 && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(1ms);
-    }
+    orvanta::testing::WaitUntil([this] { return m_owner.queue.Pending() != 0; }, 20s);
     ASSERT_EQ(m_owner.queue.Pending(), 1u);
 
     std::atomic<bool> closed{false};

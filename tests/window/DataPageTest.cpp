@@ -3,12 +3,12 @@
 #include "window/DataPage.h"
 
 #include "host/ControlIds.h"
+#include "support/RunUntil.h"
 #include "window/DataPageText.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QImage>
 #include <QLabel>
@@ -138,11 +138,9 @@ TEST(DataPage, ButtonsReachTheirActionsAndTheTimerRefreshes) {
     record.ItemText[protocol::slot::kYaw] = "+1.000";
     page.StartPageTimer();
     EXPECT_TRUE(page.PageTimerRunning());
-    QElapsedTimer clock;
-    clock.start();
-    while (LabelOf(page, 1054) != "+1.000°" && clock.elapsed() < 3000) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    }
+    orvanta::testing::PumpUntil([&] { return LabelOf(page, 1054) == "+1.000°"; },
+                                std::chrono::milliseconds(3000),
+                                [] { QCoreApplication::processEvents(QEventLoop::AllEvents, 50); });
     EXPECT_EQ(LabelOf(page, 1054), "+1.000°");
     page.KillPageTimer();
     EXPECT_FALSE(page.PageTimerRunning());

@@ -9,7 +9,7 @@
 #include "host/ControlIds.h"
 #include "res/Artwork.h"
 #include "res/StringTable.h"
-#include "support/TempDir.h"
+#include "support/ProgramFolder.h"
 #include "view3d/AttitudeView.h"
 #include "window/AboutDialog.h"
 #include "window/ChartToolBar.h"
@@ -42,26 +42,21 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Shown {
-    std::string caption;
-    std::string text;
-};
+using testing::Shown;
 
 // A program folder (bin/, config/ with the shipped skin and model, data/), and the window
 // made as the application makes it, with no serial port to find.
 class MainWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        fs::create_directories(dir_.path() / "bin");
-        fs::create_directories(dir_.path() / "config");
-        fs::copy_file(ORVANTA_SKIN_FILE, dir_.path() / "config" / "Int.smf");
-        fs::copy_file(ORVANTA_MODEL_FILE, dir_.path() / "config" / "Mod.3DS");
+        fs::copy_file(ORVANTA_SKIN_FILE, folder_.root() / "config" / "Int.smf");
+        fs::copy_file(ORVANTA_MODEL_FILE, folder_.root() / "config" / "Mod.3DS");
         skin_.Start(nullptr, "SCRIBBLE", 0, 0);
-        skin_.LoadSkinFile(config::PortableLayout(dir_.path()).skinFile.c_str());
+        skin_.LoadSkinFile(config::PortableLayout(folder_.root()).skinFile.c_str());
     }
     void TearDown() override { window_.reset(); }
 
-    fs::path ConfigPath() const { return dir_.path() / "config" / "Config.ini"; }
+    fs::path ConfigPath() const { return folder_.config(); }
     void WriteConfig(const std::string& language) {
         testing::WriteFile(ConfigPath(), "[Config]\r\nLANGUAGE=" + language + "\r\n");
     }
@@ -69,7 +64,7 @@ protected:
     // With the shipped skin unless another is given.
     void Start(bool systemChinese = false, SkinLayer* skin = nullptr) {
         MainWindow::Options options =
-            app::StartupOptions(config::PortableLayout(dir_.path()), systemChinese);
+            app::StartupOptions(config::PortableLayout(folder_.root()), systemChinese);
         options.skin = skin ? skin : &skin_;
         options.host.listPorts = [this](const std::string&) { return ports_; };
         options.describePort = [](const std::string& path) {
@@ -116,7 +111,7 @@ protected:
         EXPECT_TRUE(picture.save(QString::fromStdString((fs::path(dir) / name).string())));
     }
 
-    testing::TempDir dir_;
+    testing::ProgramFolder folder_;
     SkinLayer skin_;
     std::unique_ptr<MainWindow> window_;
     std::vector<Shown> shown_;
@@ -855,7 +850,7 @@ TEST_F(MainWindowTest, TheSkinDressesTheWindowAndFourControls) {
     // Without a skin file the window keeps the plain look.
     SkinLayer plain;
     plain.Start(nullptr, "SCRIBBLE", 0, 0);
-    plain.LoadSkinFile((dir_.path() / "config" / "missing.smf").c_str());
+    plain.LoadSkinFile((folder_.root() / "config" / "missing.smf").c_str());
     EXPECT_FALSE(plain.HasSkin());
     Start(false, &plain);
     EXPECT_TRUE(window_->styleSheet().isEmpty());

@@ -5,7 +5,9 @@
 #include "config/FileLayout.h"
 #include "devsim/DeviceSimulator.h"
 #include "host/ControlIds.h"
-#include "support/TempDir.h"
+#include "support/ProgramFolder.h"
+#include "support/RunUntil.h"
+#include "support/SimulatedDevice.h"
 #include "window/DataPage.h"
 #include "window/MainWindow.h"
 #include "window/QtTimerService.h"
@@ -14,7 +16,6 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -47,17 +48,12 @@ inline std::string ModelCaseName(const ::testing::TestParamInfo<ModelCase>& info
     return name;
 }
 
-struct Shown {
-    std::string caption;
-    std::string text;
-};
+using orvanta::testing::Shown;
 
 // The program folder, the simulator and the window, with helpers that act as a user would.
 class WindowFixture : public ::testing::TestWithParam<ModelCase> {
 protected:
     void SetUp() override {
-        fs::create_directories(Root() / "bin");
-        fs::create_directories(Root() / "config");
         fs::copy_file(ORVANTA_SKIN_FILE, Root() / "config" / "Int.smf");
 #ifdef ORVANTA_MODEL_FILE
         std::error_code ec;
@@ -72,7 +68,7 @@ protected:
     }
 
     fs::path Root() const {
-        return dir_.path();
+        return folder_.root();
     }
     std::string LinkPath() const {
         return (Root() / "device").string();
@@ -83,19 +79,14 @@ protected:
         options.model = GetParam().device;
         options.baud = baud;
         options.autoDivider = autoDivider;
-        options.linkPath = LinkPath();
-        simulator_ = std::make_unique<devsim::DeviceSimulator>(options);
-        std::string error;
-        ASSERT_TRUE(simulator_->Start(error)) << error;
+        simulator_ = orvanta::testing::StartDevice(options, LinkPath());
     }
 
     // The configuration file of a run against the simulator.
     void WriteConfig(int languageFlag, int baudIndex) {
-        orvanta::testing::WriteFile(
-            Root() / "config" / "Config.ini",
-            std::string("[Config]\nLANGUAGE=") + (languageFlag == 1 ? "EN" : "CH") +
-                "\nMODEL=" + GetParam().name + "\nPROTOCOL=ASCII\nCOM=" + LinkPath() +
-                "\nBAUD=" + std::to_string(baudIndex) + "\nPARITY=0\nPATH=\n");
+        folder_.WriteConfig(std::string("[Config]\nLANGUAGE=") + (languageFlag == 1 ? "EN" : "CH") +
+                            "\nMODEL=" + GetParam().name + "\nPROTOCOL=ASCII\nCOM=" + LinkPath() +
+                            "\nBAUD=" + std::to_string(baudIndex) + "\nPARITY=0\nPATH=\n");
     }
 
     // The window's options for the program folder, with the skin started as the application
@@ -145,12 +136,7 @@ protected:
     }
 
     bool RunUntil(const std::function<bool()>& pred, std::chrono::milliseconds timeout = 5s) {
-        QElapsedTimer clock;
-        clock.start();
-        while (!pred() && clock.elapsed() < timeout.count()) {
-            QTest::qWait(10);
-        }
-        return pred();
+        return orvanta::testing::PumpUntil(pred, timeout, [] { QTest::qWait(10); });
     }
     void RunFor(std::chrono::milliseconds duration) {
         QTest::qWait(static_cast<int>(duration.count()));
@@ -208,7 +194,7 @@ protected:
             << name;
     }
 
-    orvanta::testing::TempDir dir_;
+    orvanta::testing::ProgramFolder folder_;
     std::unique_ptr<devsim::DeviceSimulator> simulator_;
     SkinLayer skin_;
     std::unique_ptr<MainWindow> window_;
