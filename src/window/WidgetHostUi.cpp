@@ -237,12 +237,12 @@ void WidgetHostUi::ShowLinkNotice(std::string_view notice, bool lasting) {
     m_mainWindow.setWindowTitle(text.isEmpty()
                                     ? m_titleWithoutNotice
                                     : m_titleWithoutNotice + QStringLiteral(" - ") + text);
-    m_notice->setText(text);
+    m_notice->setToolTip(text);
     m_notice->setVisible(!text.isEmpty());
     PlaceLinkNotice();
     if (!lasting && !text.isEmpty()) {
         QTimer::singleShot(5000, m_notice, [this, text] {
-            if (m_notice->text() == text) {
+            if (m_notice->toolTip() == text) {
                 ShowLinkNotice({}, true);
             }
         });
@@ -259,6 +259,9 @@ void WidgetHostUi::PlaceLinkNotice() {
     const QRect to = last->geometry();
     m_notice->setGeometry(QRect(QPoint(from.left(), std::min(from.top(), to.top()) - 2),
                                 QPoint(to.right(), std::max(from.bottom(), to.bottom()) + 2)));
+    // A long path gives way in its middle; the whole text is in the tooltip.
+    m_notice->setText(m_notice->fontMetrics().elidedText(m_notice->toolTip(), Qt::ElideMiddle,
+                                                         m_notice->contentsRect().width() - 4));
     m_notice->raise();
 }
 

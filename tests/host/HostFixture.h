@@ -33,6 +33,9 @@ protected:
         options.configPath = folder_.config();
         options.dataDirectory = folder_.data();
         options.languageFlag = languageFlag;
+        if (!deviceDir_.empty()) {
+            options.deviceDir = deviceDir_;
+        }
         options.listPorts = [this](const std::string& configured) {
             std::vector<std::string> list = ports_;
             if (!configured.empty() && fs::exists(configured) &&
@@ -101,6 +104,7 @@ protected:
     ControlModel ui_;
     std::vector<Shown> shown_;
     std::vector<std::string> ports_;
+    std::string deviceDir_;          // the system's when empty
     TimerService* timers_ = nullptr; // the loop's own timers when null
     std::unique_ptr<MainLoop> loop_;
     std::unique_ptr<Host> host_;

@@ -144,6 +144,46 @@ TEST_P(HostLinkTest, RecordingWritesOneRowPerGoodFrameAndNothingIsLostAtStop) {
     EXPECT_EQ(host_->Receiver().Miscount() >= 0, true);
 }
 
+class PortFollowingTest : public HostFixture {};
+
+// Adapters come and go in the device folder: the list follows, the user's selection stays
+// where it still exists, and an open port keeps its entry and its selection.
+TEST_F(PortFollowingTest, TheListFollowsTheDeviceFolder) {
+    const fs::path dev = folder_.root() / "dev";
+    fs::create_directories(dev);
+    deviceDir_ = dev.string();
+    StartSimulator(devsim::Model::VK100);
+    folder_.WriteConfig("[Config]\nCOM=" + (dev / "ttyGONE").string() + "\n");
+    MakeHost(1, {"/dev/ttyS0", LinkPath()});
+    host_->FillLists();
+    host_->Connection().RefreshPortList();
+    ui_.SelectListItem(Dialog::Main, main_id::kPortList, 1);
+    ASSERT_TRUE(host_->FollowPorts());
+    const auto list = [this] { return ui_.ListItems(Dialog::Main, main_id::kPortList); };
+    const auto selected = [this] { return ui_.ListSelection(Dialog::Main, main_id::kPortList); };
+    const auto plug = [&](const std::string& name, std::vector<std::string> ports) {
+        ports_ = std::move(ports);
+        orvanta::testing::WriteFile(dev / name, "");
+    };
+
+    plug("ttyUSB7", {"/dev/ttyS0", LinkPath(), "/dev/ttyUSB7"});
+    ASSERT_TRUE(RunUntil([&] { return list().size() == 3; }, 2s));
+    EXPECT_EQ(selected(), 1);
+
+    host_->Connection().ToggleOpen();
+    ASSERT_TRUE(host_->State().PortOpen);
+    plug("ttyUSB8", {"/dev/ttyUSB8"});
+    ASSERT_TRUE(RunUntil([&] { return list().size() == 2; }, 2s));
+    EXPECT_EQ(list(), (std::vector<std::string>{"/dev/ttyUSB8", LinkPath()}));
+    EXPECT_EQ(selected(), 1);
+
+    host_->Connection().ToggleOpen(); // closed: the entry goes with the next change
+    fs::remove(dev / "ttyUSB8");
+    ports_ = {"/dev/ttyS0"};
+    ASSERT_TRUE(RunUntil([&] { return list().size() == 1; }, 2s));
+    EXPECT_EQ(selected(), 0);
+}
+
 INSTANTIATE_TEST_SUITE_P(EveryModel, HostLinkTest, ::testing::ValuesIn(kModels),
                          [](const auto& info) {
                              return std::string(info.param.device == devsim::Model::VK100 ? "VK100"
