@@ -52,6 +52,20 @@ std::string PortOpenFailedText(std::string_view failedText, int languageFlag, st
                 .append(reason.deviceGroup)
                 .append("\"。");
         }
+    } else if (reason.errnoValue == EACCES && !reason.deviceOwner.empty()) {
+        if (english) {
+            text.append("\nOnly its owner, \"")
+                .append(reason.deviceOwner)
+                .append("\", may use ")
+                .append(path)
+                .append(".");
+        } else {
+            text.append("\n只有其所有者 \"")
+                .append(reason.deviceOwner)
+                .append("\" 能使用 ")
+                .append(path)
+                .append("。");
+        }
     }
     return text;
 }

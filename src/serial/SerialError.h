@@ -24,6 +24,9 @@ struct SerialError {
     // EACCES on open: the group that owns the device node, by name (its number when the
     // system knows no name).
     std::string deviceGroup;
+    // EACCES on open of a device whose group may not read and write it: its owner, by
+    // name (the number when the system knows no name); deviceGroup is then empty.
+    std::string deviceOwner;
 
     bool ok() const { return kind == SerialErrorKind::None; }
     explicit operator bool() const { return !ok(); }

@@ -7,6 +7,7 @@
 #include <grp.h>
 #include <linux/major.h>
 #include <linux/serial.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -99,26 +100,46 @@ LineParameters Decode(const termios2& t) {
     return p;
 }
 
-// The name of the group that owns the node; its number when the system knows no name.
-std::string GroupOwning(const std::string& path) {
+std::string GroupName(gid_t gid);
+
+// Who may use the node the user could not open: the group that owns it when the group may
+// read and write it, else its owner (crw------- root: joining "root" would not help).
+// Names, or numbers when the system knows no name.
+void NameWhoMayUse(const std::string& path, SerialError& error) {
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) {
-        return {};
+        return;
     }
+    if ((info.st_mode & (S_IRGRP | S_IWGRP)) == (S_IRGRP | S_IWGRP)) {
+        error.deviceGroup = GroupName(info.st_gid);
+        return;
+    }
+    long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
+    std::vector<char> buffer(size > 0 ? static_cast<std::size_t>(size) : 1024);
+    passwd entry{};
+    passwd* found = nullptr;
+    if (::getpwuid_r(info.st_uid, &entry, buffer.data(), buffer.size(), &found) == 0 &&
+        found != nullptr && found->pw_name != nullptr) {
+        error.deviceOwner = found->pw_name;
+    } else {
+        error.deviceOwner = std::to_string(info.st_uid);
+    }
+}
+
+std::string GroupName(gid_t gid) {
     long size = ::sysconf(_SC_GETGR_R_SIZE_MAX);
     std::vector<char> buffer(size > 0 ? static_cast<std::size_t>(size) : 1024);
     group entry{};
     group* found = nullptr;
     int r;
-    while ((r = ::getgrgid_r(info.st_gid, &entry, buffer.data(), buffer.size(), &found)) ==
-               ERANGE &&
+    while ((r = ::getgrgid_r(gid, &entry, buffer.data(), buffer.size(), &found)) == ERANGE &&
            buffer.size() < (1u << 20)) {
         buffer.resize(buffer.size() * 2);
     }
     if (r == 0 && found != nullptr && found->gr_name != nullptr) {
         return found->gr_name;
     }
-    return std::to_string(info.st_gid);
+    return std::to_string(gid);
 }
 
 SerialError Refuse(int fd, SerialError error) {
@@ -157,7 +178,7 @@ SerialError Open(const std::string& path, int& fd) {
     if (handle < 0) {
         SerialError error = SerialError::FromErrno(errno);
         if (error.errnoValue == EACCES) {
-            error.deviceGroup = GroupOwning(path);
+            NameWhoMayUse(path, error);
         }
         return error;
     }

@@ -328,6 +328,8 @@ TEST_F(HostLogicTest, PendingSettingIsRepeatedWhilePollingUntilAnswered) {
 TEST(PortOpenFailedTextTest, SaysWhyInBothLanguages) {
     serial::SerialError noRights = serial::SerialError::FromErrno(EACCES);
     noRights.deviceGroup = "dialout";
+    serial::SerialError ownerOnly = serial::SerialError::FromErrno(EACCES);
+    ownerOnly.deviceOwner = "root";
     struct Case {
         serial::SerialError reason;
         const char* english;
@@ -341,6 +343,8 @@ TEST(PortOpenFailedTextTest, SaysWhyInBothLanguages) {
          "Serial port open failed\nYour user must be in the group \"dialout\", which owns "
          "/dev/null.",
          "串口打开失败\n当前用户必须属于拥有 /dev/null 的用户组 \"dialout\"。"},
+        {ownerOnly, "Serial port open failed\nOnly its owner, \"root\", may use /dev/null.",
+         "串口打开失败\n只有其所有者 \"root\" 能使用 /dev/null。"},
         {serial::SerialError::FromErrno(EBUSY), "Serial port open failed", "串口打开失败"},
         {serial::SerialError::FromErrno(ENOENT), "Serial port open failed", "串口打开失败"},
     };

@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 #include <mutex>
 #include <poll.h>
+#include <pwd.h>
 #include <string>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -449,43 +450,57 @@ TEST_F(SerialPortOnPty, APortSomeoneElseHoldsIsRefusedEvenToRoot) {
     EXPECT_TRUE(port.OpenLink(&m_owner, slave(), 115200, 'N')) << "free again";
 }
 
-// EACCES names the group the device node belongs to, so the user knows which to join.
-TEST_F(SerialPortOnPty, NoRightsNameTheGroupThatOwnsTheDevice) {
+// EACCES names the group the device node belongs to, so the user knows which to join; a
+// device whose group may not use it names its owner instead.
+TEST_F(SerialPortOnPty, NoRightsNameWhoMayUseTheDevice) {
     const bool root = ::geteuid() == 0;
     const group* owning = root ? ::getgrnam("dialout") : ::getgrgid(::getegid());
-    if (owning == nullptr) {
+    const passwd* owner = ::getpwuid(::geteuid());
+    if (owning == nullptr || owner == nullptr) {
         GTEST_SKIP() << "no group to give the device to";
     }
-    const std::string name = owning->gr_name;
+    struct Case {
+        mode_t mode;
+        std::string named; // "group NAME" or "owner NAME"
+    };
+    std::vector<Case> cases{{0600, std::string("owner ") + owner->pw_name}};
+    if (root) { // root's own group rights cannot keep it out: the open is made as nobody
+        cases.push_back({0660, std::string("group ") + owning->gr_name});
+    } else {
+        cases[0].mode = 0;
+    }
     ASSERT_EQ(::chown(slave().c_str(), static_cast<uid_t>(-1), owning->gr_gid), 0);
-    ASSERT_EQ(::chmod(slave().c_str(), root ? 0660 : 0), 0);
-    int result[2];
-    ASSERT_EQ(::pipe(result), 0);
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        // Root passes every permission: the open is made as nobody.
-        if (root &&
-            (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)) {
-            ::_exit(2);
+    for (const Case& c : cases) {
+        ASSERT_EQ(::chmod(slave().c_str(), c.mode), 0);
+        int result[2];
+        ASSERT_EQ(::pipe(result), 0);
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            if (root &&
+                (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)) {
+                ::_exit(2);
+            }
+            int fd = -1;
+            const SerialError error = tty::Open(slave(), fd);
+            const std::string said = std::to_string(error.errnoValue) + " " +
+                                     (error.deviceGroup.empty() ? "owner " + error.deviceOwner
+                                                                : "group " + error.deviceGroup);
+            (void)!::write(result[1], said.data(), said.size());
+            ::_exit(0);
         }
-        int fd = -1;
-        const SerialError error = tty::Open(slave(), fd);
-        const std::string said = std::to_string(error.errnoValue) + " " + error.deviceGroup;
-        (void)!::write(result[1], said.data(), said.size());
-        ::_exit(0);
+        ::close(result[1]);
+        std::string said;
+        char buffer[256];
+        for (ssize_t n; (n = ::read(result[0], buffer, sizeof buffer)) > 0;) {
+            said.append(buffer, static_cast<std::size_t>(n));
+        }
+        ::close(result[0]);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        EXPECT_EQ(said, std::to_string(EACCES) + " " + c.named) << std::oct << c.mode;
     }
-    ::close(result[1]);
-    std::string said;
-    char buffer[256];
-    for (ssize_t n; (n = ::read(result[0], buffer, sizeof buffer)) > 0;) {
-        said.append(buffer, static_cast<std::size_t>(n));
-    }
-    ::close(result[0]);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    EXPECT_EQ(said, std::to_string(EACCES) + " " + name);
 }
 
 TEST(SerialPortUnplugTest, AVanishedDeviceBreaksThePortUntilReopened) {
