@@ -72,6 +72,14 @@ protected:
         window_->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
     }
+    // A VK100 streaming for seconds at framesPerSecond, as the simulator plays it.
+    static void WriteCapture(const fs::path& capture, double seconds, unsigned framesPerSecond) {
+        devsim::StreamCaptureOptions stream;
+        stream.seconds = seconds;
+        stream.framesPerSecond = framesPerSecond;
+        std::string error;
+        ASSERT_TRUE(devsim::WriteStreamCapture(capture, stream, error)) << error;
+    }
     void SaveMenu(int languageFlag) {
         QMenu menu(window_.get());
         window_->FillContextMenu(menu);
@@ -103,14 +111,16 @@ TEST_P(WindowCapture, TheMenuSwitchMakesEachRecordingWriteACapture) {
     const fs::path csv = window_->host().Recorder().CsvPath();
     RunFor(1500ms);
     Click(Main(host::main_id::kRecordButton));
-    EXPECT_FALSE(window_->host().Recording().Capturing());
-    ASSERT_TRUE(RunUntil([&] { return CsvRows(csv) >= 10; }, 10s));
+    EXPECT_FALSE(window_->host().Recording().Capturing()); // closed and written out
     fs::path capture = csv;
     capture.replace_extension(".pcap");
     ASSERT_TRUE(fs::exists(capture)) << capture;
     std::string model;
     const int frames = DataFramesIn(capture, model);
     EXPECT_EQ(model, "VK100");
+    EXPECT_GE(frames, 10);
+    // The CSV writer finishes on its own thread, a round at a time.
+    RunUntil([&] { return static_cast<int>(CsvRows(csv)) >= frames; }, 10s);
     // A frame cut by Start or Stop may be in the rows and not whole in the capture.
     EXPECT_LE(static_cast<int>(CsvRows(csv)) - frames, 1);
     EXPECT_GE(static_cast<int>(CsvRows(csv)) - frames, 0);
@@ -119,12 +129,8 @@ TEST_P(WindowCapture, TheMenuSwitchMakesEachRecordingWriteACapture) {
 // The port list shows the file, Open and Close stop and play it again, the values move as
 // they did, and a setting that would send a command is refused, in either language.
 TEST_P(WindowCapture, ACaptureIsTheWindowsSource) {
-    devsim::StreamCaptureOptions stream;
-    stream.seconds = 30;
-    stream.framesPerSecond = 20;
     const fs::path capture = Root() / "field.pcap";
-    std::string error;
-    ASSERT_TRUE(devsim::WriteStreamCapture(capture, stream, error)) << error;
+    ASSERT_NO_FATAL_FAILURE(WriteCapture(capture, 30, 20));
 
     for (const int language : {1, 0}) {
         OpenReplay(capture, language);
@@ -159,12 +165,8 @@ TEST_P(WindowCapture, ACaptureIsTheWindowsSource) {
 // A replay that ends before the pages' timers ever ran leaves its last values on the pages,
 // the chart and the status row, as a live port that closes does.
 TEST_P(WindowCapture, AFastReplayEndsShowingItsLastValues) {
-    devsim::StreamCaptureOptions stream;
-    stream.seconds = 2;
-    stream.framesPerSecond = 50;
     const fs::path capture = Root() / "short.pcap";
-    std::string error;
-    ASSERT_TRUE(devsim::WriteStreamCapture(capture, stream, error)) << error;
+    ASSERT_NO_FATAL_FAILURE(WriteCapture(capture, 2, 50));
     orvanta::testing::WriteFile(Root() / "config" / "Config.ini", "[Config]\nLANGUAGE=EN\n");
     MainWindow::Options options = ProgramOptions(1);
     options.host.replayPath = capture;
