@@ -25,13 +25,17 @@ class RecordingEffects : public ReceiverEffects {
 public:
     int model = 0;
     std::vector<std::string> log;
+    std::vector<ArrivalTime> arrivals; // of each row
 
     int CurrentModelIndex() const override { return model; }
     void PostDeviceStatus(std::uint8_t status) override {
         log.push_back("status " + std::to_string(status));
     }
     void KillReplyTimer() override { log.push_back("kill timer"); }
-    void DataFrameDecoded() override { log.push_back("row"); }
+    void DataFrameDecoded(const ArrivalTime& arrival) override {
+        log.push_back("row");
+        arrivals.push_back(arrival);
+    }
     void SetAutoOutputSeen() override { log.push_back("auto seen"); }
     void ClearAwaitItemMask() override { log.push_back("mask arrived"); }
     void RefreshItemBoxes() override { log.push_back("refresh boxes"); }
