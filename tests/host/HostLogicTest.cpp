@@ -154,6 +154,29 @@ TEST_F(HostLogicTest, ConfigurationFailuresAreShownOnce) {
     }
 }
 
+TEST_F(HostLogicTest, CsvFormatIsReadAndItsSwitchStoredBesideTheOtherKeys) {
+    using recording::CsvFormat;
+    const std::pair<const char*, CsvFormat> cases[] = {
+        {"CSV_FORMAT=UTF8\n", CsvFormat::Utf8},
+        {"csv_format=utf8\n", CsvFormat::Utf8},
+        {"CSV_FORMAT=DESIGNED\n", CsvFormat::Designed},
+        {"CSV_FORMAT=UTF-16\n", CsvFormat::Designed},
+        {"", CsvFormat::Designed}};
+    for (const auto& [line, format] : cases) {
+        folder_.WriteConfig(std::string("[Config]\nMODEL=VN300\nCAPTURE=1\n") + line);
+        MakeHost();
+        host_->FillLists();
+        host_->ReadConfiguration();
+        EXPECT_EQ(host_->Recording().CsvFileFormat(), format) << line;
+        host_->Close();
+    }
+    host_->Recording().SetCsvFormat(CsvFormat::Utf8);
+    EXPECT_EQ(host_->Recording().CsvFileFormat(), CsvFormat::Utf8);
+    EXPECT_EQ(folder_.ReadConfig(), "[Config]\nMODEL=VN300\nCAPTURE=1\nCSV_FORMAT=UTF8\n");
+    host_->Recording().SetCsvFormat(CsvFormat::Designed);
+    EXPECT_EQ(folder_.ReadConfig(), "[Config]\nMODEL=VN300\nCAPTURE=1\nCSV_FORMAT=DESIGNED\n");
+}
+
 TEST_F(HostLogicTest, StoredIndexesAndModelAreApplied) {
     struct Case {
         std::string baud, parity, model;

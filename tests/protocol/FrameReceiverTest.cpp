@@ -99,6 +99,39 @@ TEST(FrameReceiverTest, EulerFrameFromTheDeviceManual) {
     EXPECT_EQ(r.receiver.Miscount(), 0);
 }
 
+// A frame carries the time of the block that completed it, however the blocks cut it.
+TEST(FrameReceiverTest, EachFrameCarriesTheTimeOfItsLastBlock) {
+    const Bytes two = Join({kEulerFrame, kEulerFrame});
+    const std::size_t n = kEulerFrame.size();
+    struct Case {
+        std::vector<std::size_t> cuts; // block ends; block i arrives at realtime i + 1
+        std::vector<std::int64_t> rowTimes;
+    };
+    const Case cases[] = {
+        {{2 * n}, {1, 1}},
+        {{n + 3, 2 * n}, {1, 2}}, // the second frame split over two blocks
+        {{n - 1, 2 * n}, {2, 2}}, // the first frame's end byte comes with the second frame
+        {{n, n + 1, 2 * n}, {1, 3}},
+    };
+    for (const Case& c : cases) {
+        Receiver r;
+        r.record.DefaultItemMask = 0x2;
+        std::size_t from = 0;
+        for (std::size_t i = 0; i < c.cuts.size(); ++i) {
+            const auto at = static_cast<std::int64_t>(i) + 1;
+            r.receiver.FeedBytes(std::span(two).subspan(from, c.cuts[i] - from),
+                                 ArrivalTime{at, 100 * at});
+            from = c.cuts[i];
+        }
+        std::vector<std::int64_t> real;
+        for (const ArrivalTime& t : r.effects.arrivals) {
+            EXPECT_EQ(t.monotonicNs, 100 * t.realtimeNs); // both clocks of the same block
+            real.push_back(t.realtimeNs);
+        }
+        EXPECT_EQ(real, c.rowTimes) << ::testing::PrintToString(c.cuts);
+    }
+}
+
 TEST(FrameReceiverTest, DataFramesPickTheirMask) {
     struct Case {
         std::uint8_t command;

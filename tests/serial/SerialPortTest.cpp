@@ -59,6 +59,7 @@ public:
             received.insert(received.end(), bytes, bytes + info.byteCount);
             terminated = terminated && bytes[info.byteCount] == 0;
             path = std::string(info.devicePath);
+            stamps.push_back({info.realtimeNs, info.monotonicNs});
             ++blocks;
         });
     }
@@ -100,6 +101,7 @@ public:
     bool terminated = true;
     std::string path;
     int blocks = 0;
+    std::vector<ClockReading> stamps; // of each block
     int eventChars = 0;
     std::atomic<int> lost{0};
     bool showsLoss = false; // else the port reports the loss itself
@@ -220,6 +222,43 @@ TEST_F(SerialPortOnPty, BytesArriveCompleteAndInOrder) {
     EXPECT_EQ(m_owner.path, slave());
     EXPECT_GE(m_owner.eventChars, 1);
     port.CloseLink();
+}
+
+// Counts its readings; reading k is {kRealBase + k, k}, so a stamp names its reading.
+class CountingClock : public ArrivalClock {
+public:
+    static constexpr std::int64_t kRealBase = 1'800'000'000'000'000'000;
+    ClockReading Now() const override {
+        const std::int64_t k = ++m_readings;
+        return {kRealBase + k, k};
+    }
+    mutable std::atomic<std::int64_t> m_readings{0};
+};
+
+TEST_F(SerialPortOnPty, BlocksAreStampedByTheMonitorWhenRead) {
+    CountingClock clock;
+    PortEnvironment environment;
+    environment.clock = &clock;
+    SerialPort port(&m_reporter, environment);
+    ASSERT_TRUE(port.OpenLink(&m_owner, slave(), 115200, 'N'));
+    ASSERT_TRUE(port.StartMonitor());
+    m_owner.PumpFor(50ms);
+    for (int i = 1; i <= 3; ++i) {
+        // Each write is read before the next, so each is a block of its own.
+        WriteAll(master(), Bytes(static_cast<std::size_t>(i), 0x55));
+        ASSERT_TRUE(m_owner.PumpUntil([&] { return m_owner.blocks == i; }));
+    }
+    port.CloseLink();
+    ASSERT_EQ(m_owner.stamps.size(), 3u);
+    for (std::size_t i = 0; i < 3; ++i) {
+        const ClockReading& stamp = m_owner.stamps[i];
+        EXPECT_EQ(stamp.realtimeNs, CountingClock::kRealBase + stamp.monotonicNs) << i;
+        EXPECT_GE(stamp.monotonicNs, 1) << i;
+        EXPECT_LE(stamp.monotonicNs, clock.m_readings.load()) << i;
+        if (i > 0) {
+            EXPECT_GT(stamp.monotonicNs, m_owner.stamps[i - 1].monotonicNs) << i;
+        }
+    }
 }
 
 TEST_F(SerialPortOnPty, QueuedBytesReachTheDevice) {
