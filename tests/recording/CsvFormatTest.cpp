@@ -1,5 +1,5 @@
-// The two CSV formats written from one recording session: the designed file, and the one
-// for analysis tools that pandas reads without options.
+// One recording session in both CSV formats: the designed file, and the one for analysis
+// tools that pandas reads without options.
 #include "RecorderTestSupport.h"
 #include "protocol/ModelTable.h"
 #include "recording/CsvRecorder.h"
@@ -12,34 +12,14 @@
 namespace orvanta::recording {
 namespace {
 
-using testing::FakeClock;
-using testing::MessageLog;
-using testing::ReadFile;
-using testing::StepSleeper;
-using testing::TempDir;
-
 constexpr std::int64_t kStartNs = 1'796'864'523'123'456'789; // 2026-12-10T01:02:03.123456789Z
-
-struct Frame {
-    int model;
-    protocol::ArrivalTime arrival;
-};
-
-ItemTexts SessionItems() {
-    ItemTexts items;
-    for (int i = 0; i < protocol::slot::kCount; ++i) {
-        items[i] = "+" + std::to_string(i) + ".5";
-    }
-    items[protocol::slot::kGpsFix] = "RTK fixed "; // a text that ends in a space
-    return items;
-}
 
 std::vector<std::string> Split(const std::string& text, const std::string& separator) {
     std::vector<std::string> parts;
     std::size_t from = 0;
-    for (std::size_t at; (at = text.find(separator, from)) != std::string::npos;) {
+    for (std::size_t at; (at = text.find(separator, from)) != std::string::npos;
+         from = at + separator.size()) {
         parts.push_back(text.substr(from, at - from));
-        from = at + separator.size();
     }
     parts.push_back(text.substr(from));
     return parts;
@@ -47,131 +27,86 @@ std::vector<std::string> Split(const std::string& text, const std::string& separ
 
 bool ValidUtf8(std::string text) {
     const iconv_t check = iconv_open("UTF-32", "UTF-8");
-    char* in = text.data();
-    std::size_t inLeft = text.size();
     std::vector<char> out(4 * text.size() + 8);
-    char* outAt = out.data();
-    std::size_t outLeft = out.size();
+    char *in = text.data(), *outAt = out.data();
+    std::size_t inLeft = text.size(), outLeft = out.size();
     const bool ok = iconv(check, &in, &inLeft, &outAt, &outLeft) != static_cast<std::size_t>(-1);
     iconv_close(check);
     return ok;
 }
 
-// Nanoseconds of an ISO 8601 UTC time with microseconds; -1 when it is not one.
+// Nanoseconds of "YYYY-mm-ddTHH:MM:SS.uuuuuuZ"; -1 for anything else.
 std::int64_t ParseIsoUtc(const std::string& text) {
-    static const std::regex iso(R"((\d{4})-(\d\d)-(\d\d)T(\d\d):(\d\d):(\d\d)\.(\d{6})Z)");
-    std::smatch m;
-    if (!std::regex_match(text, m, iso)) {
-        return -1;
-    }
     std::tm parts{};
-    parts.tm_year = std::stoi(m[1]) - 1900;
-    parts.tm_mon = std::stoi(m[2]) - 1;
-    parts.tm_mday = std::stoi(m[3]);
-    parts.tm_hour = std::stoi(m[4]);
-    parts.tm_min = std::stoi(m[5]);
-    parts.tm_sec = std::stoi(m[6]);
-    return static_cast<std::int64_t>(timegm(&parts)) * 1'000'000'000 + std::stoll(m[7]) * 1000;
+    const char* rest = strptime(text.c_str(), "%Y-%m-%dT%H:%M:%S", &parts);
+    const bool ok = rest != nullptr && std::regex_match(rest, std::regex(R"(\.\d{6}Z)"));
+    return ok ? timegm(&parts) * 1'000'000'000LL + std::stoll(rest + 1) * 1000 : -1;
 }
 
-class CsvFormatTest : public ::testing::Test {
-protected:
-    CsvFormatTest() {
-        for (int i = 0; i < 6; ++i) {
-            frames_.push_back({i < 3 ? protocol::model::kVk100 : protocol::model::kVk200_210,
-                               {kStartNs + i * 10'000'123, 5'000'000'000 + i * 10'000'000}});
+// Six frames of a VK100 recording whose model turns VK200-210 after three and whose angle
+// unit is switched before the last; frame i arrives 10.000123 ms after frame i - 1.
+std::string Record(CsvFormat format, const std::filesystem::path& folder, const ItemTexts& items) {
+    testing::FakeClock clock{LocalTime{2026, 12, 10, 9, 2, 3, 0}};
+    testing::StepSleeper sleeper;
+    testing::MessageLog messages;
+    CsvRecorder recorder(clock, sleeper, messages);
+    recorder.SetDataDirectory(folder);
+    recorder.SetCsvHeader(std::string(protocol::ModelRow(0).csvHeader), 0);
+    recorder.SetCsvFormat(format);
+    EXPECT_TRUE(recorder.Start());
+    for (int i = 0; i < 6; ++i) {
+        if (i == 3) {
+            recorder.SetCsvHeader(std::string(protocol::ModelRow(1).csvHeader), 1);
         }
-    }
-
-    // A VK100 recording whose model turns VK200-210 after three frames and whose angle
-    // unit is switched before the last one.
-    std::string Record(CsvFormat format, const std::string& folder) {
-        StepSleeper sleeper;
-        CsvRecorder recorder(clock_, sleeper, messages_);
-        recorder.SetDataDirectory(dir_.path() / folder);
-        recorder.SetModelName("VK100");
-        recorder.SetCsvHeader(std::string(protocol::ModelRow(0).csvHeader), 0);
-        recorder.SetCsvFormat(format);
-        EXPECT_TRUE(recorder.Start());
-        for (std::size_t i = 0; i < frames_.size(); ++i) {
-            if (i == 3) {
-                recorder.SetCsvHeader(std::string(protocol::ModelRow(1).csvHeader), 1);
-            }
-            if (i == 5) {
-                recorder.RewriteHeaderForAngleUnit(1);
-            }
-            recorder.AppendRow(items_, frames_[i].model, frames_[i].arrival);
-        }
-        const auto path = recorder.CsvPath();
-        recorder.Shutdown();
-        return ReadFile(path);
-    }
-
-    TempDir dir_;
-    FakeClock clock_{LocalTime{2026, 12, 10, 9, 2, 3, 0}};
-    MessageLog messages_;
-    ItemTexts items_ = SessionItems();
-    std::vector<Frame> frames_;
-};
-
-TEST_F(CsvFormatTest, TheDesignedFileTakesItsTimeTextFromTheArrival) {
-    std::string expected(protocol::ModelRow(0).csvHeader);
-    for (std::size_t i = 0; i < frames_.size(); ++i) {
         if (i == 5) {
-            expected += RewriteAngleUnit(protocol::ModelRow(1).csvHeader, 1);
+            recorder.RewriteHeaderForAngleUnit(1);
         }
-        expected += BuildRow(items_, frames_[i].model, LocalTimeAt(frames_[i].arrival.realtimeNs));
+        recorder.AppendRow(items, i < 3 ? 0 : 1,
+                           protocol::ArrivalTime{kStartNs + i * 10'000'123, 5'000'000 + i});
     }
-    EXPECT_EQ(Record(CsvFormat::Designed, "designed"),
-              std::regex_replace(expected, std::regex("\n"), "\r\n"));
-    EXPECT_TRUE(messages_.Messages().empty());
+    recorder.Shutdown();
+    EXPECT_TRUE(messages.Messages().empty());
+    return testing::ReadFile(recorder.CsvPath());
 }
 
-TEST_F(CsvFormatTest, TheAnalysisFileIsUtf8WithEvenRowsAndOrderedTimes) {
-    const std::string text = Record(CsvFormat::Utf8, "utf8");
+TEST(CsvFormatTest, OneSessionInBothFormats) {
+    testing::TempDir dir;
+    ItemTexts items;
+    for (int i = 0; i < protocol::slot::kCount; ++i) {
+        items[i] = "+" + std::to_string(i) + ".5";
+    }
+    items[protocol::slot::kGpsFix] = "RTK fixed "; // ends in a space
+    std::string designed(protocol::ModelRow(0).csvHeader);
+    for (int i = 0; i < 6; ++i) {
+        designed += i == 5 ? RewriteAngleUnit(protocol::ModelRow(1).csvHeader, 1) : "";
+        designed += BuildRow(items, i < 3 ? 0 : 1, LocalTimeAt(kStartNs + i * 10'000'123));
+    }
+    EXPECT_EQ(Record(CsvFormat::Designed, dir.path() / "a", items),
+              std::regex_replace(designed, std::regex("\n"), "\r\n"));
+
+    const std::string text = Record(CsvFormat::Utf8, dir.path() / "b", items);
     EXPECT_TRUE(ValidUtf8(text));
-    ASSERT_GE(text.size(), 2u);
     ASSERT_EQ(text.substr(text.size() - 2), "\r\n");
-    std::vector<std::string> lines = Split(text.substr(0, text.size() - 2), "\r\n");
-    ASSERT_EQ(lines.size(), 1 + frames_.size() + 1); // a header line again at the unit switch
-    const std::vector<std::string> header = Split(lines[0], ",");
+    const auto lines = Split(text.substr(0, text.size() - 2), "\r\n");
+    ASSERT_EQ(lines.size(), 8u); // a header line again at the unit switch
+    const auto header = Split(lines[0], ",");
     EXPECT_EQ(header.front(), "time"); // no byte order mark before it
     EXPECT_EQ(header.back(), "monotonic_ns");
-    EXPECT_EQ(header[1], "Roll(°)");
-    for (const char* column : {"xMag(μT)", "Temperatures0(℃)", "Time"}) {
-        EXPECT_NE(std::find(header.begin(), header.end(), column), header.end()) << column;
-    }
-
-    std::int64_t lastTime = 0;
-    std::int64_t lastMonotonic = 0;
-    std::size_t frame = 0;
+    EXPECT_EQ(header[1] + header[17] + header[10], "Roll(°)Temperatures0(℃)xMag(μT)");
+    std::int64_t lastTime = kStartNs / 1000 * 1000, lastMonotonic = 5'000'000;
     for (const std::string& line : lines) {
-        const std::vector<std::string> fields = Split(line, ",");
-        ASSERT_EQ(fields.size(), header.size()) << line;
-        for (const std::string& field : fields) {
-            EXPECT_TRUE(field.empty() || field.back() != ' ') << line;
+        const auto fields = Split(line, ",");
+        ASSERT_EQ(fields.size(), header.size()) << line; // the VK100 columns throughout
+        EXPECT_TRUE(line.find(" ,") == std::string::npos && line.back() != ' ') << line;
+        if (fields.front() != "time") {
+            EXPECT_EQ(fields[32], "RTK fixed");
+            EXPECT_GE(ParseIsoUtc(fields.front()), std::exchange(lastTime, ParseIsoUtc(fields[0])));
+            EXPECT_GE(std::stoll(fields.back()),
+                      std::exchange(lastMonotonic, std::stoll(fields.back())));
         }
-        if (fields.front() == "time") {
-            continue;
-        }
-        const Frame& f = frames_[frame++];
-        const std::int64_t time = ParseIsoUtc(fields.front());
-        EXPECT_EQ(time, f.arrival.realtimeNs / 1000 * 1000) << fields.front();
-        EXPECT_GE(time, lastTime);
-        const std::int64_t monotonic = std::stoll(fields.back());
-        EXPECT_EQ(monotonic, f.arrival.monotonicNs);
-        EXPECT_GE(monotonic, lastMonotonic);
-        lastTime = time;
-        lastMonotonic = monotonic;
-        // The columns the recording began with, filled as the designed row fills them.
-        std::string designed = BuildRow(items_, 0, LocalTimeAt(f.arrival.realtimeNs));
-        designed = std::regex_replace(designed, std::regex(" (,|\n)"), "$1");
-        EXPECT_EQ(line, fields.front() + "," + designed.substr(0, designed.size() - 1) + "," +
-                            fields.back());
     }
-    EXPECT_EQ(frame, frames_.size());
-    EXPECT_EQ(ParseIsoUtc(FormatIsoUtc(kStartNs)), kStartNs / 1000 * 1000);
-    EXPECT_EQ(FormatIsoUtc(kStartNs), "2026-12-10T01:02:03.123456Z");
+    EXPECT_EQ(ParseIsoUtc(Split(lines[1], ",")[0]), kStartNs / 1000 * 1000); // UTC, not local
+    EXPECT_EQ(lastMonotonic, 5'000'005);
     EXPECT_EQ(FormatIsoUtc(-1), "1969-12-31T23:59:59.999999Z");
 }
 
