@@ -24,7 +24,7 @@ public:
     int CurrentModelIndex() const override { return 0; }
     void PostDeviceStatus(std::uint8_t) override {}
     void KillReplyTimer() override {}
-    void DataFrameDecoded() override { ++rows; }
+    void DataFrameDecoded(const protocol::ArrivalTime&) override { ++rows; }
     void SetAutoOutputSeen() override {}
     void ClearAwaitItemMask() override {}
     void RefreshItemBoxes() override {}

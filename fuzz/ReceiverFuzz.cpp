@@ -25,7 +25,7 @@ public:
     int CurrentModelIndex() const override { return model_; }
     void PostDeviceStatus(std::uint8_t status) override { lastStatus_ = status; }
     void KillReplyTimer() override {}
-    void DataFrameDecoded() override {
+    void DataFrameDecoded(const protocol::ArrivalTime&) override {
         if (recordingState_ == 0) {
             return;
         }

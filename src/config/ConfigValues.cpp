@@ -1,6 +1,7 @@
 #include "config/ConfigValues.h"
 
 #include <filesystem>
+#include <strings.h>
 #include <system_error>
 
 namespace orvanta::config {
@@ -30,6 +31,8 @@ ConfigValues ReadConfigValues(const ConfigFile& file, const std::string& dataDir
     values.baud = file.ReadInt(config_key::kBaud, 0);
     values.parity = file.ReadInt(config_key::kParity, 0);
     values.capture = file.ReadInt(config_key::kCapture, 0) == 1;
+    values.csvForAnalysis =
+        strcasecmp(file.ReadString(config_key::kCsvFormat, "").c_str(), kCsvFormatUtf8) == 0;
     return values;
 }
 

@@ -17,20 +17,27 @@ inline constexpr const char* kParity = "PARITY";
 inline constexpr const char* kPath = "PATH";
 // 1: each recording also writes a capture of the raw bytes. Written when switched.
 inline constexpr const char* kCapture = "CAPTURE";
+// UTF8: recordings write the CSV file for analysis tools; anything else the designed one.
+// Written when switched.
+inline constexpr const char* kCsvFormat = "CSV_FORMAT";
 } // namespace config_key
+
+inline constexpr const char* kCsvFormatUtf8 = "UTF8";
+inline constexpr const char* kCsvFormatDesigned = "DESIGNED";
 
 // The serial device written on creation and assumed when COM is missing.
 inline constexpr const char* kDefaultComPath = "/dev/ttyS0";
 
 // What window initialisation reads from an existing file, defaults filled in.
 struct ConfigValues {
-    std::string model;    // MODEL, default "VK100"
-    std::string protocol; // PROTOCOL, default "ASCII"
-    std::string path;     // PATH, default the current data directory; may be empty
-    std::string com;      // COM, a device path, default "/dev/ttyS0"
-    int baud = 0;         // BAUD, default 0
-    int parity = 0;       // PARITY, default 0
-    bool capture = false; // CAPTURE, default 0
+    std::string model;           // MODEL, default "VK100"
+    std::string protocol;        // PROTOCOL, default "ASCII"
+    std::string path;            // PATH, default the current data directory; may be empty
+    std::string com;             // COM, a device path, default "/dev/ttyS0"
+    int baud = 0;                // BAUD, default 0
+    int parity = 0;              // PARITY, default 0
+    bool capture = false;        // CAPTURE, default 0
+    bool csvForAnalysis = false; // CSV_FORMAT is UTF8 (any case), default the designed format
 };
 
 // Makes the file's folder when it is missing, then writes the seven keys in order, in one

@@ -15,9 +15,10 @@ const char* const kHeadlessUsage =
     "usage: orvanta --headless [--port PATH] [--baud RATE] [--parity N|O|E]\n"
     "                          [--model VK100|VK200-210|VN300] [--mode 0|1|2]\n"
     "                          [--freq-index I] [--record] [--duration SECONDS] [--monitor]\n"
-    "                          [--capture FILE]\n"
+    "                          [--capture FILE] [--csv-format designed|utf8]\n"
     "       orvanta --headless --replay FILE [--speed X|max] [--model VK100|VK200-210|VN300]\n"
-    "                          [--record] [--duration SECONDS] [--monitor]\n";
+    "                          [--record] [--duration SECONDS] [--monitor]\n"
+    "                          [--csv-format designed|utf8]\n";
 
 namespace {
 
@@ -43,7 +44,7 @@ HeadlessParse ParseHeadlessArgs(const std::vector<std::string>& args) {
         const bool takesValue = arg == "--port" || arg == "--baud" || arg == "--parity" ||
                                 arg == "--model" || arg == "--mode" || arg == "--freq-index" ||
                                 arg == "--duration" || arg == "--capture" || arg == "--replay" ||
-                                arg == "--speed";
+                                arg == "--speed" || arg == "--csv-format";
         if (takesValue && i + 1 >= args.size()) {
             return fail(arg + " needs a value");
         }
@@ -109,6 +110,12 @@ HeadlessParse ParseHeadlessArgs(const std::vector<std::string>& args) {
             }
             options.speed = *speed;
             sawSpeed = true;
+        } else if (arg == "--csv-format") {
+            if (value != "designed" && value != "utf8") {
+                return fail("--csv-format takes designed or utf8");
+            }
+            options.csvFormat =
+                value == "utf8" ? recording::CsvFormat::Utf8 : recording::CsvFormat::Designed;
         } else {
             return fail("unknown argument: " + arg);
         }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "recording/CaptureReplay.h"
+#include "recording/CsvLayout.h"
 
 #include <optional>
 #include <string>
@@ -12,9 +13,9 @@ namespace orvanta::headless {
 // The command line of the headless mode:
 // orvanta --headless [--port PATH] [--baud RATE] [--parity N|O|E]
 //         [--model VK100|VK200-210|VN300] [--mode 0|1|2] [--freq-index I] [--record]
-//         [--duration SECONDS] [--monitor] [--capture FILE]
+//         [--duration SECONDS] [--monitor] [--capture FILE] [--csv-format designed|utf8]
 // orvanta --headless --replay FILE [--speed X|max] [--model NAME] [--record]
-//         [--duration SECONDS] [--monitor]
+//         [--duration SECONDS] [--monitor] [--csv-format designed|utf8]
 struct HeadlessOptions {
     std::optional<std::string> port;
     std::optional<unsigned> baud;
@@ -28,6 +29,8 @@ struct HeadlessOptions {
     std::optional<std::string> capture; // write the raw bytes of the run here
     std::optional<std::string> replay;  // play this capture instead of opening a port
     recording::ReplaySpeed speed;
+    // The CSV file's format for this run; none: as the configuration file says.
+    std::optional<recording::CsvFormat> csvFormat;
 };
 
 struct HeadlessParse {

@@ -175,6 +175,9 @@ int RunHeadless(const HeadlessOptions& options, const HeadlessEnvironment& envir
 
     host.FillLists();
     host.ReadConfiguration();
+    if (options.csvFormat) {
+        host.Recording().UseCsvFormat(*options.csvFormat); // this run only, not stored
+    }
     if (options.model) {
         ui.SelectListItem(host::Dialog::Main, host::main_id::kModelList, *options.model);
         host.Models().OnModelListChanged();

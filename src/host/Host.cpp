@@ -196,6 +196,8 @@ void Host::ReadConfiguration() {
     (void)config_.CheckReadable();
     const config::ConfigValues values = config::ReadConfigValues(config_, dataDirectory);
     recording_.RestoreCaptureWithRecordings(values.capture);
+    recording_.UseCsvFormat(values.csvForAnalysis ? recording::CsvFormat::Utf8
+                                                  : recording::CsvFormat::Designed);
     state_.ModelName = values.model;
     recorder_->SetModelName(values.model);
     state_.ProtocolName = values.protocol;
@@ -291,9 +293,9 @@ void Host::PostDeviceStatus(std::uint8_t status) {
     mainCalls_.Post([this, status] { commands_.ShowDeviceStatus(status); });
 }
 
-void Host::DataFrameDecoded() {
+void Host::DataFrameDecoded(const protocol::ArrivalTime& arrival) {
     if (recorder_->RecordingState() != 0) {
-        recorder_->AppendRow(state_.record.ItemText, state_.ModelIndex);
+        recorder_->AppendRow(state_.record.ItemText, state_.ModelIndex, arrival);
     }
 }
 
@@ -307,13 +309,15 @@ void Host::EndPendingCommand() {
 }
 
 void Host::OnSerialBytes(const std::uint8_t* bytes, const serial::SerialBlockInfo& info) {
-    deliveries_.CallBlocking([this, bytes, &info] { FeedDeviceBlock(bytes, info.byteCount); });
+    deliveries_.CallBlocking([this, bytes, &info] { FeedDeviceBlock(bytes, info); });
 }
 
-void Host::FeedDeviceBlock(const std::uint8_t* bytes, std::uint32_t count) {
-    // Captured where the receiver takes it, so the capture's order is the echo's.
-    capture_.Append(recording::CaptureDirection::DeviceToHost, bytes, count);
-    receiver_.FeedBytes(bytes, count);
+void Host::FeedDeviceBlock(const std::uint8_t* bytes, const serial::SerialBlockInfo& info) {
+    // Captured where the receiver takes it, so the capture's order is the echo's; stamped
+    // when it was read, not when this thread got to it.
+    capture_.Append(recording::CaptureDirection::DeviceToHost, bytes, info.byteCount,
+                    capture_.TimeAtMonotonic(info.monotonicNs));
+    receiver_.FeedBytes(bytes, info.byteCount, {info.realtimeNs, info.monotonicNs});
     // A replay at full speed echoes megabytes per timer period: moved out in pieces, the
     // text stays small. A line never comes near this.
     if (receiver_.MonitorText().size() >= kEchoPieceBytes) {

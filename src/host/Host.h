@@ -151,7 +151,7 @@ private:
     int CurrentModelIndex() const override { return state_.ModelIndex.load(); }
     void PostDeviceStatus(std::uint8_t status) override;
     void KillReplyTimer() override { timers_.KillTimer(kReplyTimer); }
-    void DataFrameDecoded() override;
+    void DataFrameDecoded(const protocol::ArrivalTime& arrival) override;
     void SetAutoOutputSeen() override { state_.AutoOutputSeen = true; }
     void ClearAwaitItemMask() override { state_.AwaitItemMask = false; }
     void RefreshItemBoxes() override { itemBoxes_.RefreshItemBoxes(); }
@@ -178,7 +178,7 @@ private:
     void OnTimeLeap(double seconds) override;
 
     // A block for the receiver, from the port or a replay (main thread).
-    void FeedDeviceBlock(const std::uint8_t* bytes, std::uint32_t count);
+    void FeedDeviceBlock(const std::uint8_t* bytes, const serial::SerialBlockInfo& info);
     void FinishReplay(const recording::ReplayEnd& end);
 
     HostUi& ui_;

@@ -110,7 +110,7 @@ void ModelView::ApplyModel() {
         itemBoxes_.RefreshItemBoxes();
         record.SpecifiedItemMask = model.itemMask;
     }
-    recorder_.SetCsvHeader(std::string(model.csvHeader));
+    recorder_.SetCsvHeader(std::string(model.csvHeader), modelIndex);
 
     for (std::size_t i = 0; i < model.frequencies.size(); ++i) {
         state_.FrequencyTable[i] = model.frequencies[i];

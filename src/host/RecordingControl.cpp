@@ -75,6 +75,13 @@ void RecordingControl::SetCaptureWithRecordings(bool on) {
     (void)config_.WriteInt(config::config_key::kCapture, on ? 1 : 0);
 }
 
+void RecordingControl::SetCsvFormat(recording::CsvFormat format) {
+    recorder_.SetCsvFormat(format);
+    (void)config_.WriteString(config::config_key::kCsvFormat, format == recording::CsvFormat::Utf8
+                                                                  ? config::kCsvFormatUtf8
+                                                                  : config::kCsvFormatDesigned);
+}
+
 recording::StartResult RecordingControl::StartCapture(const std::filesystem::path& path) {
     return capture_.Open(path, CaptureStateNote());
 }

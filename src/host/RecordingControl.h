@@ -54,6 +54,12 @@ public:
     bool CaptureWithRecordings() const { return captureWithRecordings_; }
     // The switch as the configuration file holds it; nothing is written.
     void RestoreCaptureWithRecordings(bool on) { captureWithRecordings_ = on; }
+    // The context-menu switch between the designed CSV file and the one for analysis
+    // tools, from the next recording on. Stored as CSV_FORMAT in the configuration file.
+    void SetCsvFormat(recording::CsvFormat format);
+    recording::CsvFormat CsvFileFormat() const { return recorder_.GetCsvFormat(); }
+    // The format as the configuration file or the command line gives it; nothing is written.
+    void UseCsvFormat(recording::CsvFormat format) { recorder_.SetCsvFormat(format); }
 
     void AppendCaptureNote(const recording::CaptureNote& note) override;
     void AppendStateNote() override;

@@ -84,7 +84,8 @@ std::uint32_t FrameReceiver::TakeDataFrameCount() {
     return std::exchange(dataFrameCount_, 0);
 }
 
-void FrameReceiver::FeedBytes(const std::uint8_t* bytes, std::uint32_t count) {
+void FrameReceiver::FeedBytes(const std::uint8_t* bytes, std::uint32_t count, ArrivalTime arrival) {
+    arrival_ = arrival;
     std::size_t at = 0;
     while (at < count) {
         const std::size_t left = count - at;
@@ -212,7 +213,7 @@ void FrameReceiver::Dispatch(std::uint8_t command, std::span<const std::uint8_t>
                                        ? record_.SpecifiedItemMask.load()
                                        : record_.DefaultItemMask.load();
         DecodeDataFrame(mask, payload, {record_, history_, effects_.CurrentModelIndex()});
-        effects_.DataFrameDecoded();
+        effects_.DataFrameDecoded(arrival_);
         return;
     }
     default:

@@ -49,10 +49,11 @@ public:
     FrameReceiver(MeasurementRecord& record, protocol::WaveformHistory& history,
                   ReceiverEffects& effects);
 
-    // Processes the bytes in order; a frame may span any number of calls.
-    void FeedBytes(const std::uint8_t* bytes, std::uint32_t count);
-    void FeedBytes(std::span<const std::uint8_t> bytes) {
-        FeedBytes(bytes.data(), static_cast<std::uint32_t>(bytes.size()));
+    // Processes the bytes in order; a frame may span any number of calls. arrival is when
+    // the block was read; each data frame is handed on with the time of its last block.
+    void FeedBytes(const std::uint8_t* bytes, std::uint32_t count, ArrivalTime arrival = {});
+    void FeedBytes(std::span<const std::uint8_t> bytes, ArrivalTime arrival = {}) {
+        FeedBytes(bytes.data(), static_cast<std::uint32_t>(bytes.size()), arrival);
     }
 
     // Sending a command, the reply timer and a new connection set the state from outside;
@@ -95,6 +96,7 @@ private:
     std::array<std::uint8_t, kBufferSize> buffer_{};
     std::size_t count_ = 0;
     std::int32_t expected_ = 0;
+    ArrivalTime arrival_; // of the block being fed
     ReceiveState state_ = ReceiveState::Idle;
     std::int32_t miscount_ = 0;
     std::string miscountText_ = "0";

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "protocol/ArrivalTime.h"
+
 #include <cstdint>
 #include <string_view>
 
@@ -18,8 +20,9 @@ public:
     virtual void PostDeviceStatus(std::uint8_t status) = 0;
     // A frame was completed, good or bad.
     virtual void KillReplyTimer() = 0;
-    // A data frame was decoded into the record: append a CSV row when recording.
-    virtual void DataFrameDecoded() = 0;
+    // A data frame was decoded into the record: append a CSV row when recording. arrival is
+    // the time of the block that completed the frame.
+    virtual void DataFrameDecoded(const ArrivalTime& arrival) = 0;
     // An auto-output data frame (0x90) arrived.
     virtual void SetAutoOutputSeen() = 0;
 

@@ -139,10 +139,13 @@ bool CaptureReplay::WaitForRecord(std::int64_t timeNs) {
     return clock_.WaitUntil(due);
 }
 
-void CaptureReplay::DeliverBlock(std::vector<std::uint8_t>& block) {
+void CaptureReplay::DeliverBlock(std::vector<std::uint8_t>& block, std::int64_t timeNs) {
     const auto count = static_cast<std::uint32_t>(block.size());
     block.push_back(0); // the port's blocks carry a zero byte behind the last one
-    owner_->OnSerialBytes(block.data(), serial::SerialBlockInfo{path_, count});
+    const std::int64_t monotonicNs =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(clock_.Now().time_since_epoch())
+            .count();
+    owner_->OnSerialBytes(block.data(), serial::SerialBlockInfo{path_, count, timeNs, monotonicNs});
     block.clear();
 }
 
@@ -167,8 +170,9 @@ void CaptureReplay::Run() {
             break;
         }
         switch (record.direction) {
-        case CaptureDirection::DeviceToHost:
+        case CaptureDirection::DeviceToHost: {
             block.swap(record.bytes);
+            std::int64_t blockTimeNs = record.timeNs; // of the last record joined
             if (speed_.asFastAsPossible) {
                 if (backPressure_) {
                     backPressure_();
@@ -182,10 +186,12 @@ void CaptureReplay::Run() {
                         break;
                     }
                     block.insert(block.end(), next.bytes.begin(), next.bytes.end());
+                    blockTimeNs = next.timeNs;
                 }
             }
-            DeliverBlock(block);
+            DeliverBlock(block, blockTimeNs);
             break;
+        }
         case CaptureDirection::HostToDevice:
             listener_.OnCapturedSend(record.bytes.data(), record.bytes.size());
             break;

@@ -128,7 +128,8 @@ private:
     void Run();
     // Waits until the record at timeNs is due; false when stopped.
     bool WaitForRecord(std::int64_t timeNs);
-    void DeliverBlock(std::vector<std::uint8_t>& block);
+    // Stamped timeNs (the capture's time of its last record) and the replay clock's now.
+    void DeliverBlock(std::vector<std::uint8_t>& block, std::int64_t timeNs);
 
     ReplayListener& listener_;
     std::unique_ptr<SystemReplayClock> ownClock_;

@@ -147,6 +147,13 @@ std::int64_t CaptureWriter::NowNs() const {
                              .count();
 }
 
+std::int64_t CaptureWriter::TimeAtMonotonic(std::int64_t monotonicNs) const {
+    const std::int64_t baseSteadyNs =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(baseSteady_.time_since_epoch())
+            .count();
+    return baseRealNs_ + (monotonicNs - baseSteadyNs);
+}
+
 void CaptureWriter::Append(CaptureDirection direction, const std::uint8_t* bytes,
                            std::size_t length) {
     if (serialiser_ != nullptr) {

@@ -68,6 +68,11 @@ public:
     void Append(CaptureDirection direction, const std::uint8_t* bytes, std::size_t length,
                 std::int64_t timeNs);
 
+    // The time stamp, on this capture's time line, of the moment the steady clock read
+    // monotonicNs: a block stamped when it was read keeps its place among the records
+    // stamped now, even when the wall clock was set meanwhile. Open first.
+    std::int64_t TimeAtMonotonic(std::int64_t monotonicNs) const;
+
     // Writes everything queued (or gives up after one more try) and ends the writer thread.
     void Close();
 

@@ -3,7 +3,10 @@
 #include "protocol/ModelTable.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <ctime>
+#include <iconv.h>
 
 namespace orvanta::recording {
 namespace {
@@ -31,6 +34,13 @@ bool Contains(std::string_view text, std::string_view part) {
         }
     }
     return false;
+}
+
+std::string_view TrimTrailingSpaces(std::string_view field) {
+    while (!field.empty() && field.back() == ' ') {
+        field.remove_suffix(1);
+    }
+    return field;
 }
 
 } // namespace
@@ -73,6 +83,94 @@ std::string BuildRow(const ItemTexts& items, int modelIndex, const LocalTime& ti
         row += ',';
     }
     row += FormatRowTimestamp(time);
+    row += '\n';
+    return row;
+}
+
+std::string FormatIsoUtc(std::int64_t realtimeNs) {
+    std::int64_t seconds = realtimeNs / 1'000'000'000;
+    std::int64_t rest = realtimeNs % 1'000'000'000;
+    if (rest < 0) {
+        rest += 1'000'000'000;
+        --seconds;
+    }
+    const auto whole = static_cast<std::time_t>(seconds);
+    std::tm parts{};
+    gmtime_r(&whole, &parts);
+    char text[64];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%06dZ", parts.tm_year + 1900,
+                  parts.tm_mon + 1, parts.tm_mday, parts.tm_hour, parts.tm_min, parts.tm_sec,
+                  static_cast<int>(rest / 1000));
+    return text;
+}
+
+std::string Cp936ToUtf8(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() + 16);
+    const iconv_t converter = iconv_open("UTF-8", "CP936");
+    const bool haveConverter = converter != reinterpret_cast<iconv_t>(-1);
+    std::size_t i = 0;
+    while (i < text.size()) {
+        if (haveConverter) {
+            char* in = const_cast<char*>(text.data() + i); // iconv does not write through it
+            std::size_t inLeft = text.size() - i;
+            char buffer[256];
+            char* outAt = buffer;
+            std::size_t outLeft = sizeof buffer;
+            const std::size_t result = iconv(converter, &in, &inLeft, &outAt, &outLeft);
+            out.append(buffer, static_cast<std::size_t>(outAt - buffer));
+            i = text.size() - inLeft;
+            if (result != static_cast<std::size_t>(-1) || errno == E2BIG) {
+                continue;
+            }
+        } else if (static_cast<unsigned char>(text[i]) < 0x80) {
+            out += text[i++];
+            continue;
+        }
+        out += "\xEF\xBF\xBD";
+        i += CharLength(text, i);
+    }
+    if (haveConverter) {
+        iconv_close(converter);
+    }
+    return out;
+}
+
+std::string BuildUtf8Header(std::string_view designedHeader) {
+    while (!designedHeader.empty() &&
+           (designedHeader.back() == '\n' || designedHeader.back() == '\r')) {
+        designedHeader.remove_suffix(1);
+    }
+    if (designedHeader.empty()) {
+        return {};
+    }
+    const std::string columns = Cp936ToUtf8(designedHeader);
+    std::string header = "time";
+    std::size_t from = 0;
+    for (;;) {
+        const std::size_t comma = columns.find(',', from);
+        header += ',';
+        header += TrimTrailingSpaces(std::string_view(columns).substr(from, comma - from));
+        if (comma == std::string::npos) {
+            break;
+        }
+        from = comma + 1;
+    }
+    header += ",monotonic_ns\n";
+    return header;
+}
+
+std::string BuildUtf8Row(const ItemTexts& items, int modelIndex, const LocalTime& time,
+                         const protocol::ArrivalTime& arrival) {
+    std::string row = FormatIsoUtc(arrival.realtimeNs);
+    for (int slot : RowSlots(modelIndex)) {
+        row += ',';
+        row += TrimTrailingSpaces(items[slot]);
+    }
+    row += ',';
+    row += TrimTrailingSpaces(FormatRowTimestamp(time));
+    row += ',';
+    row += std::to_string(arrival.monotonicNs);
     row += '\n';
     return row;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "protocol/ArrivalTime.h"
 #include "protocol/MeasurementRecord.h"
 #include "recording/LocalClock.h"
 
@@ -27,6 +28,26 @@ std::string FormatFileTime(const LocalTime& time);
 
 // One row: the model's fields and the time stamp, joined by ",", ended by a line feed.
 std::string BuildRow(const ItemTexts& items, int modelIndex, const LocalTime& time);
+
+// The designed file (code page 936, the time text above), or one for analysis tools:
+// UTF-8, an ISO 8601 UTC "time" column first, a "monotonic_ns" column last, no field ending
+// in a space.
+enum class CsvFormat { Designed, Utf8 };
+
+// "2026-12-10T01:02:03.123456Z": UTC, microseconds (truncated).
+std::string FormatIsoUtc(std::int64_t realtimeNs);
+
+// Code page 936 bytes as UTF-8; a sequence code page 936 does not know becomes U+FFFD.
+std::string Cp936ToUtf8(std::string_view text);
+
+// The designed header line in the analysis format: "time," + its columns in UTF-8 +
+// ",monotonic_ns", ended by a line feed. Empty for an empty header.
+std::string BuildUtf8Header(std::string_view designedHeader);
+
+// BuildRow in the analysis format: the arrival's UTC time, the same fields (the designed
+// time text included), the arrival's monotonic time; trailing spaces of fields dropped.
+std::string BuildUtf8Row(const ItemTexts& items, int modelIndex, const LocalTime& time,
+                         const protocol::ArrivalTime& arrival);
 
 // The model name as it may stand in a file name (the name itself is shown and stored as
 // read): "/", NUL, DEL and control characters become "_", and so does every dot of a run

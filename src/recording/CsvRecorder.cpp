@@ -1,5 +1,7 @@
 #include "recording/CsvRecorder.h"
 
+#include "serial/ArrivalClock.h"
+
 #include <algorithm>
 #include <system_error>
 
@@ -23,6 +25,11 @@ std::string ToCrLf(const std::string& text) {
         out += c;
     }
     return out;
+}
+
+protocol::ArrivalTime ArrivalNow() {
+    const serial::ClockReading now = serial::SystemArrivalClock().Now();
+    return {now.realtimeNs, now.monotonicNs};
 }
 
 } // namespace
@@ -55,9 +62,14 @@ std::string CsvRecorder::ModelName() const {
     return modelName_;
 }
 
-void CsvRecorder::SetCsvHeader(const std::string& header) {
+void CsvRecorder::SetCsvHeader(const std::string& header, int modelIndex) {
     std::lock_guard lock(mutex_);
     csvHeader_ = header;
+    headerModel_ = modelIndex;
+}
+
+std::string CsvRecorder::FileHeaderLocked() const {
+    return format_ == CsvFormat::Designed ? csvHeader_ : BuildUtf8Header(recordingHeader_);
 }
 
 std::filesystem::path CsvRecorder::NewPathLocked() const {
@@ -100,11 +112,16 @@ StartResult CsvRecorder::Start() {
              "无法写入数据文件: " + file_.Path().string() + " (" + reason + ")");
         return StartResult::Failed(StartResult::Outcome::FileNotCreated, file_.Path(), error);
     }
+    bool headed = false;
     {
         std::lock_guard lock(mutex_);
         csvPath_ = file_.Path();
         written_.files.push_back(file_.Path());
-        rowBufferA_ = csvHeader_;
+        format_ = nextFormat_;
+        recordingHeader_ = csvHeader_;
+        rowModel_ = headerModel_;
+        rowBufferA_ = FileHeaderLocked();
+        headed = !rowBufferA_.empty();
         rowBufferB_.clear();
         lastActive_ = 1;
         recordingState_ = 1;
@@ -112,7 +129,7 @@ StartResult CsvRecorder::Start() {
     }
     held_.clear();
     heldSize_ = 0;
-    pinned_ = csvHeader_.empty() ? Pinned::None : Pinned::Header; // it opens buffer A
+    pinned_ = headed ? Pinned::Header : Pinned::None; // it opens buffer A
     failing_ = false;
     dropReported_ = false;
     lostThisRecording_ = 0;
@@ -178,30 +195,49 @@ void CsvRecorder::AppendToActiveLocked(const std::string& text) {
     }
 }
 
+void CsvRecorder::AppendRow(const ItemTexts& items, int modelIndex,
+                            const protocol::ArrivalTime& arrival) {
+    if (recordingState_.load() == 0) {
+        return;
+    }
+    AppendRowAt(items, modelIndex, clock_.At(arrival.realtimeNs), arrival);
+}
+
 void CsvRecorder::AppendRow(const ItemTexts& items, int modelIndex) {
     if (recordingState_.load() == 0) {
         return;
     }
-    AppendRow(items, modelIndex, clock_.Now());
+    AppendRow(items, modelIndex, ArrivalNow());
 }
 
 void CsvRecorder::AppendRow(const ItemTexts& items, int modelIndex, const LocalTime& time) {
     if (recordingState_.load() == 0) {
         return;
     }
-    AppendToActive(BuildRow(items, modelIndex, time));
+    AppendRowAt(items, modelIndex, time, ArrivalNow());
+}
+
+void CsvRecorder::AppendRowAt(const ItemTexts& items, int modelIndex, const LocalTime& time,
+                              const protocol::ArrivalTime& arrival) {
+    if (format_ == CsvFormat::Designed) {
+        AppendToActive(BuildRow(items, modelIndex, time));
+        return;
+    }
+    AppendToActive(BuildUtf8Row(items, rowModel_ >= 0 ? rowModel_ : modelIndex, time, arrival));
 }
 
 void CsvRecorder::RewriteHeaderForAngleUnit(int angleUnit) {
     std::lock_guard lock(mutex_);
     csvHeader_ = RewriteAngleUnit(csvHeader_, angleUnit);
-    AppendToActiveLocked(csvHeader_);
+    recordingHeader_ = RewriteAngleUnit(recordingHeader_, angleUnit);
+    AppendToActiveLocked(FileHeaderLocked());
 }
 
 void CsvRecorder::RewriteHeaderForAccelUnit(int accelUnit) {
     std::lock_guard lock(mutex_);
     csvHeader_ = RewriteAccelUnit(csvHeader_, accelUnit);
-    AppendToActiveLocked(csvHeader_);
+    recordingHeader_ = RewriteAccelUnit(recordingHeader_, accelUnit);
+    AppendToActiveLocked(FileHeaderLocked());
 }
 
 void CsvRecorder::WaitForWriter() {
@@ -284,7 +320,7 @@ bool CsvRecorder::OpenFileFor(std::filesystem::path& path) {
         }
         if (pinned_ != Pinned::Header) {
             std::lock_guard lock(mutex_);
-            held_.insert(0, ToCrLf(csvHeader_));
+            held_.insert(0, ToCrLf(FileHeaderLocked()));
             pinned_ = Pinned::Header;
         }
         heldSize_ = held_.size();

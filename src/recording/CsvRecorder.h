@@ -34,9 +34,9 @@ struct RecorderLimits {
 // rows that cannot be written are held and tried again in the same file.
 //
 // Threads: every public method except RecordingState(), CsvPath(), WaitForWriter(),
-// HeldBytes(), LostRows() and WrittenSoFar() belongs to the main thread; those may be called from any
-// thread (WaitForWriter not from the writer's). The writer thread reports file trouble
-// through RecorderMessages.
+// HeldBytes(), LostRows() and WrittenSoFar() belongs to the main thread; those may be called from
+// any thread (WaitForWriter not from the writer's). The writer thread reports file trouble through
+// RecorderMessages.
 class CsvRecorder {
 public:
     CsvRecorder(const LocalClock& clock, Sleeper& sleeper, RecorderMessages& messages,
@@ -51,9 +51,13 @@ public:
     // The model name as configured; only the file names see it sanitised.
     void SetModelName(const std::string& modelName);
     std::string ModelName() const;
-    // The header line with its line feed, in code page 936 bytes.
-    void SetCsvHeader(const std::string& header);
+    // The header line with its line feed, in code page 936 bytes, and the model whose rows
+    // it names (-1: whichever model each row has).
+    void SetCsvHeader(const std::string& header, int modelIndex = -1);
     const std::string& CsvHeader() const { return csvHeader_; }
+    // The format of the next recording; one already running keeps its own.
+    void SetCsvFormat(CsvFormat format) { nextFormat_ = format; }
+    CsvFormat GetCsvFormat() const { return nextFormat_; }
     // 0 Chinese, 1 English: the language of the messages.
     void SetLanguageFlag(int languageFlag) { languageFlag_ = languageFlag; }
 
@@ -74,7 +78,10 @@ public:
     // 0 idle, 1 rows go to buffer A, 2 rows go to buffer B.
     std::uint8_t RecordingState() const { return recordingState_.load(); }
 
-    // One row for a decoded data frame; nothing happens while idle.
+    // One row for a decoded data frame; nothing happens while idle. The time is the frame's
+    // arrival (its designed text the local time then), or now; a LocalTime gives the
+    // designed text alone, the analysis format's instants being now.
+    void AppendRow(const ItemTexts& items, int modelIndex, const protocol::ArrivalTime& arrival);
     void AppendRow(const ItemTexts& items, int modelIndex);
     void AppendRow(const ItemTexts& items, int modelIndex, const LocalTime& time);
 
@@ -105,6 +112,10 @@ public:
     std::uint64_t LostRows() const { return lostRows_.load(); }
 
 private:
+    void AppendRowAt(const ItemTexts& items, int modelIndex, const LocalTime& time,
+                     const protocol::ArrivalTime& arrival);
+    // The header line as this recording's file takes it; mutex_ held.
+    std::string FileHeaderLocked() const;
     void AppendToActive(const std::string& text);
     void AppendToActiveLocked(const std::string& text);
     void WriterLoop();
@@ -136,7 +147,15 @@ private:
     std::condition_variable writerProgress_;
     std::atomic<bool> flushRequested_{false};
 
-    std::string csvHeader_; // written by the main thread under the lock
+    std::string csvHeader_;                      // written by the main thread under the lock
+    int headerModel_ = -1;                       // main thread
+    CsvFormat nextFormat_ = CsvFormat::Designed; // main thread
+    // Of the running recording, set by Start under the lock before its writer starts: the
+    // format, and in the analysis format the header that began the file (unit clicks
+    // rewrite it) and the row layout its columns name, so every row has its field count.
+    CsvFormat format_ = CsvFormat::Designed;
+    std::string recordingHeader_;
+    int rowModel_ = -1;
     bool recording_ = false;
     std::atomic<int> languageFlag_{0};
     std::thread writer_;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+
 namespace orvanta::recording {
 
 // A local calendar time with milliseconds, as the row time stamps and file names use it.
@@ -13,12 +15,17 @@ struct LocalTime {
     int millisecond = 0;
 };
 
+// The computer's local time at realtimeNs (nanoseconds since the epoch). Any thread.
+LocalTime LocalTimeAt(std::int64_t realtimeNs);
+
 // The source of local time; injected so tests fix file names and time stamps.
 // Implementations must be callable from any thread.
 class LocalClock {
 public:
     virtual ~LocalClock() = default;
     virtual LocalTime Now() const = 0;
+    // The local time of an instant taken earlier (a block's arrival).
+    virtual LocalTime At(std::int64_t realtimeNs) const { return LocalTimeAt(realtimeNs); }
 };
 
 // The computer's local time zone and clock. Any thread.

@@ -12,7 +12,8 @@
 namespace orvanta::serial {
 
 SerialPort::SerialPort(SerialErrorReporter* reporter, PortEnvironment environment)
-    : m_reporter(reporter), m_environment(std::move(environment)) {
+    : m_reporter(reporter), m_environment(std::move(environment)),
+      m_clock(m_environment.clock != nullptr ? *m_environment.clock : m_systemClock) {
     m_eventsReady = m_stopEvent.Create() && m_sendEvent.Create();
 }
 
@@ -320,11 +321,14 @@ std::size_t SerialPort::DrainInput() {
             error = tty::Read(fd, block.data(), queued, got);
             path = m_devicePath;
         }
+        // Taken at once: the owner's thread may handle the block much later.
+        const ClockReading arrival = m_clock.Now();
         if (got > 0) {
             m_failureRun.OnSuccess();
             block[got] = 0;
             m_owner->OnSerialBytes(block.data(),
-                                   SerialBlockInfo{path, static_cast<std::uint32_t>(got)});
+                                   SerialBlockInfo{path, static_cast<std::uint32_t>(got),
+                                                   arrival.realtimeNs, arrival.monotonicNs});
             ++delivered;
         }
         if (error) {

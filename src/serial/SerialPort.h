@@ -1,5 +1,6 @@
 #pragma once
 
+#include "serial/ArrivalClock.h"
 #include "serial/DeviceIdentity.h"
 #include "serial/DeviceWatcher.h"
 #include "serial/EventFd.h"
@@ -30,6 +31,8 @@ struct PortEnvironment {
     Language language = Language::English;
     std::string sysfsRoot = "/sys";
     std::string deviceDir = "/dev";
+    // Stamps every block read; null: the system's clocks. Must outlive the port.
+    const ArrivalClock* clock = nullptr;
 };
 
 // The program's serial port: opens a terminal device, runs a monitor thread that waits
@@ -135,6 +138,8 @@ private:
     SerialError m_lastOpenError;
     FailureRun m_failureRun; // monitor thread; reset by OpenLink while no monitor runs
     const PortEnvironment m_environment;
+    SystemArrivalClock m_systemClock;
+    const ArrivalClock& m_clock; // monitor thread
     // Of the last successful open; guarded by m_linkMutex.
     DeviceIdentity m_identity;
     std::uint32_t m_baud = 0;

@@ -6,10 +6,13 @@
 namespace orvanta::serial {
 
 // One received block as the monitor thread hands it over: the device path stands where a
-// port number would, then the number of bytes read. Valid only during the call.
+// port number would, then the number of bytes read, then when the read returned (a replay
+// gives the captured time and its own monotonic clock). Valid only during the call.
 struct SerialBlockInfo {
     std::string_view devicePath;
     std::uint32_t byteCount = 0;
+    std::int64_t realtimeNs = 0;  // CLOCK_REALTIME, nanoseconds since the epoch
+    std::int64_t monotonicNs = 0; // CLOCK_MONOTONIC, nanoseconds
 };
 
 // Receives what the port's monitor thread reads. OnSerialBytes and OnSerialEventChar are

@@ -463,6 +463,15 @@ void MainWindow::FillContextMenu(QMenu& menu) {
     capture->setChecked(m_host->Recording().CaptureWithRecordings());
     connect(capture, &QAction::toggled, this,
             [this](bool on) { m_host->Recording().SetCaptureWithRecordings(on); });
+    QAction* analysis =
+        menu.addAction(m_startLanguage == 1 ? QStringLiteral("CSV for analysis (UTF-8, ISO time)")
+                                            : QStringLiteral("分析用 CSV（UTF-8，ISO 时间）"));
+    analysis->setCheckable(true);
+    analysis->setChecked(m_host->Recording().CsvFileFormat() == recording::CsvFormat::Utf8);
+    connect(analysis, &QAction::toggled, this, [this](bool on) {
+        m_host->Recording().SetCsvFormat(on ? recording::CsvFormat::Utf8
+                                            : recording::CsvFormat::Designed);
+    });
     const std::string_view aboutText =
         res::LoadString(res::string_id::kAboutMenu, res::LanguageFromFlag(m_startLanguage));
     if (!aboutText.empty()) {

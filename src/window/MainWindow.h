@@ -65,8 +65,8 @@ public:
     // A chart command of the toolbar.
     void OnChartCommand(int commandId);
     void ShowAboutBox();
-    // The context menu's items: "Capture raw bytes with recordings" (checkable), the about
-    // item.
+    // The context menu's items: "Capture raw bytes with recordings" and "CSV for
+    // analysis (UTF-8, ISO time)" (checkable), the about item.
     void FillContextMenu(QMenu& menu);
 
     host::Host& host() { return *m_host; }

@@ -52,6 +52,10 @@ TEST(HeadlessArgsTest, UsableAndUnusableArguments) {
         {{"--headless", "--replay", "run.pcap", "--port", "/dev/ttyUSB0"}, false},
         {{"--headless", "--replay", "run.pcap", "--mode", "1"}, false},
         {{"--headless", "--replay", "run.pcap", "--capture", "again.pcap"}, false},
+        {{"--headless", "--csv-format", "utf8", "--record"}, true},
+        {{"--headless", "--replay", "run.pcap", "--csv-format", "designed"}, true},
+        {{"--headless", "--csv-format", "UTF-8"}, false},
+        {{"--headless", "--csv-format"}, false},
     };
     for (const Case& test : cases) {
         const HeadlessParse parse = ParseHeadlessArgs(test.args);
@@ -72,6 +76,9 @@ TEST(HeadlessArgsTest, UsableAndUnusableArguments) {
     EXPECT_EQ(*replay->replay, "run.pcap");
     EXPECT_TRUE(replay->speed.asFastAsPossible);
     EXPECT_EQ(ParseHeadlessArgs(cases[16].args).options->speed.factor, 0.5);
+    EXPECT_FALSE(full->csvFormat); // as the configuration file says
+    EXPECT_EQ(ParseHeadlessArgs(cases[24].args).options->csvFormat, recording::CsvFormat::Utf8);
+    EXPECT_EQ(ParseHeadlessArgs(cases[25].args).options->csvFormat, recording::CsvFormat::Designed);
 }
 
 TEST(PortListTest, OneLineAPortWithWhatItIs) {

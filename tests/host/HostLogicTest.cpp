@@ -101,6 +101,22 @@ TEST_F(HostLogicTest, ConfigurationFailuresAreShownOnce) {
     }
 }
 
+TEST_F(HostLogicTest, CsvFormatIsReadAndItsSwitchStoredBesideTheOtherKeys) {
+    using recording::CsvFormat;
+    const std::pair<const char*, CsvFormat> cases[] = {
+        {"csv_format=utf8\n", CsvFormat::Utf8}, {"CSV_FORMAT=UTF-16\n", CsvFormat::Designed}};
+    for (const auto& [line, format] : cases) {
+        folder_.WriteConfig(std::string("[Config]\nCAPTURE=1\n") + line);
+        MakeHost();
+        host_->FillLists();
+        host_->ReadConfiguration();
+        EXPECT_EQ(host_->Recording().CsvFileFormat(), format) << line;
+        host_->Close();
+    }
+    host_->Recording().SetCsvFormat(CsvFormat::Utf8);
+    EXPECT_EQ(folder_.ReadConfig(), "[Config]\nCAPTURE=1\nCSV_FORMAT=UTF8\n");
+}
+
 TEST_F(HostLogicTest, StoredIndexesAndModelAreApplied) {
     struct Case {
         std::string baud, parity, model;

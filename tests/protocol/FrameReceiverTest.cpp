@@ -25,13 +25,17 @@ class RecordingEffects : public ReceiverEffects {
 public:
     int model = 0;
     std::vector<std::string> log;
+    std::vector<ArrivalTime> arrivals; // of each row
 
     int CurrentModelIndex() const override { return model; }
     void PostDeviceStatus(std::uint8_t status) override {
         log.push_back("status " + std::to_string(status));
     }
     void KillReplyTimer() override { log.push_back("kill timer"); }
-    void DataFrameDecoded() override { log.push_back("row"); }
+    void DataFrameDecoded(const ArrivalTime& arrival) override {
+        log.push_back("row");
+        arrivals.push_back(arrival);
+    }
     void SetAutoOutputSeen() override { log.push_back("auto seen"); }
     void ClearAwaitItemMask() override { log.push_back("mask arrived"); }
     void RefreshItemBoxes() override { log.push_back("refresh boxes"); }
@@ -93,6 +97,28 @@ TEST(FrameReceiverTest, EulerFrameFromTheDeviceManual) {
     EXPECT_EQ(r.receiver.DataFrameCount(), 1u);
     EXPECT_EQ(r.receiver.State(), ReceiveState::Idle);
     EXPECT_EQ(r.receiver.Miscount(), 0);
+}
+
+// A frame carries the time of the block that completed it, however the blocks cut it.
+TEST(FrameReceiverTest, EachFrameCarriesTheTimeOfItsLastBlock) {
+    const Bytes two = Join({kEulerFrame, kEulerFrame});
+    const std::size_t n = kEulerFrame.size();
+    // Block ends; block i arrives at realtime i + 1, monotonic 100 (i + 1).
+    const std::pair<std::vector<std::size_t>, std::vector<std::int64_t>> cases[] = {
+        {{2 * n}, {1, 1}}, {{n + 3, 2 * n}, {1, 2}}, {{n - 1, 2 * n}, {2, 2}}};
+    for (const auto& [cuts, rowTimes] : cases) {
+        Receiver r;
+        r.record.DefaultItemMask = 0x2;
+        for (std::size_t i = 0, from = 0; i < cuts.size(); from = cuts[i++]) {
+            const auto at = static_cast<std::int64_t>(i) + 1;
+            r.receiver.FeedBytes(std::span(two).subspan(from, cuts[i] - from), {at, 100 * at});
+        }
+        std::vector<std::int64_t> seen;
+        for (const ArrivalTime& t : r.effects.arrivals) {
+            seen.push_back(t.monotonicNs == 100 * t.realtimeNs ? t.realtimeNs : -1);
+        }
+        EXPECT_EQ(seen, rowTimes) << ::testing::PrintToString(cuts);
+    }
 }
 
 TEST(FrameReceiverTest, DataFramesPickTheirMask) {

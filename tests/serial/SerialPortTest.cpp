@@ -61,6 +61,7 @@ public:
             received.insert(received.end(), bytes, bytes + info.byteCount);
             terminated = terminated && bytes[info.byteCount] == 0;
             path = std::string(info.devicePath);
+            stamps.push_back({info.realtimeNs, info.monotonicNs});
             ++blocks;
         });
     }
@@ -88,6 +89,7 @@ public:
     bool terminated = true;
     std::string path;
     int blocks = 0;
+    std::vector<ClockReading> stamps; // of each block
     int eventChars = 0;
     std::atomic<int> lost{0};
     bool showsLoss = false; // else the port reports the loss itself
@@ -208,6 +210,32 @@ TEST_F(SerialPortOnPty, BytesArriveCompleteAndInOrder) {
     EXPECT_EQ(m_owner.path, slave());
     EXPECT_GE(m_owner.eventChars, 1);
     port.CloseLink();
+}
+
+// Reading k is {kRealBase + k, k}: a stamp names the reading it came from.
+class CountingClock : public ArrivalClock {
+public:
+    static constexpr std::int64_t kRealBase = 1'800'000'000'000'000'000;
+    ClockReading Now() const override { return {kRealBase + ++m_readings, m_readings}; }
+    mutable std::int64_t m_readings = 0; // the monitor thread's
+};
+
+TEST_F(SerialPortOnPty, BlocksCarryTheMonitorsClockReading) {
+    CountingClock clock;
+    SerialPort port(&m_reporter, PortEnvironment{.clock = &clock});
+    ASSERT_TRUE(port.OpenLink(&m_owner, slave(), 115200, 'N'));
+    ASSERT_TRUE(port.StartMonitor());
+    m_owner.PumpFor(50ms);         // past the monitor's start-up purge
+    for (int i = 1; i <= 2; ++i) { // each read before the next write: a block each
+        WriteAll(master(), Bytes(static_cast<std::size_t>(i), 0x55));
+        ASSERT_TRUE(m_owner.PumpUntil([&] { return m_owner.blocks == i; }));
+    }
+    port.CloseLink();
+    ASSERT_EQ(m_owner.stamps.size(), 2u);
+    for (const ClockReading& stamp : m_owner.stamps) {
+        EXPECT_EQ(stamp.realtimeNs, CountingClock::kRealBase + stamp.monotonicNs);
+    }
+    EXPECT_GT(m_owner.stamps[1].monotonicNs, m_owner.stamps[0].monotonicNs);
 }
 
 TEST_F(SerialPortOnPty, QueuedBytesReachTheDevice) {
