@@ -162,14 +162,14 @@ protected:
                info.si_pid == 0;
     }
 
-    // Ends a run that was started with --duration seconds: the device is pulled out a
-    // second before, so every frame it sent has reached the program (counts compare
-    // exactly), and the program ends by itself. Returns its exit status.
+    // Ends a run that was started with --duration seconds: the device goes quiet a second
+    // before, so every frame it sent has reached the program (counts compare exactly), and
+    // the program ends by itself with its device still there. Returns its exit status.
     std::optional<int> EndWithDevice(double durationSeconds) {
         const auto unplugAt = started_ + std::chrono::duration_cast<Clock::duration>(
                                              std::chrono::duration<double>(durationSeconds - 1.0));
         std::this_thread::sleep_until(unplugAt);
-        simulator_->Unplug();
+        simulator_->Hush();
         return Wait(std::chrono::milliseconds(static_cast<int>(durationSeconds * 1000) + 15000));
     }
     Clock::duration Elapsed() const { return elapsed_; }

@@ -406,7 +406,7 @@ void DeviceSimulator::Run() {
             }
             inputWaitingSince.reset();
             input.erase(input.begin(), input.begin() + static_cast<long>(step.consumed));
-            if (step.kind == ParseStep::Kind::Command) {
+            if (step.kind == ParseStep::Kind::Command && !m_hushed) {
                 const SensorSample sample = sampleAt(now);
                 const bool wasAuto = behaviour.AutoRate() > 0;
                 for (auto& reply : behaviour.Handle(step.command, sample)) {
@@ -431,7 +431,7 @@ void DeviceSimulator::Run() {
         if (behaviour.AutoRate() > 0 && now >= nextAutoFrame && noiseActive(now)) {
             nextAutoFrame = now + autoPeriod(); // no frames while the line carries noise
         }
-        if (behaviour.AutoRate() > 0 && now >= nextAutoFrame) {
+        if (behaviour.AutoRate() > 0 && now >= nextAutoFrame && !m_hushed) {
             const bool dataWaiting = std::any_of(output.begin(), output.end(),
                                                  [](const Pending& p) { return p.isData; });
             if (!dataWaiting) {

@@ -76,6 +76,9 @@ public:
     // A new pty at the link path, with the saved settings as after a power cycle. Returns
     // when done; false when no pty could be opened.
     bool Plug();
+    // Goes quiet with the line still open (quiet) or talks again: while quiet, no answers
+    // and no streamed frames, while what is already on its way still leaves.
+    void Hush(bool quiet = true) { m_hushed = quiet; }
 
     SimulatorCounters Counters() const;
     DeviceSettings Settings() const;
@@ -101,6 +104,7 @@ private:
     std::uint32_t m_lineBaud = 0;
     bool m_running = false;
 
+    std::atomic<bool> m_hushed{false};
     std::atomic<std::uint64_t> m_sent{0};
     std::atomic<std::uint64_t> m_corrupted{0};
     std::atomic<std::uint64_t> m_noiseBytes{0};
