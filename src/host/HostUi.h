@@ -49,9 +49,9 @@ public:
     virtual void SelectChartItem(int chartItem) = 0;
     virtual void KillPageTimers() = 0;
 
-    // What the link is doing beyond the designed texts: "Device lost: PATH. Waiting for it
-    // to come back." while it is away (lasting), how long it was away once it is back (not
-    // lasting: the window lets it go after a while). An empty text clears it.
+    // What the link is doing beyond the status row's own texts: "Device lost: PATH. Waiting
+    // for it to come back." while it is away (lasting), how long it was away once it is
+    // back (not lasting: the window lets it go after a while). An empty text clears it.
     virtual void ShowLinkNotice(std::string_view notice, bool lasting) = 0;
 
     // The folder picker; nothing when the user cancels or there is no picker.
