@@ -88,13 +88,9 @@ std::string BuildRow(const ItemTexts& items, int modelIndex, const LocalTime& ti
 }
 
 std::string FormatIsoUtc(std::int64_t realtimeNs) {
-    std::int64_t seconds = realtimeNs / 1'000'000'000;
-    std::int64_t rest = realtimeNs % 1'000'000'000;
-    if (rest < 0) {
-        rest += 1'000'000'000;
-        --seconds;
-    }
-    const auto whole = static_cast<std::time_t>(seconds);
+    const EpochParts epoch = SplitEpochNs(realtimeNs);
+    const std::int64_t rest = epoch.nanoseconds;
+    const auto whole = static_cast<std::time_t>(epoch.seconds);
     std::tm parts{};
     gmtime_r(&whole, &parts);
     char text[64];

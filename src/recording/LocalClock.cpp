@@ -4,15 +4,19 @@
 
 namespace orvanta::recording {
 
-LocalTime LocalTimeAt(std::int64_t realtimeNs) {
-    // Floored, so an instant before the epoch keeps milliseconds from 0 to 999.
-    std::int64_t seconds = realtimeNs / 1'000'000'000;
-    std::int64_t rest = realtimeNs % 1'000'000'000;
-    if (rest < 0) {
-        rest += 1'000'000'000;
-        --seconds;
+EpochParts SplitEpochNs(std::int64_t realtimeNs) {
+    EpochParts parts{realtimeNs / 1'000'000'000, realtimeNs % 1'000'000'000};
+    if (parts.nanoseconds < 0) {
+        parts.nanoseconds += 1'000'000'000;
+        --parts.seconds;
     }
-    const auto whole = static_cast<std::time_t>(seconds);
+    return parts;
+}
+
+LocalTime LocalTimeAt(std::int64_t realtimeNs) {
+    const EpochParts epoch = SplitEpochNs(realtimeNs);
+    const std::int64_t rest = epoch.nanoseconds;
+    const auto whole = static_cast<std::time_t>(epoch.seconds);
     std::tm parts{};
     localtime_r(&whole, &parts);
     LocalTime local;

@@ -18,6 +18,14 @@ struct LocalTime {
 // The computer's local time at realtimeNs (nanoseconds since the epoch). Any thread.
 LocalTime LocalTimeAt(std::int64_t realtimeNs);
 
+// Nanoseconds since the epoch as whole seconds and the nanoseconds after them, floored, so
+// an instant before the epoch keeps its fraction from 0 to 999,999,999. Pure; any thread.
+struct EpochParts {
+    std::int64_t seconds;
+    std::int64_t nanoseconds;
+};
+EpochParts SplitEpochNs(std::int64_t realtimeNs);
+
 // The source of local time; injected so tests fix file names and time stamps.
 // Implementations must be callable from any thread.
 class LocalClock {
