@@ -5,6 +5,7 @@
 #include "host/HostTexts.h"
 #include "protocol/CommandFrame.h"
 #include "serial/PortDiscovery.h"
+#include "serial/SerialMessages.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -413,10 +414,10 @@ void ConnectionControl::OnDeviceLost(const std::string& devicePath) {
     m_lostAt = std::chrono::steady_clock::now();
     m_lostPath = devicePath;
     m_connectedBeforeLoss = m_connected;
-    const bool english = state_.LanguageFlag == 1;
-    ui_.ShowLinkNotice(english ? "Device lost: " + devicePath + ". Waiting for it to come back."
-                               : "设备已断开：" + devicePath + "。正在等待其重新连接。",
-                       true);
+    ui_.ShowLinkNotice(
+        serial::DeviceLostMessage(devicePath, static_cast<serial::Language>(state_.LanguageFlag))
+            .text,
+        true);
 }
 
 bool ConnectionControl::OnDeviceBack() {
