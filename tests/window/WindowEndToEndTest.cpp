@@ -90,7 +90,10 @@ TEST_P(WindowEndToEnd, LiveValuesFillTheDataPageAndStatusRowInTheirUnits) {
     EXPECT_TRUE(StatusShows(1103, slot::kTemperature0, "℃"));
     EXPECT_FALSE(Slot(slot::kTemperature0).empty());
     EXPECT_EQ(Text(1113), "9.800g");
-    EXPECT_EQ(Text(1106), "0");
+    // On a loaded machine a query sent while a frame arrives cuts that frame: it counts as missed.
+    EXPECT_TRUE(RunUntil([this] {
+        return Text(1106).toStdString() == window_->host().Receiver().MiscountText();
+    }));
     EXPECT_EQ(Text(1046), "Default auto output:");
     EXPECT_TRUE(StatusShows(1094, slot::kLatitude, "°"));
 }
