@@ -11,13 +11,22 @@
 namespace orvanta::headless {
 
 // The command line of the headless mode:
-// orvanta --headless [--port PATH] [--baud RATE] [--parity N|O|E]
+// orvanta --headless [--port PATH[@MODEL]]... [--baud RATE] [--parity N|O|E]
 //         [--model VK100|VK200-210|VN300] [--mode 0|1|2] [--freq-index I] [--record]
 //         [--duration SECONDS] [--monitor] [--capture FILE] [--csv-format designed|utf8]
 // orvanta --headless --replay FILE [--speed X|max] [--model NAME] [--record]
 //         [--duration SECONDS] [--monitor] [--csv-format designed|utf8]
+// One --port: the device path and, after an "@", the model of the device there.
+struct PortChoice {
+    std::string path;
+    std::optional<int> model; // model table row, for the ports without their own; none: --model, or
+                              // the configured one
+    bool operator==(const PortChoice&) const = default;
+};
+inline constexpr std::size_t kMaxPorts = 16;
+
 struct HeadlessOptions {
-    std::optional<std::string> port;
+    std::vector<PortChoice> ports; // in the order given; several record side by side
     std::optional<unsigned> baud;
     std::optional<char> parity;
     std::optional<int> model; // model table row

@@ -259,6 +259,7 @@ void ConnectionControl::BeginConnection() {
         }
     }
     ui_.SetText(Dialog::Main, main_id::kOpenButton, Text(sid::kClose));
+    ui_.ShowOpenPort(state_.Link.port);
     timers_.StartTimer(kStatusTimer, kStatusPeriod);
     timers_.StartTimer(kEchoTimer, kEchoPeriod);
     ui_.SelectChartItem(state_.ChartItem);
@@ -277,6 +278,7 @@ void ConnectionControl::EndConnection() {
     state_.ScanIndex = 0;
     state_.PortOpen = false;
     ui_.SetText(Dialog::Main, main_id::kOpenButton, Text(sid::kOpen));
+    ui_.ShowOpenPort({});
     pollWorker_.Suspend();
     state_.PollingActive = false;
     ui_.KillPageTimers();
@@ -428,6 +430,7 @@ bool ConnectionControl::OnDeviceBack() {
         std::chrono::duration<double>(std::chrono::steady_clock::now() - *m_lostAt).count();
     m_lostAt.reset();
     receiver_.SetState(ReceiveState::Idle);
+    ui_.ShowOpenPort(link_.DevicePath()); // ttyUSB0 may have come back as ttyUSB1
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%.1f", away);
     const bool english = state_.LanguageFlag == 1;

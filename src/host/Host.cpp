@@ -55,6 +55,7 @@ Host::Host(HostUi& ui, TimerService& timers, HostOptions options)
         state_.FrequencyTable[i] = first.frequencies[i];
     }
     recorder_->SetLanguageFlag(state_.LanguageFlag);
+    recorder_->SetPortName(options_.portName);
     capture_.SetLanguageFlag(state_.LanguageFlag);
     config_.SetFailureListener(
         [this](config::ProfileStatus status) { ReportConfigFailure(status); });

@@ -53,6 +53,8 @@ struct HostOptions {
     // Whether opening the replay puts the model of the capture's note in force.
     bool replayModelFromCapture = true;
     recording::ReplayClock* replayClock = nullptr; // null: the steady clock
+    // Named in the CSV files' names, for a run that records several ports; empty: not.
+    std::string portName;
 };
 
 // The composition root of the program's logic: owns the program-wide state, the frame
