@@ -212,7 +212,15 @@ void ConnectionControl::RefreshLinkSettings() {
 }
 
 bool ConnectionControl::OpenLink() {
-    return link_.OpenLink(&owner_, state_.Link.port, state_.Link.baud, state_.Link.parity);
+    if (!link_.OpenLink(&owner_, state_.Link.port, state_.Link.baud, state_.Link.parity)) {
+        return false;
+    }
+    // A start bit, eight data bits, the parity bit if any and a stop bit per byte.
+    const std::int64_t bits = state_.Link.parity == 'N' ? 10 : 11;
+    receiver_.StartLine(link_.TalksToDevice() && state_.Link.baud > 0
+                            ? bits * 1'000'000'000 / state_.Link.baud
+                            : 0);
+    return true;
 }
 
 void ConnectionControl::NotifyNoPort(bool messageShown) {
