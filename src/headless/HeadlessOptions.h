@@ -1,5 +1,6 @@
 #pragma once
 
+#include "publish/BrokerUrl.h"
 #include "recording/CaptureReplay.h"
 #include "recording/CsvLayout.h"
 
@@ -16,6 +17,7 @@ namespace orvanta::headless {
 //         [--duration SECONDS] [--monitor] [--capture FILE] [--csv-format designed|utf8]
 // orvanta --headless --replay FILE [--speed X|max] [--model NAME] [--record]
 //         [--duration SECONDS] [--monitor] [--csv-format designed|utf8]
+// Either may publish: [--publish URL [--device-name NAME] [--mqtt-qos 0|1] [--mqtt-ca FILE]]
 struct HeadlessOptions {
     std::optional<std::string> port;
     std::optional<unsigned> baud;
@@ -31,6 +33,11 @@ struct HeadlessOptions {
     recording::ReplaySpeed speed;
     // The CSV file's format for this run; none: as the configuration file says.
     std::optional<recording::CsvFormat> csvFormat;
+    // Publishing over MQTT; the password comes from ORVANTA_MQTT_PASSWORD.
+    std::optional<publish::BrokerUrl> publish;
+    std::optional<std::string> deviceName;
+    int mqttQos = 0;
+    std::optional<std::string> mqttCa;
 };
 
 struct HeadlessParse {

@@ -6,6 +6,7 @@
 #include "host/Host.h"
 #include "host/MainLoop.h"
 #include "host/StopSignals.h"
+#include "publish/SessionPublisher.h"
 #include "serial/PortDescription.h"
 
 #include <cstdlib>
@@ -226,6 +227,35 @@ int RunHeadless(const HeadlessOptions& options, const HeadlessEnvironment& envir
         }
         report.Capture(capture.path);
     }
+    // Publishing starts where the capture does when the device's name is known by now, so
+    // that the raw topic holds the connect sequence; else once the port is open.
+    std::unique_ptr<publish::SessionPublisher> publisher;
+    const auto startPublishing = [&](const std::string& portPath) {
+        if (!options.publish || publisher) {
+            return;
+        }
+        publish::PublisherOptions mqtt;
+        mqtt.url = *options.publish;
+        if (const char* password = std::getenv("ORVANTA_MQTT_PASSWORD")) {
+            mqtt.password = password;
+        }
+        mqtt.caFile = options.mqttCa.value_or("");
+        mqtt.qos = options.mqttQos;
+        mqtt.languageFlag = host.State().LanguageFlag;
+        const std::string device =
+            options.deviceName
+                ? *options.deviceName
+                : publish::DefaultDeviceName(portPath, (environment.systemRoot / "sys").string(),
+                                             (environment.systemRoot / "dev").string());
+        publisher = std::make_unique<publish::SessionPublisher>(host, ui, std::move(mqtt), device);
+        std::string error;
+        if (!publisher->Start(error)) {
+            ui.ShowMessage("Message", "MQTT: " + error, host::MessageIcon::Exclamation);
+        }
+    };
+    if (options.deviceName || options.port || options.replay) {
+        startPublishing(options.port ? *options.port : options.replay.value_or(""));
+    }
     if (options.port) {
         host.Connection().ToggleOpen(); // tells the user itself when the open fails
     } else if (!host.ConnectConfiguredPort() && !noPort && !host.Replaying()) {
@@ -235,6 +265,7 @@ int RunHeadless(const HeadlessOptions& options, const HeadlessEnvironment& envir
         host.Close();
         return 3;
     }
+    startPublishing(host.State().Link.port);
     host.ApplyModelAtStart();
     host.StartRateTimerAndWorker();
     if (options.record) {
@@ -265,6 +296,9 @@ int RunHeadless(const HeadlessOptions& options, const HeadlessEnvironment& envir
     const bool deviceAway = host.Connection().WaitingForDevice();
     if (host.Recorder().Recording()) {
         host.Recording().OnRecordButton();
+    }
+    if (publisher) {
+        publisher->Stop();
     }
     host.Close();
     const std::uint64_t lostRows = host.Recorder().LostRows();

@@ -75,6 +75,14 @@ public:
     const std::string& MiscountText() const { return miscountText_; }
     void ResetMiscount();
 
+    // The data frame being dispatched, for DataFrameDecoded: the mask it was decoded with
+    // and its payload, which is valid only during that call.
+    struct DataFrame {
+        std::uint32_t mask = 0;
+        std::span<const std::uint8_t> payload;
+    };
+    const DataFrame& CurrentDataFrame() const { return dataFrame_; }
+
     // Data frames since the last take; the rate timer takes it every second.
     std::uint32_t DataFrameCount() const { return dataFrameCount_; }
     std::uint32_t TakeDataFrameCount();
@@ -97,6 +105,7 @@ private:
     std::size_t count_ = 0;
     std::int32_t expected_ = 0;
     ArrivalTime arrival_; // of the block being fed
+    DataFrame dataFrame_;
     ReceiveState state_ = ReceiveState::Idle;
     std::int32_t miscount_ = 0;
     std::string miscountText_ = "0";
