@@ -12,7 +12,7 @@ packages=(
     dpkg-dev lintian desktop-file-utils appstream
     locales
     libpcap-dev
-    mosquitto libmosquitto-dev openssl
+    mosquitto mosquitto-clients libmosquitto-dev openssl
 )
 
 missing=()

@@ -15,6 +15,9 @@ namespace {
 
 constexpr int kKeepAliveSeconds = 30;
 constexpr int kIdleWaitMs = 1000; // keep-alive and reconnect checks happen at least this often
+// While messages come, they are sent in batches this far apart: a wake-up per frame would
+// cost the publisher, and the caller, more than the sending.
+constexpr int kBatchMs = 20;
 
 std::string ErrorText(int rc) {
     if (rc == MOSQ_ERR_ERRNO) {
@@ -120,7 +123,6 @@ void Publisher::Wake() {
 
 bool Publisher::Publish(std::string_view topic, std::string payload) {
     const std::size_t size = topic.size() + payload.size();
-    bool wake = false;
     {
         std::lock_guard lock(m_mutex);
         if (m_queue.size() >= m_options.queueMessages ||
@@ -141,10 +143,9 @@ bool Publisher::Publish(std::string_view topic, std::string payload) {
         }
         m_inDropRun = false;
         m_queuedBytes += size;
-        wake = m_queue.empty(); // the thread empties the queue whenever it runs
         m_queue.push_back({std::string(topic), std::move(payload)});
     }
-    if (wake) {
+    if (m_idle.exchange(false)) {
         Wake();
     }
     return true;
@@ -164,7 +165,9 @@ void Publisher::Retain(std::string_view topic, std::string payload) {
             m_retainedDirty.emplace_back(topic);
         }
     }
-    Wake();
+    if (m_idle.exchange(false)) {
+        Wake();
+    }
 }
 
 std::vector<std::string> Publisher::TakeMessages() {
@@ -330,7 +333,19 @@ void Publisher::Run() {
                     .count(),
                 0, kIdleWaitMs));
         } else if (stopping) {
-            waitMs = 20;
+            waitMs = kBatchMs;
+        } else {
+            // Idle first, then look: a message queued after the look finds the flag and wakes.
+            m_idle = true;
+            bool waiting = false;
+            {
+                std::lock_guard lock(m_mutex);
+                waiting = !m_queue.empty() || !m_retainedDirty.empty();
+            }
+            if (waiting && m_connected) {
+                m_idle = false;
+                waitMs = kBatchMs;
+            }
         }
         const int ready = ::poll(fds, static_cast<nfds_t>(count), waitMs);
         if (ready > 0 && (fds[0].revents & POLLIN) != 0) {

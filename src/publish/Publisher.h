@@ -110,6 +110,8 @@ private:
     bool m_everConnected = false;
     bool m_lostTold = false;
 
+    // The thread waits long and is to be woken by the next message.
+    std::atomic<bool> m_idle{false};
     std::atomic<bool> m_connected{false};
     std::atomic<std::uint64_t> m_dropped{0};
     std::atomic<std::uint64_t> m_sent{0};
