@@ -18,7 +18,10 @@ const char* const kHeadlessUsage =
     "                          [--capture FILE] [--csv-format designed|utf8]\n"
     "       orvanta --headless --replay FILE [--speed X|max] [--model VK100|VK200-210|VN300]\n"
     "                          [--record] [--duration SECONDS] [--monitor]\n"
-    "                          [--csv-format designed|utf8]\n";
+    "                          [--csv-format designed|utf8]\n"
+    "       either may publish over MQTT: [--publish mqtt[s]://[USER@]HOST[:PORT]/PREFIX\n"
+    "                          [--device-name NAME] [--mqtt-qos 0|1] [--mqtt-ca FILE]]\n"
+    "                          (the password, if any, in ORVANTA_MQTT_PASSWORD)\n";
 
 namespace {
 
@@ -59,13 +62,15 @@ HeadlessParse ParseHeadlessArgs(const std::vector<std::string>& args) {
     HeadlessOptions options;
     bool headless = false;
     bool sawSpeed = false;
+    bool sawQos = false;
     const auto fail = [](std::string why) { return HeadlessParse{std::nullopt, std::move(why)}; };
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         const bool takesValue = arg == "--port" || arg == "--baud" || arg == "--parity" ||
                                 arg == "--model" || arg == "--mode" || arg == "--freq-index" ||
                                 arg == "--duration" || arg == "--capture" || arg == "--replay" ||
-                                arg == "--speed" || arg == "--csv-format";
+                                arg == "--speed" || arg == "--csv-format" || arg == "--publish" ||
+                                arg == "--device-name" || arg == "--mqtt-qos" || arg == "--mqtt-ca";
         if (takesValue && i + 1 >= args.size()) {
             return fail(arg + " needs a value");
         }
@@ -141,12 +146,37 @@ HeadlessParse ParseHeadlessArgs(const std::vector<std::string>& args) {
             }
             options.csvFormat =
                 value == "utf8" ? recording::CsvFormat::Utf8 : recording::CsvFormat::Designed;
+        } else if (arg == "--publish") {
+            publish::BrokerUrlParse url = publish::ParseBrokerUrl(value);
+            if (!url.url) {
+                return fail("--publish: " + url.error);
+            }
+            options.publish = *url.url;
+        } else if (arg == "--device-name") {
+            if (value.empty()) {
+                return fail("--device-name needs a name");
+            }
+            options.deviceName = value;
+        } else if (arg == "--mqtt-qos") {
+            if (value != "0" && value != "1") {
+                return fail("--mqtt-qos takes 0 or 1");
+            }
+            options.mqttQos = value[0] - '0';
+            sawQos = true;
+        } else if (arg == "--mqtt-ca") {
+            if (value.empty()) {
+                return fail("--mqtt-ca needs a file name");
+            }
+            options.mqttCa = value;
         } else {
             return fail("unknown argument: " + arg);
         }
     }
     if (!headless) {
         return fail("--headless is missing");
+    }
+    if (!options.publish && (options.deviceName || options.mqttCa || sawQos)) {
+        return fail("--device-name, --mqtt-qos and --mqtt-ca need --publish");
     }
     if (sawSpeed && !options.replay) {
         return fail(kSpeedWithoutReplay);

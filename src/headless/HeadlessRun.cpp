@@ -7,6 +7,7 @@
 #include "host/Host.h"
 #include "host/MainLoop.h"
 #include "host/StopSignals.h"
+#include "publish/SessionPublisher.h"
 #include "recording/CsvLayout.h"
 #include "serial/DeviceIdentity.h"
 #include "serial/PortDescription.h"
@@ -322,6 +323,39 @@ int RunPort(const HeadlessOptions& options, const PortRun& run,
         }
         report.Capture(capture.path);
     }
+    // Publishing starts where the capture does when the device's name is known by now, so
+    // that the raw topic holds the connect sequence; else once the port is open.
+    std::unique_ptr<publish::SessionPublisher> publisher;
+    const auto startPublishing = [&](const std::string& portPath) {
+        if (!options.publish || publisher) {
+            return;
+        }
+        publish::PublisherOptions mqtt;
+        mqtt.url = *options.publish;
+        if (const char* password = std::getenv("ORVANTA_MQTT_PASSWORD")) {
+            mqtt.password = password;
+        }
+        mqtt.caFile = options.mqttCa.value_or("");
+        mqtt.qos = options.mqttQos;
+        mqtt.languageFlag = host.State().LanguageFlag;
+        // Several ports under one given name are told apart by their port names.
+        std::string device = options.deviceName.value_or(run.portName);
+        if (!options.deviceName && device.empty()) {
+            device = serial::ShortPortName(
+                serial::IdentifyDevice(portPath, (environment.systemRoot / "sys").string(),
+                                       (environment.systemRoot / "dev").string()));
+        } else if (options.deviceName && !run.portName.empty()) {
+            device += "_" + run.portName;
+        }
+        publisher = std::make_unique<publish::SessionPublisher>(host, ui, std::move(mqtt), device);
+        std::string error;
+        if (!publisher->Start(error)) {
+            ui.ShowMessage("Message", "MQTT: " + error, host::MessageIcon::Exclamation);
+        }
+    };
+    if (options.deviceName || run.port || options.replay) {
+        startPublishing(run.port ? *run.port : options.replay.value_or(""));
+    }
     if (run.port) {
         host.Connection().ToggleOpen(); // tells the user itself when the open fails
     } else if (!host.ConnectConfiguredPort() && !noPort && !host.Replaying()) {
@@ -331,6 +365,7 @@ int RunPort(const HeadlessOptions& options, const PortRun& run,
         host.Close();
         return 3;
     }
+    startPublishing(host.State().Link.port);
     host.ApplyModelAtStart();
     host.StartRateTimerAndWorker();
     if (options.record) {
@@ -361,6 +396,9 @@ int RunPort(const HeadlessOptions& options, const PortRun& run,
     const bool deviceAway = host.Connection().WaitingForDevice();
     if (host.Recorder().Recording()) {
         host.Recording().OnRecordButton();
+    }
+    if (publisher) {
+        publisher->Stop();
     }
     host.Close();
     const std::uint64_t lostRows = host.Recorder().LostRows();

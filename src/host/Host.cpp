@@ -252,6 +252,9 @@ void Host::OnTimer(int timerId) {
         break;
     case kRateTimer:
         status_.OnRateTimer();
+        if (observer_ != nullptr) {
+            observer_->RateTick();
+        }
         break;
     case kReplyTimer:
         commands_.OnReplyTimer();
@@ -297,6 +300,9 @@ void Host::PostDeviceStatus(std::uint8_t status) {
 void Host::DataFrameDecoded(const protocol::ArrivalTime& arrival) {
     if (recorder_->RecordingState() != 0) {
         recorder_->AppendRow(state_.record.ItemText, state_.ModelIndex, arrival);
+    }
+    if (observer_ != nullptr) {
+        observer_->DataFrameDecoded(receiver_.CurrentDataFrame(), arrival);
     }
 }
 

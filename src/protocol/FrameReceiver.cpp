@@ -230,7 +230,9 @@ void FrameReceiver::Dispatch(std::uint8_t command, std::span<const std::uint8_t>
                                        ? record_.SpecifiedItemMask.load()
                                        : record_.DefaultItemMask.load();
         DecodeDataFrame(mask, payload, {record_, history_, effects_.CurrentModelIndex()});
+        dataFrame_ = {mask, payload};
         effects_.DataFrameDecoded(FrameArrival());
+        dataFrame_ = {};
         return;
     }
     default:

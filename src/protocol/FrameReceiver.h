@@ -85,6 +85,14 @@ public:
     const std::string& MiscountText() const { return miscountText_; }
     void ResetMiscount();
 
+    // The data frame being dispatched, for DataFrameDecoded: the mask it was decoded with
+    // and its payload, which is valid only during that call.
+    struct DataFrame {
+        std::uint32_t mask = 0;
+        std::span<const std::uint8_t> payload;
+    };
+    const DataFrame& CurrentDataFrame() const { return dataFrame_; }
+
     // Data frames since the last take; the rate timer takes it every second.
     std::uint32_t DataFrameCount() const { return dataFrameCount_; }
     std::uint32_t TakeDataFrameCount();
@@ -111,6 +119,7 @@ private:
     std::size_t bytesAfterFrame_ = 0; // in the block, after the frame just completed
     std::int64_t byteNs_ = 0;
     std::int64_t lastFrameMonotonicNs_ = 0;
+    DataFrame dataFrame_;
     ReceiveState state_ = ReceiveState::Idle;
     std::int32_t miscount_ = 0;
     std::string miscountText_ = "0";

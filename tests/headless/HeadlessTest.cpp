@@ -58,6 +58,14 @@ TEST(HeadlessArgsTest, UsableAndUnusableArguments) {
         {{"--headless", "--csv-format"}, false},
         {{"--headless", "--port", "/dev/a", "--port", "/dev/b@VN300", "--model", "VK100"}, true},
         {{"--headless", "--port", "/dev/a", "--port", "/dev/a@VN300"}, false},
+        {{"--headless", "--publish", "mqtts://ann@h:9/lab", "--device-name", "x", "--mqtt-qos", "1",
+          "--mqtt-ca", "ca.pem"},
+         true},
+        {{"--headless", "--replay", "run.pcap", "--publish", "mqtt://h/lab"}, true},
+        {{"--headless", "--publish", "mqtt://ann:pw@h/lab"}, false},
+        {{"--headless", "--publish", "mqtt://h/lab", "--mqtt-qos", "2"}, false},
+        {{"--headless", "--mqtt-qos", "1"}, false},
+        {{"--headless", "--device-name", "x"}, false},
     };
     for (const Case& test : cases) {
         const HeadlessParse parse = ParseHeadlessArgs(test.args);
@@ -81,6 +89,11 @@ TEST(HeadlessArgsTest, UsableAndUnusableArguments) {
     EXPECT_FALSE(full->csvFormat); // as the configuration file says
     EXPECT_EQ(ParseHeadlessArgs(cases[24].args).options->csvFormat, recording::CsvFormat::Utf8);
     EXPECT_EQ(ParseHeadlessArgs(cases[25].args).options->csvFormat, recording::CsvFormat::Designed);
+    const auto publishing = ParseHeadlessArgs(cases[30].args).options;
+    ASSERT_TRUE(publishing && publishing->publish);
+    EXPECT_EQ(publishing->publish->Endpoint(), "h:9");
+    EXPECT_EQ(publishing->mqttQos, 1);
+    EXPECT_EQ(*publishing->deviceName, "x");
     // "@" followed by a model name gives that port its model; any other "@" is the path's.
     const auto ports =
         ParseHeadlessArgs({"--headless", "--port", "/dev/a@x", "--port", "/dev/b@VN300"}).options;
