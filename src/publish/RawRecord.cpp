@@ -58,16 +58,17 @@ std::optional<RawRecord> ParseRawRecord(std::span<const std::uint8_t> payload) {
 }
 
 void MergeNote(recording::CaptureNote& inForce, const recording::CaptureNote& note) {
-    for (const auto& [key, value] : note) {
-        if (key == recording::note_key::kGap) {
+    for (const auto& entry : note) {
+        if (entry.first == recording::note_key::kGap) {
             continue;
         }
-        const auto found = std::find_if(inForce.begin(), inForce.end(),
-                                        [&key](const auto& entry) { return entry.first == key; });
+        const auto found = std::find_if(inForce.begin(), inForce.end(), [&entry](const auto& kept) {
+            return kept.first == entry.first;
+        });
         if (found != inForce.end()) {
-            found->second = value;
+            found->second = entry.second;
         } else {
-            inForce.emplace_back(key, value);
+            inForce.push_back(entry);
         }
     }
 }
