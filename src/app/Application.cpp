@@ -60,6 +60,10 @@ window::MainWindow::Options StartupOptions(const config::FileLayout& files,
     options.host.languageFlag = language.LanguageFlag;
     options.host.SetSystemRoot(config::PortSearchRoot());
     options.backgroundBitmap = language.BackgroundBitmap;
+    // The publishing dialog shows it filled in; it is never written anywhere.
+    if (const char* password = std::getenv("ORVANTA_MQTT_PASSWORD")) {
+        options.mqttPassword = password;
+    }
     return options;
 }
 

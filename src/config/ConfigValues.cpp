@@ -36,4 +36,21 @@ ConfigValues ReadConfigValues(const ConfigFile& file, const std::string& dataDir
     return values;
 }
 
+PublishSettings ReadPublishSettings(const ConfigFile& file) {
+    PublishSettings settings;
+    file.ReadString(config_key::kMqttUrl, settings.url, "");
+    file.ReadString(config_key::kMqttDevice, settings.device, "");
+    settings.publish = file.ReadInt(config_key::kMqttPublish, 0) == 1;
+    return settings;
+}
+
+ProfileStatus WritePublishSettings(ConfigFile& file, const PublishSettings& settings) {
+    const ProfileEntry entries[] = {
+        {config_key::kMqttUrl, settings.url},
+        {config_key::kMqttDevice, settings.device},
+        {config_key::kMqttPublish, settings.publish ? "1" : "0"},
+    };
+    return file.WriteValues(entries);
+}
+
 } // namespace orvanta::config

@@ -20,6 +20,11 @@ inline constexpr const char* kCapture = "CAPTURE";
 // UTF8: recordings write the CSV file for analysis tools; anything else the designed one.
 // Written when switched.
 inline constexpr const char* kCsvFormat = "CSV_FORMAT";
+// The window's publishing: the broker URL, the device's name in the topics (empty: the
+// port's), and 1 while publishing is on. Written by its dialog; a password never is.
+inline constexpr const char* kMqttUrl = "MQTT_URL";
+inline constexpr const char* kMqttDevice = "MQTT_DEVICE";
+inline constexpr const char* kMqttPublish = "MQTT_PUBLISH";
 } // namespace config_key
 
 inline constexpr const char* kCsvFormatUtf8 = "UTF8";
@@ -46,5 +51,18 @@ struct ConfigValues {
 ProfileStatus CreateConfigFile(ConfigFile& file, const ConfigValues& inForce, int languageFlag);
 
 ConfigValues ReadConfigValues(const ConfigFile& file, const std::string& dataDirectory);
+
+// The window's publishing settings. No password: it has no place here, so none is written.
+struct PublishSettings {
+    std::string url;      // MQTT_URL, default empty
+    std::string device;   // MQTT_DEVICE, default empty: the port's short name
+    bool publish = false; // MQTT_PUBLISH is 1, default 0
+
+    bool operator==(const PublishSettings&) const = default;
+};
+
+PublishSettings ReadPublishSettings(const ConfigFile& file);
+// The three keys in one replacement of the file.
+ProfileStatus WritePublishSettings(ConfigFile& file, const PublishSettings& settings);
 
 } // namespace orvanta::config

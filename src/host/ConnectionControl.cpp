@@ -258,6 +258,8 @@ void ConnectionControl::BeginConnection() {
     receiver_.SetState(ReceiveState::Idle);
     state_.PortOpen = true;
     state_.AutoOutputSeen = false;
+    // Before the first byte either way: whoever follows the link sees the whole session.
+    ui_.ShowOpenPort(state_.Link.port);
     link_.StartMonitor();
     // A played capture holds the connect sequence it had, if any; nothing is asked.
     if (link_.TalksToDevice()) {
@@ -267,7 +269,6 @@ void ConnectionControl::BeginConnection() {
         }
     }
     ui_.SetText(Dialog::Main, main_id::kOpenButton, Text(sid::kClose));
-    ui_.ShowOpenPort(state_.Link.port);
     timers_.StartTimer(kStatusTimer, kStatusPeriod);
     timers_.StartTimer(kEchoTimer, kEchoPeriod);
     ui_.SelectChartItem(state_.ChartItem);

@@ -54,7 +54,7 @@ public:
     // back (not lasting: the window lets it go after a while). An empty text clears it.
     virtual void ShowLinkNotice(std::string_view notice, bool lasting) = 0;
     // The port (or played file) the link has open, empty when none: two windows on two
-    // ports tell themselves apart by it.
+    // ports tell themselves apart by it. Told as the link opens, before its first byte.
     virtual void ShowOpenPort(std::string_view path) = 0;
 
     // The folder picker; nothing when the user cancels or there is no picker.

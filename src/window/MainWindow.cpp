@@ -1,6 +1,7 @@
 #include "window/MainWindow.h"
 
 #include "chart/ChartPage.h"
+#include "publish/LinkPublishing.h"
 #include "res/Artwork.h"
 #include "res/StringTable.h"
 #include "serial/PortDescription.h"
@@ -11,6 +12,7 @@
 #include "window/PageStrip.h"
 #include "window/PanelBindings.h"
 #include "window/PortListDelegate.h"
+#include "window/PublishDialog.h"
 #include "window/QtText.h"
 #include "window/QtTimerService.h"
 #include "window/SkinLayer.h"
@@ -105,6 +107,17 @@ MainWindow::MainWindow(Options options)
             this, [this] { m_host->DispatchPending(); }, Qt::QueuedConnection);
     });
 
+    m_publishing = std::make_unique<publish::LinkPublishing>(
+        *m_host, *m_ui,
+        publish::LinkPublishing::Options{m_options.host.configPath, m_options.host.sysfsRoot,
+                                         m_options.host.deviceDir,
+                                         std::exchange(m_options.mqttPassword, {})});
+    m_ui->SetOpenPortListener([this](std::string_view path) {
+        if (m_publishing) {
+            m_publishing->LinkChanged(path);
+        }
+    });
+
     BindMainPanels([this](int id) { return Control(id); }, *m_host);
     if (m_strip) {
         connect(m_strip, &QAbstractButton::clicked, this,
@@ -116,6 +129,8 @@ MainWindow::MainWindow(Options options)
 
 MainWindow::~MainWindow() {
     m_host->Close();
+    m_ui->SetOpenPortListener({});
+    m_publishing.reset();
     // The pages read the host's state: they go before it.
     delete m_page;
     m_page = nullptr;
@@ -472,12 +487,28 @@ void MainWindow::FillContextMenu(QMenu& menu) {
         m_host->Recording().SetCsvFormat(on ? recording::CsvFormat::Utf8
                                             : recording::CsvFormat::Designed);
     });
+    menu.addAction(m_startLanguage == 1 ? QStringLiteral("Publish over MQTT...")
+                                        : QStringLiteral("通过 MQTT 发布..."),
+                   this, &MainWindow::OpenPublishDialog);
     const std::string_view aboutText =
         res::LoadString(res::string_id::kAboutMenu, res::LanguageFromFlag(m_startLanguage));
     if (!aboutText.empty()) {
         menu.addSeparator();
         menu.addAction(Utf8(aboutText), this, &MainWindow::ShowAboutBox);
     }
+}
+
+PublishDialog* MainWindow::OpenPublishDialog() {
+    auto* dialog = new PublishDialog({m_publishing->Settings(), m_publishing->Password()},
+                                     m_publishing->DefaultDevice(),
+                                     res::LanguageFromFlag(m_startLanguage), this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QDialog::accepted, this, [this, dialog] {
+        PublishDialog::Values values = dialog->Result();
+        m_publishing->Apply(values.settings, std::move(values.password));
+    });
+    dialog->open();
+    return dialog;
 }
 
 void MainWindow::contextMenuEvent(QContextMenuEvent* event) {

@@ -20,10 +20,14 @@ class ChartPage;
 namespace orvanta::view3d {
 class AttitudeView;
 }
+namespace orvanta::publish {
+class LinkPublishing;
+}
 
 namespace orvanta::window {
 
 class PageStrip;
+class PublishDialog;
 class DataPage;
 class ChartToolBar;
 class QtTimerService;
@@ -49,6 +53,7 @@ public:
         std::function<void()> firstPainted;       // called once, after the first paint
         // What a port is, for the port list's drop-down; null: from /sys.
         std::function<std::string(const std::string& devicePath)> describePort;
+        std::string mqttPassword; // the publishing password from the environment, if any
     };
 
     explicit MainWindow(Options options);
@@ -66,10 +71,14 @@ public:
     void OnChartCommand(int commandId);
     void ShowAboutBox();
     // The context menu's items: "Capture raw bytes with recordings" and "CSV for
-    // analysis (UTF-8, ISO time)" (checkable), the about item.
+    // analysis (UTF-8, ISO time)" (checkable), "Publish over MQTT...", the about item.
     void FillContextMenu(QMenu& menu);
+    // Opens the publishing dialog, modal to the window without blocking the caller; its OK
+    // puts the settings into force.
+    PublishDialog* OpenPublishDialog();
 
     host::Host& host() { return *m_host; }
+    publish::LinkPublishing& publishing() { return *m_publishing; }
     WidgetHostUi& ui() { return *m_ui; }
     QtTimerService& timers() { return *m_timers; }
     const DialogControls& Controls() const { return *m_controls; }
@@ -122,6 +131,7 @@ private:
     std::unique_ptr<QtTimerService> m_timers;
     std::unique_ptr<WidgetHostUi> m_ui;
     std::unique_ptr<host::Host> m_host;
+    std::unique_ptr<publish::LinkPublishing> m_publishing; // goes before the host
     int m_hoverSegment = 0;
     PageStrip* m_strip = nullptr;
     DataPage* m_page = nullptr;

@@ -250,6 +250,9 @@ void WidgetHostUi::ShowLinkNotice(std::string_view notice, bool lasting) {
 void WidgetHostUi::ShowOpenPort(std::string_view path) {
     m_openPort = Utf8(path);
     UpdateTitle();
+    if (m_openPortListener) {
+        m_openPortListener(path);
+    }
 }
 
 void WidgetHostUi::UpdateTitle() {

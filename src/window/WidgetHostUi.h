@@ -26,6 +26,7 @@ public:
     using MessageSink =
         std::function<void(std::string_view caption, std::string_view text, host::MessageIcon)>;
     using FolderPicker = std::function<std::optional<std::string>(std::string_view title)>;
+    using OpenPortListener = std::function<void(std::string_view path)>;
 
     WidgetHostUi(QWidget& mainWindow, ControlLookup mainControl, ControlLookup pageControl,
                  DisplayArea displayArea);
@@ -33,6 +34,10 @@ public:
     // Tests and scripted runs: messages and folder choices without modal dialogs.
     void SetMessageSink(MessageSink sink) { m_messageSink = std::move(sink); }
     void SetFolderPicker(FolderPicker picker) { m_folderPicker = std::move(picker); }
+    // Told of each ShowOpenPort: the window publishes while a link is open.
+    void SetOpenPortListener(OpenPortListener listener) {
+        m_openPortListener = std::move(listener);
+    }
 
     void ShowMessage(std::string_view caption, std::string_view text,
                      host::MessageIcon icon) override;
@@ -77,6 +82,7 @@ private:
     DisplayArea m_displayArea;
     MessageSink m_messageSink;
     FolderPicker m_folderPicker;
+    OpenPortListener m_openPortListener;
     QLabel* m_notice = nullptr; // owned by the main window
     QString m_caption;          // the title as the window was made
     QString m_openPort;

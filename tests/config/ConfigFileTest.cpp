@@ -95,6 +95,25 @@ TEST_F(CIniFileTest, NamesMatchWithoutCaseAndWritesReplaceInPlace) {
                                 "baud=3\nPARITY=2\n\n[Tail]\nk=v\n");
 }
 
+// The window's publishing settings come back as written, beside the other keys, and the
+// file holds the three keys and nothing more of them.
+TEST_F(CIniFileTest, PublishSettingsRoundTrip) {
+    WriteFile(File(), "[Config]\nLANGUAGE=EN\nCOM=/dev/ttyUSB0\n");
+    ConfigFile ini(File());
+    EXPECT_EQ(ReadPublishSettings(ini), PublishSettings{}) << "missing keys: off, no URL";
+    const PublishSettings cases[] = {
+        {"mqtt://robot@broker.lan:1884/lab/rig 2", "imu-left", true},
+        {"mqtts://[::1]/a/b", "", false},
+        {"", "", false},
+    };
+    for (const PublishSettings& settings : cases) {
+        ASSERT_EQ(WritePublishSettings(ini, settings), ProfileStatus::Ok);
+        EXPECT_EQ(ReadPublishSettings(ini), settings) << settings.url;
+    }
+    EXPECT_EQ(ReadFile(File()), "[Config]\nLANGUAGE=EN\nCOM=/dev/ttyUSB0\nMQTT_URL=\n"
+                                "MQTT_DEVICE=\nMQTT_PUBLISH=0\n");
+}
+
 TEST_F(CIniFileTest, SectionAndFileAreCreatedAndLineEndsKept) {
     WriteFile(File(), "[Other]\r\nA=1"); // CR LF, no final line end
     ConfigFile ini(File());
