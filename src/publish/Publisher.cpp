@@ -132,12 +132,12 @@ bool Publisher::Publish(std::string_view topic, std::string payload) {
                 m_inDropRun = true;
                 const std::string broker = m_options.url.Endpoint();
                 m_messages.push_back(
-                    m_options.languageFlag == 1
-                        ? "MQTT: the broker " + broker +
-                              " does not take the messages as fast as they come; messages are "
-                              "dropped until it catches up."
-                        : "MQTT：代理服务器 " + broker +
-                              " 接收消息跟不上，在其赶上之前消息将被丢弃。");
+                    {m_options.languageFlag == 1
+                         ? "MQTT: the broker " + broker +
+                               " does not take the messages as fast as they come; messages are "
+                               "dropped until it catches up."
+                         : "MQTT：代理服务器 " + broker +
+                               " 接收消息跟不上，在其赶上之前消息将被丢弃。"});
             }
             return false;
         }
@@ -170,14 +170,14 @@ void Publisher::Retain(std::string_view topic, std::string payload) {
     }
 }
 
-std::vector<std::string> Publisher::TakeMessages() {
+std::vector<Publisher::Said> Publisher::TakeMessages() {
     std::lock_guard lock(m_mutex);
     return std::exchange(m_messages, {});
 }
 
-void Publisher::Tell(const std::string& english, const std::string& chinese) {
+void Publisher::Tell(const std::string& english, const std::string& chinese, bool trouble) {
     std::lock_guard lock(m_mutex);
-    m_messages.push_back(m_options.languageFlag == 1 ? english : chinese);
+    m_messages.push_back({m_options.languageFlag == 1 ? english : chinese, trouble});
 }
 
 void Publisher::OnConnect(mosquitto*, void* self, int rc) {
@@ -209,7 +209,8 @@ void Publisher::OnConnect(mosquitto*, void* self, int rc) {
         publisher.Tell(again ? "MQTT: connected again to " + broker + "."
                              : "MQTT: connected to " + broker + ".",
                        again ? "MQTT：已重新连接到 " + broker + "。"
-                             : "MQTT：已连接到 " + broker + "。");
+                             : "MQTT：已连接到 " + broker + "。",
+                       false);
     }
     publisher.m_everConnected = true;
     publisher.m_lostTold = false;

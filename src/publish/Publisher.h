@@ -65,8 +65,13 @@ public:
     // The topic's retained message from now on; never dropped.
     void Retain(std::string_view topic, std::string payload);
 
-    // Texts for the user (connected, lost, dropping), oldest first, since the last take.
-    std::vector<std::string> TakeMessages();
+    // A text for the user: trouble (lost, unreachable, dropping) or news (connected).
+    struct Said {
+        std::string text;
+        bool trouble = true;
+    };
+    // What was said since the last take, oldest first.
+    std::vector<Said> TakeMessages();
 
     bool Connected() const { return m_connected.load(); }
     std::uint64_t Dropped() const { return m_dropped.load(); }
@@ -82,7 +87,7 @@ private:
 
     void Run();
     void SendWaiting();
-    void Tell(const std::string& english, const std::string& chinese);
+    void Tell(const std::string& english, const std::string& chinese, bool trouble = true);
     void Wake();
 
     static void OnConnect(mosquitto*, void* self, int rc);
@@ -102,7 +107,7 @@ private:
     std::vector<std::string> m_retainedDirty;
     bool m_stopping = false;
     bool m_inDropRun = false;
-    std::vector<std::string> m_messages;
+    std::vector<Said> m_messages;
     std::chrono::steady_clock::time_point m_flushDeadline;
 
     // Publisher thread only.

@@ -91,8 +91,12 @@ void SessionPublisher::RateTick() {
 }
 
 void SessionPublisher::ShowMessages() {
-    for (const std::string& text : m_client->TakeMessages()) {
-        m_ui.ShowMessage(host::kMessageCaption, text, host::MessageIcon::Exclamation);
+    for (const Publisher::Said& said : m_client->TakeMessages()) {
+        if (!said.trouble) {
+            m_ui.ShowLinkNotice(said.text, false); // news: no box to close
+            continue;
+        }
+        m_ui.ShowMessage(host::kMessageCaption, said.text, host::MessageIcon::Exclamation);
     }
 }
 

@@ -30,15 +30,15 @@ std::vector<std::string> CollectMessages(Publisher& publisher, std::size_t count
     std::vector<std::string> all;
     WaitUntil(
         [&] {
-            for (std::string& text : publisher.TakeMessages()) {
-                all.push_back(std::move(text));
+            for (Publisher::Said& said : publisher.TakeMessages()) {
+                all.push_back(std::move(said.text));
             }
             return all.size() >= count;
         },
         10s, 10ms);
     std::this_thread::sleep_for(200ms); // and nothing more
-    for (std::string& text : publisher.TakeMessages()) {
-        all.push_back(std::move(text));
+    for (Publisher::Said& said : publisher.TakeMessages()) {
+        all.push_back(std::move(said.text));
     }
     return all;
 }
