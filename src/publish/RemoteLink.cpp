@@ -91,10 +91,10 @@ bool RemoteLink::OpenLink(serial::SerialPortOwner* owner, const std::string& dev
     // The retained notes, as a capture's first note, are put in force before the first block:
     // wait for the subscriptions and what the broker keeps for them.
     m_opening = true;
+    m_stopping = false; // a link closed before is open again: its callbacks count
     m_subscribed = false;
     m_startNote.clear();
-    const auto started = std::chrono::steady_clock::now();
-    auto deadline = started + kSubscribeWait;
+    auto deadline = std::chrono::steady_clock::now() + kSubscribeWait;
     bool subscribed = false;
     m_refusal.clear();
     while (std::chrono::steady_clock::now() < deadline && m_startNote.empty() &&
