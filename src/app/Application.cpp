@@ -3,6 +3,7 @@
 #include "config/FileLayout.h"
 #include "config/LanguageChoice.h"
 #include "host/StopSignals.h"
+#include "publish/RemoteLink.h"
 #include "serial/EventFd.h"
 
 #include <QApplication>
@@ -82,6 +83,18 @@ int Application::Run(int& argc, char** argv, const WindowOptions& windowOptions)
         if (windowOptions.replay) {
             options.host.replayPath = *windowOptions.replay;
             options.host.replaySpeed = windowOptions.speed;
+        }
+        if (windowOptions.remote) {
+            publish::RemoteLinkOptions remote;
+            remote.url = windowOptions.remote->url;
+            remote.device = windowOptions.remote->device;
+            if (const char* password = std::getenv("ORVANTA_MQTT_PASSWORD")) {
+                remote.password = password;
+            }
+            remote.caFile = windowOptions.mqttCa.value_or("");
+            remote.languageFlag = options.host.languageFlag;
+            options.host.remoteSource = publish::RemoteLinkFactory(std::move(remote));
+            options.host.remoteName = windowOptions.remote->text;
         }
         // For measurements: how long the window took to show its first picture.
         if (std::getenv("ORVANTA_REPORT_FIRST_PAINT")) {

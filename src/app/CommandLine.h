@@ -1,5 +1,6 @@
 #pragma once
 
+#include "headless/HeadlessOptions.h"
 #include "recording/CaptureReplay.h"
 
 #include <optional>
@@ -26,9 +27,12 @@ inline constexpr ModeSwitch kModeSwitches[] = {
 };
 
 // The window's command line: orvanta [--replay FILE [--speed X|max]]
+//                            orvanta [--remote URL [--mqtt-ca FILE]]
 struct WindowOptions {
     std::optional<std::string> replay; // play this capture instead of opening a port
     recording::ReplaySpeed speed;
+    std::optional<headless::RemoteChoice> remote; // watch this device instead of a port
+    std::optional<std::string> mqttCa;
 };
 
 struct ProgramModeChoice {

@@ -21,7 +21,20 @@ const char* const kHeadlessUsage =
     "                          [--csv-format designed|utf8]\n"
     "       either may publish over MQTT: [--publish mqtt[s]://[USER@]HOST[:PORT]/PREFIX\n"
     "                          [--device-name NAME] [--mqtt-qos 0|1] [--mqtt-ca FILE]]\n"
+    "       orvanta --headless --remote mqtt[s]://[USER@]HOST[:PORT]/PREFIX/DEVICE\n"
+    "                          [--mqtt-ca FILE] [--model VK100|VK200-210|VN300] [--record]\n"
+    "                          [--duration SECONDS] [--monitor] [--capture FILE]\n"
+    "                          [--csv-format designed|utf8]\n"
     "                          (the password, if any, in ORVANTA_MQTT_PASSWORD)\n";
+
+std::optional<RemoteChoice> ParseRemoteChoice(const std::string& text, std::string& error) {
+    publish::RemoteUrlParse parsed = publish::ParseRemoteUrl(text);
+    if (!parsed.url) {
+        error = "--remote: " + parsed.error;
+        return std::nullopt;
+    }
+    return RemoteChoice{*parsed.url, std::move(parsed.device), text};
+}
 
 namespace {
 
@@ -70,7 +83,8 @@ HeadlessParse ParseHeadlessArgs(const std::vector<std::string>& args) {
                                 arg == "--model" || arg == "--mode" || arg == "--freq-index" ||
                                 arg == "--duration" || arg == "--capture" || arg == "--replay" ||
                                 arg == "--speed" || arg == "--csv-format" || arg == "--publish" ||
-                                arg == "--device-name" || arg == "--mqtt-qos" || arg == "--mqtt-ca";
+                                arg == "--device-name" || arg == "--mqtt-qos" ||
+                                arg == "--mqtt-ca" || arg == "--remote";
         if (takesValue && i + 1 >= args.size()) {
             return fail(arg + " needs a value");
         }
@@ -152,6 +166,12 @@ HeadlessParse ParseHeadlessArgs(const std::vector<std::string>& args) {
                 return fail("--publish: " + url.error);
             }
             options.publish = *url.url;
+        } else if (arg == "--remote") {
+            std::string error;
+            options.remote = ParseRemoteChoice(value, error);
+            if (!options.remote) {
+                return fail(error);
+            }
         } else if (arg == "--device-name") {
             if (value.empty()) {
                 return fail("--device-name needs a name");
@@ -175,8 +195,11 @@ HeadlessParse ParseHeadlessArgs(const std::vector<std::string>& args) {
     if (!headless) {
         return fail("--headless is missing");
     }
-    if (!options.publish && (options.deviceName || options.mqttCa || sawQos)) {
-        return fail("--device-name, --mqtt-qos and --mqtt-ca need --publish");
+    if (!options.publish && (options.deviceName || sawQos)) {
+        return fail("--device-name and --mqtt-qos need --publish");
+    }
+    if (!options.publish && !options.remote && options.mqttCa) {
+        return fail("--mqtt-ca needs --publish or --remote");
     }
     if (sawSpeed && !options.replay) {
         return fail(kSpeedWithoutReplay);
@@ -193,6 +216,23 @@ HeadlessParse ParseHeadlessArgs(const std::vector<std::string>& args) {
         for (const auto& [given, name] : excluded) {
             if (given) {
                 return fail(std::string(name) + " cannot be used with --replay");
+            }
+        }
+    }
+    if (options.remote) {
+        // The device is read on another machine: no line here, and nothing is sent to it
+        // (or published again).
+        const std::pair<bool, const char*> excluded[] = {
+            {!options.ports.empty(), "--port"},
+            {options.replay.has_value(), "--replay"},
+            {options.baud.has_value(), "--baud"},
+            {options.parity.has_value(), "--parity"},
+            {options.mode.has_value(), "--mode"},
+            {options.frequencyIndex.has_value(), "--freq-index"},
+            {options.publish.has_value(), "--publish"}};
+        for (const auto& [given, name] : excluded) {
+            if (given) {
+                return fail(std::string(name) + " cannot be used with --remote");
             }
         }
     }

@@ -18,6 +18,18 @@ namespace orvanta::headless {
 // orvanta --headless --replay FILE [--speed X|max] [--model NAME] [--record]
 //         [--duration SECONDS] [--monitor] [--csv-format designed|utf8]
 // Either may publish: [--publish URL [--device-name NAME] [--mqtt-qos 0|1] [--mqtt-ca FILE]]
+// orvanta --headless --remote URL [--mqtt-ca FILE] [--model NAME] [--record] [--duration S]
+//         [--monitor] [--capture FILE] [--csv-format designed|utf8]
+
+// A remote device: mqtt[s]://[user@]host[:port]/prefix/device.
+struct RemoteChoice {
+    publish::BrokerUrl url; // the prefix before the device
+    std::string device;
+    std::string text; // as given: what the port list shows
+};
+
+// "--remote: why" when text is no remote device's URL.
+std::optional<RemoteChoice> ParseRemoteChoice(const std::string& text, std::string& error);
 
 // One --port: the device path and, after an "@", the model of the device there.
 struct PortChoice {
@@ -47,6 +59,8 @@ struct HeadlessOptions {
     std::optional<std::string> deviceName;
     int mqttQos = 0;
     std::optional<std::string> mqttCa;
+    // Watch this remote device instead of opening a port.
+    std::optional<RemoteChoice> remote;
 };
 
 struct HeadlessParse {

@@ -7,6 +7,7 @@
 #include "host/Host.h"
 #include "host/MainLoop.h"
 #include "host/StopSignals.h"
+#include "publish/RemoteLink.h"
 #include "publish/SessionPublisher.h"
 #include "recording/CsvLayout.h"
 #include "serial/DeviceIdentity.h"
@@ -221,6 +222,19 @@ int RunPort(const HeadlessOptions& options, const PortRun& run,
         hostOptions.replaySpeed = options.speed;
         hostOptions.replayModelFromCapture = !options.model;
     }
+    if (options.remote) {
+        publish::RemoteLinkOptions remote;
+        remote.url = options.remote->url;
+        remote.device = options.remote->device;
+        if (const char* password = std::getenv("ORVANTA_MQTT_PASSWORD")) {
+            remote.password = password;
+        }
+        remote.caFile = options.mqttCa.value_or("");
+        remote.languageFlag = language.LanguageFlag;
+        hostOptions.remoteSource = publish::RemoteLinkFactory(std::move(remote));
+        hostOptions.remoteName = options.remote->text;
+        hostOptions.replayModelFromCapture = !run.model; // --model, as for a replay
+    }
     hostOptions.portName = run.portName;
     host::Host host(ui, loop, hostOptions);
     hostPointer = &host;
@@ -358,7 +372,7 @@ int RunPort(const HeadlessOptions& options, const PortRun& run,
     }
     if (run.port) {
         host.Connection().ToggleOpen(); // tells the user itself when the open fails
-    } else if (!host.ConnectConfiguredPort() && !noPort && !host.Replaying()) {
+    } else if (!host.ConnectConfiguredPort() && !noPort && !host.Replaying() && !host.Remote()) {
         tellNoPort(); // the scan found nothing
     }
     if (!host.State().PortOpen) {

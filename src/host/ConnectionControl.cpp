@@ -127,7 +127,9 @@ bool ConnectionControl::ConnectConfiguredPort() {
 
 bool ConnectionControl::SelectConfiguredPort() {
     if (!search_.playedFile.empty()) {
-        FillList(ui_, Dialog::Main, main_id::kPortList, {search_.playedFile.filename().string()});
+        FillList(ui_, Dialog::Main, main_id::kPortList,
+                 {search_.playedName.empty() ? search_.playedFile.filename().string()
+                                             : search_.playedName});
         state_.ScanIndex = 0;
         state_.ScanSkipPosition = -1;
         return true;

@@ -43,10 +43,12 @@ struct PortSearch {
     // Where the active consoles are read: the scan never opens one.
     std::string sysfsRoot;
     std::string deviceDir;
-    // Not empty: the file the link plays instead of the ports; the list names only it.
+    // Not empty: the file (or remote device) the link plays instead of the ports; the list
+    // names only it, as playedName or else by the file's name.
     std::filesystem::path playedFile;
     // The failed-open box's text for a path the link did not open.
     std::function<std::string(const std::string& path)> openFailedText;
+    std::string playedName;
 };
 
 // The connection panel and the link: the port list and the scan for the device, opening and

@@ -196,8 +196,10 @@ bool DeviceCommands::RefusedWithoutDevice() {
     if (link_.TalksToDevice()) {
         return false;
     }
+    const bool english = state_.LanguageFlag == 1;
     ui_.ShowMessage(kMessageCaption,
-                    state_.LanguageFlag == 1 ? "Not available during a replay" : "回放时不可用",
+                    remote_ ? (english ? "Not available for a remote device" : "对远程设备不可用")
+                            : (english ? "Not available during a replay" : "回放时不可用"),
                     MessageIcon::Exclamation);
     return true;
 }

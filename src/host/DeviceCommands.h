@@ -78,6 +78,8 @@ public:
     // How the link is reopened at the host baud list's selection once an acknowledged
     // device baud has set it.
     void SetLinkReopener(std::function<void()> reopen) { reopenLink_ = std::move(reopen); }
+    // The link watches a remote device (the refusals name it) rather than a replay.
+    void SetRemoteSource(bool remote) { remote_ = remote; }
 
     // The poll worker's step (worker thread): repeats the pending setting, or polls.
     void PollWorkerStep();
@@ -108,6 +110,7 @@ private:
     CaptureNotes& notes_;
     std::thread::id mainThread_;
     std::function<void()> reopenLink_;
+    bool remote_ = false;
 
     // In the language the program started with.
     std::string modeTexts_[3];

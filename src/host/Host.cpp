@@ -60,10 +60,12 @@ Host::Host(HostUi& ui, TimerService& timers, HostOptions options)
     config_.SetFailureListener(
         [this](config::ProfileStatus status) { ReportConfigFailure(status); });
     connection_.SetLostDeviceReopener(
-        [this] { return serialPort_ != nullptr && serialPort_->Reopen(); });
+        // A remote device resumes by itself: its source tells when it is back.
+        [this] { return serialPort_ != nullptr ? serialPort_->Reopen() : remote_ != nullptr; });
     connection_.SetDeviceBackListener([this](double secondsAway) {
         recording_.AppendCaptureNote({{recording::note_key::kGap, FixedText(secondsAway, 3)}});
     });
+    commands_.SetRemoteSource(remote_ != nullptr);
     commands_.SetLinkReopener(
         [this] { connection_.ReopenPort(ConnectionControl::LinkChange::DeviceBaudAcknowledged); });
 
@@ -103,6 +105,13 @@ std::unique_ptr<recording::CsvRecorder> Host::MakeRecorder() {
 }
 
 std::unique_ptr<serial::SerialLink> Host::MakeLink() {
+    if (options_.remoteSource) {
+        recording::ReplayListener& listener = *this;
+        serial::SerialErrorReporter& reporter = *this;
+        std::unique_ptr<RemoteSource> remote = options_.remoteSource(listener, reporter);
+        remote_ = remote.get();
+        return remote;
+    }
     if (options_.replayPath.empty()) {
         serial::SerialErrorReporter& reporter = *this;
         serial::PortEnvironment environment;
@@ -124,8 +133,12 @@ std::unique_ptr<serial::SerialLink> Host::MakeLink() {
 
 PortSearch Host::MakePortSearch() const {
     PortSearch search{
-        options_.listPorts, options_.sysfsRoot, options_.deviceDir, options_.replayPath, {}};
-    if (replay_ != nullptr) {
+        options_.listPorts, options_.sysfsRoot, options_.deviceDir, options_.replayPath, {}, {}};
+    if (remote_ != nullptr) {
+        search.playedFile = options_.remoteName;
+        search.playedName = options_.remoteName;
+        search.openFailedText = [this](const std::string&) { return remote_->OpenError(); };
+    } else if (replay_ != nullptr) {
         search.openFailedText = [this](const std::string& path) {
             return recording::NotACaptureText(path, replay_->OpenError(), state_.LanguageFlag);
         };

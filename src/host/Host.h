@@ -10,6 +10,7 @@
 #include "host/ModelView.h"
 #include "host/OutputItemBoxes.h"
 #include "host/RecordingControl.h"
+#include "host/RemoteSource.h"
 #include "host/SessionObserver.h"
 #include "host/StatusDisplay.h"
 #include "protocol/FrameReceiver.h"
@@ -54,6 +55,10 @@ struct HostOptions {
     // Whether opening the replay puts the model of the capture's note in force.
     bool replayModelFromCapture = true;
     recording::ReplayClock* replayClock = nullptr; // null: the steady clock
+    // A remote device to watch instead of the serial ports (set: no replay); the port list
+    // offers only remoteName.
+    RemoteSourceFactory remoteSource;
+    std::string remoteName;
     // Named in the CSV files' names, for a run that records several ports; empty: not.
     std::string portName;
 };
@@ -139,6 +144,7 @@ public:
     const serial::SerialPort* SerialPort() const { return serialPort_; }
     const serial::SerialLink& Link() const { return *theSerialPort; }
     bool Replaying() const { return replay_ != nullptr; }
+    bool Remote() const { return remote_ != nullptr; }
     std::string Text(int stringId) const;
 
     // While the window runs, the port list follows adapters coming and going (device
@@ -208,6 +214,7 @@ private:
     // The program's one link, and what it is; the panels know it only as a SerialLink.
     serial::SerialPort* serialPort_ = nullptr;
     recording::CaptureReplay* replay_ = nullptr;
+    RemoteSource* remote_ = nullptr;
     std::unique_ptr<serial::SerialLink> theSerialPort;
     protocol::PollWorker pollWorker_;
 

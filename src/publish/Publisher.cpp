@@ -1,5 +1,6 @@
 #include "publish/Publisher.h"
 
+#include "publish/MqttClientSetup.h"
 #include "publish/ValuesMessage.h"
 
 #include <algorithm>
@@ -18,13 +19,6 @@ constexpr int kIdleWaitMs = 1000; // keep-alive and reconnect checks happen at l
 // While messages come, they are sent in batches this far apart: a wake-up per frame would
 // cost the publisher, and the caller, more than the sending.
 constexpr int kBatchMs = 20;
-
-std::string ErrorText(int rc) {
-    if (rc == MOSQ_ERR_ERRNO) {
-        return std::strerror(errno);
-    }
-    return mosquitto_strerror(rc);
-}
 
 std::string ConnackText(int rc) {
     return mosquitto_connack_string(rc);
@@ -60,37 +54,15 @@ bool Publisher::Start(std::string& error) {
         error = std::strerror(errno);
         return false;
     }
-    const auto check = [&error](int rc, const char* what) {
-        if (rc != MOSQ_ERR_SUCCESS) {
-            error = std::string(what) + ": " + ErrorText(rc);
-            return false;
-        }
-        return true;
-    };
-    const BrokerUrl& url = m_options.url;
-    if (!url.user.empty() &&
-        !check(mosquitto_username_pw_set(m_client, url.user.c_str(),
-                                         m_options.password.empty() ? nullptr
-                                                                    : m_options.password.c_str()),
-               "user")) {
+    if (!SetUpClient(m_client, m_options.url, m_options.password, m_options.caFile, error)) {
         return false;
-    }
-    if (url.tls) {
-        if (!m_options.caFile.empty()) {
-            if (!check(mosquitto_tls_set(m_client, m_options.caFile.c_str(), nullptr, nullptr,
-                                         nullptr, nullptr),
-                       m_options.caFile.c_str())) {
-                return false;
-            }
-        } else if (!check(mosquitto_int_option(m_client, MOSQ_OPT_TLS_USE_OS_CERTS, 1), "TLS")) {
-            return false;
-        }
     }
     if (!m_options.willTopic.empty()) {
         const std::string will = OfflineWillJson();
-        if (!check(mosquitto_will_set(m_client, m_options.willTopic.c_str(),
-                                      static_cast<int>(will.size()), will.data(), 1, true),
-                   "will")) {
+        const int rc = mosquitto_will_set(m_client, m_options.willTopic.c_str(),
+                                          static_cast<int>(will.size()), will.data(), 1, true);
+        if (rc != MOSQ_ERR_SUCCESS) {
+            error = "will: " + MqttErrorText(rc);
             return false;
         }
     }
@@ -305,9 +277,9 @@ void Publisher::Run() {
             } else {
                 if (!m_everConnected && !unreachableTold) {
                     unreachableTold = true;
-                    Tell("MQTT: cannot reach the broker " + url.Endpoint() + " (" + ErrorText(rc) +
-                             "); publishing keeps trying, recording goes on.",
-                         "MQTT：无法连接代理服务器 " + url.Endpoint() + "（" + ErrorText(rc) +
+                    Tell("MQTT: cannot reach the broker " + url.Endpoint() + " (" +
+                             MqttErrorText(rc) + "); publishing keeps trying, recording goes on.",
+                         "MQTT：无法连接代理服务器 " + url.Endpoint() + "（" + MqttErrorText(rc) +
                              "）；将继续尝试发布，记录照常进行。");
                 }
                 nextAttempt = now + backoff;
@@ -364,15 +336,15 @@ void Publisher::Run() {
             }
             if (m_everConnected && !m_lostTold) {
                 m_lostTold = true;
-                Tell("MQTT: the connection to " + url.Endpoint() + " was lost (" + ErrorText(rc) +
-                         "); reconnecting.",
-                     "MQTT：与 " + url.Endpoint() + " 的连接已断开（" + ErrorText(rc) +
+                Tell("MQTT: the connection to " + url.Endpoint() + " was lost (" +
+                         MqttErrorText(rc) + "); reconnecting.",
+                     "MQTT：与 " + url.Endpoint() + " 的连接已断开（" + MqttErrorText(rc) +
                          "）；正在重新连接。");
             } else if (!m_everConnected && !unreachableTold) {
                 unreachableTold = true;
-                Tell("MQTT: cannot reach the broker " + url.Endpoint() + " (" + ErrorText(rc) +
+                Tell("MQTT: cannot reach the broker " + url.Endpoint() + " (" + MqttErrorText(rc) +
                          "); publishing keeps trying, recording goes on.",
-                     "MQTT：无法连接代理服务器 " + url.Endpoint() + "（" + ErrorText(rc) +
+                     "MQTT：无法连接代理服务器 " + url.Endpoint() + "（" + MqttErrorText(rc) +
                          "）；将继续尝试发布，记录照常进行。");
             }
             nextAttempt = Clock::now() + backoff;

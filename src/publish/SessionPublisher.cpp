@@ -7,6 +7,7 @@
 
 #include <charconv>
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 
 namespace orvanta::publish {
@@ -31,6 +32,9 @@ bool SessionPublisher::Start(std::string& error) {
     }
     m_running = true;
     m_notes = m_host.Recording().StateNote();
+    const auto& record = m_host.State().record;
+    m_learnt = {record.DefaultItemMask.load(), record.SpecifiedItemMask.load(),
+                record.GravityValue};
     // As a capture starts: the raw topic alone rebuilds the session.
     const std::string note = recording::FormatCaptureNote(m_notes);
     m_client->Publish(m_topics.raw,
@@ -76,8 +80,29 @@ void SessionPublisher::MirrorRecord(recording::CaptureDirection direction,
     }
 }
 
+void SessionPublisher::NoteLearntSettings() {
+    const auto& record = m_host.State().record;
+    const Learnt now{record.DefaultItemMask.load(), record.SpecifiedItemMask.load(),
+                     record.GravityValue};
+    if (now == m_learnt) {
+        return;
+    }
+    m_learnt = now;
+    const auto hex = [](std::uint32_t value) {
+        char text[16];
+        std::snprintf(text, sizeof text, "0x%08X", value);
+        return std::string(text);
+    };
+    namespace key = recording::note_key;
+    // Through the host, so that a capture written beside holds the same records.
+    m_host.Recording().AppendCaptureNote({{key::kDefaultItemMask, hex(now.defaultItemMask)},
+                                          {key::kSpecifiedItemMask, hex(now.specifiedItemMask)},
+                                          {key::kGravity, host::FixedText(now.gravity, 8)}});
+}
+
 void SessionPublisher::DataFrameDecoded(const protocol::FrameReceiver::DataFrame& frame,
                                         const protocol::ArrivalTime& arrival) {
+    NoteLearntSettings();
     const host::AppState& state = m_host.State();
     m_client->Publish(
         m_topics.values,

@@ -44,6 +44,9 @@ public:
 
 private:
     std::string StatusJson(bool online) const;
+    // Notes the item masks and gravity when they changed: the device tells them in replies
+    // that a viewer joining later never sees, and the retained notes must decode its blocks.
+    void NoteLearntSettings();
     void ShowMessages();
 
     host::Host& m_host;
@@ -51,6 +54,13 @@ private:
     DeviceTopics m_topics;
     std::unique_ptr<Publisher> m_client;
     recording::CaptureNote m_notes; // in force
+    struct Learnt {
+        std::uint32_t defaultItemMask = 0;
+        std::uint32_t specifiedItemMask = 0;
+        float gravity = 0;
+        bool operator==(const Learnt&) const = default;
+    };
+    Learnt m_learnt; // as last noted
     bool m_running = false;
 };
 

@@ -259,4 +259,32 @@ std::string OfflineWillJson() {
     return "{\"state\":\"offline\"}";
 }
 
+std::optional<bool> StatusSaysOnline(std::string_view json) {
+    constexpr std::string_view kKey = "\"state\"";
+    const std::size_t key = json.find(kKey);
+    if (key == std::string_view::npos) {
+        return std::nullopt;
+    }
+    std::string_view rest = json.substr(key + kKey.size());
+    const auto skipSpaces = [&rest] {
+        while (!rest.empty() && (rest.front() == ' ' || rest.front() == '\t' ||
+                                 rest.front() == '\n' || rest.front() == '\r')) {
+            rest.remove_prefix(1);
+        }
+    };
+    skipSpaces();
+    if (!rest.starts_with(':')) {
+        return std::nullopt;
+    }
+    rest.remove_prefix(1);
+    skipSpaces();
+    if (rest.starts_with("\"online\"")) {
+        return true;
+    }
+    if (rest.starts_with("\"offline\"")) {
+        return false;
+    }
+    return std::nullopt;
+}
+
 } // namespace orvanta::publish

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -40,6 +41,10 @@ std::string BuildStatusJson(const LinkStatus& status);
 
 // The last will: {"state":"offline"}.
 std::string OfflineWillJson();
+
+// The "state" a status message says: true for "online", false for "offline", nothing for a
+// message that says neither (damaged, or from something else).
+std::optional<bool> StatusSaysOnline(std::string_view json);
 
 // text as a JSON string with its quotes; bytes that are not UTF-8 become U+FFFD.
 void AppendJsonString(std::string& out, std::string_view text);

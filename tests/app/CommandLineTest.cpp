@@ -30,6 +30,14 @@ TEST(ProgramModeTest, SwitchesStandAloneAndUnknownOnesAreRefused) {
          ProgramMode::Unusable,
          "--speed takes max or a factor from 0.001 to 1000000"},
         {{"--replay", "a.pcap", "--record"}, ProgramMode::Unusable, "unknown argument: --record"},
+        {{"--remote", "mqtts://h/lab/rig2", "--mqtt-ca", "ca.pem"}, ProgramMode::Window, ""},
+        {{"--remote", "mqtt://h"},
+         ProgramMode::Unusable,
+         "--remote: the remote URL must end with the device: mqtt://host/prefix/device"},
+        {{"--mqtt-ca", "ca.pem"}, ProgramMode::Unusable, "--mqtt-ca needs --remote"},
+        {{"--remote", "mqtt://h/d", "--replay", "a.pcap"},
+         ProgramMode::Unusable,
+         "--replay cannot be used with --remote"},
     };
     for (const Case& c : cases) {
         const ProgramModeChoice choice = ChooseProgramMode(c.args);
@@ -40,6 +48,12 @@ TEST(ProgramModeTest, SwitchesStandAloneAndUnknownOnesAreRefused) {
     ASSERT_TRUE(window);
     EXPECT_EQ(window->replay, "run.pcap");
     EXPECT_EQ(window->speed.factor, 0.5);
+    const auto remote = ParseWindowArgs({"--remote", "mqtt://h:1884/lab/a/rig2"}).options;
+    ASSERT_TRUE(remote && remote->remote);
+    EXPECT_EQ(remote->remote->url.Endpoint(), "h:1884");
+    EXPECT_EQ(remote->remote->url.prefix, "lab/a");
+    EXPECT_EQ(remote->remote->device, "rig2");
+    EXPECT_EQ(remote->remote->text, "mqtt://h:1884/lab/a/rig2");
 }
 
 } // namespace

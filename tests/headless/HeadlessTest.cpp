@@ -66,6 +66,16 @@ TEST(HeadlessArgsTest, UsableAndUnusableArguments) {
         {{"--headless", "--publish", "mqtt://h/lab", "--mqtt-qos", "2"}, false},
         {{"--headless", "--mqtt-qos", "1"}, false},
         {{"--headless", "--device-name", "x"}, false},
+        {{"--headless", "--remote", "mqtts://h/lab/rig2", "--mqtt-ca", "ca.pem", "--model", "VN300",
+          "--record", "--duration", "2", "--monitor", "--capture", "r.pcap", "--csv-format",
+          "utf8"},
+         true},
+        {{"--headless", "--remote", "mqtt://h/"}, false},
+        {{"--headless", "--mqtt-ca", "ca.pem"}, false},
+        {{"--headless", "--remote", "mqtt://h/d", "--port", "/dev/ttyUSB0"}, false},
+        {{"--headless", "--remote", "mqtt://h/d", "--replay", "run.pcap"}, false},
+        {{"--headless", "--remote", "mqtt://h/d", "--freq-index", "1"}, false},
+        {{"--headless", "--remote", "mqtt://h/d", "--publish", "mqtt://h/lab"}, false},
     };
     for (const Case& test : cases) {
         const HeadlessParse parse = ParseHeadlessArgs(test.args);
@@ -94,6 +104,11 @@ TEST(HeadlessArgsTest, UsableAndUnusableArguments) {
     EXPECT_EQ(publishing->publish->Endpoint(), "h:9");
     EXPECT_EQ(publishing->mqttQos, 1);
     EXPECT_EQ(*publishing->deviceName, "x");
+    const auto remote = ParseHeadlessArgs(cases[36].args).options;
+    ASSERT_TRUE(remote && remote->remote);
+    EXPECT_TRUE(remote->remote->url.tls);
+    EXPECT_EQ(remote->remote->url.prefix, "lab");
+    EXPECT_EQ(remote->remote->device, "rig2");
     // "@" followed by a model name gives that port its model; any other "@" is the path's.
     const auto ports =
         ParseHeadlessArgs({"--headless", "--port", "/dev/a@x", "--port", "/dev/b@VN300"}).options;

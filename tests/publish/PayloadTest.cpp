@@ -259,6 +259,22 @@ TEST(RawRecordTest, RecordsReadBackAndDamagedOnesAreRefused) {
         reinterpret_cast<const std::uint8_t*>(badDirection.data()), badDirection.size())));
 }
 
+TEST(StatusMessageTest, TheStateReadsBackAndAnythingElseSaysNothing) {
+    const std::pair<std::string, std::optional<bool>> cases[] = {
+        {BuildStatusJson({true, "VK100", "/dev/ttyUSB0", 200, 0, 0}), true},
+        {BuildStatusJson({false, "VK100", "", 0, 0, 0}), false},
+        {OfflineWillJson(), false},
+        {"{ \"state\" :\t\"online\" }", true},
+        {"{\"state\":\"on\"}", std::nullopt},
+        {"{\"state\":", std::nullopt},
+        {"{\"state\"", std::nullopt},
+        {"", std::nullopt},
+    };
+    for (const auto& [json, online] : cases) {
+        EXPECT_EQ(StatusSaysOnline(json), online) << json;
+    }
+}
+
 TEST(RawRecordTest, NotesInForceKeepTheLatestValuePerKey) {
     recording::CaptureNote inForce = {{"model", "VK100"}, {"mode", "0"}};
     MergeNote(inForce, {{"mode", "2"}, {"gap", "1.5"}, {"angle-unit", "1"}});

@@ -1,11 +1,19 @@
 // Capture and replay in the window: the context menu's capture switch and the capture a
-// recording writes beside its CSV file; a capture replayed as the window's source.
+// recording writes beside its CSV file; a capture replayed as the window's source; a remote
+// device, published to a real broker, as the window's source.
 #include "WindowTestSupport.h"
 #include "devsim/StreamCapture.h"
+#include "publish/Publisher.h"
+#include "publish/RawRecord.h"
+#include "publish/RemoteLink.h"
+#include "publish/ValuesMessage.h"
 #include "recording/CaptureReader.h"
+#include "support/MosquittoBroker.h"
 
 #include <QLabel>
 #include <QMenu>
+#include <atomic>
+#include <thread>
 
 namespace orvanta::window::testing {
 namespace {
@@ -183,6 +191,67 @@ TEST_P(WindowCapture, AFastReplayEndsShowingItsLastValues) {
     ASSERT_NE(label, nullptr);
     EXPECT_TRUE(label->text().startsWith(Utf8(roll))) << label->text().toStdString();
     EXPECT_EQ(window_->chart().Chart().SeriesCount(), 3u);
+    window_.reset();
+}
+
+// A capture's note and blocks published as another Orvanta publishes them: the port list
+// names the URL, the notes' model is in force, the values move, a setting is refused, and
+// the publisher's offline and online are the device's loss and return.
+TEST_P(WindowCapture, ARemoteDeviceIsTheWindowsSource) {
+    const fs::path capture = Root() / "remote.pcap";
+    ASSERT_NO_FATAL_FAILURE(WriteCapture(capture, 20, 20));
+    std::string error;
+    auto reader = recording::CaptureReader::Open(capture, error);
+    ASSERT_TRUE(reader) << error;
+    orvanta::testing::MosquittoBroker broker;
+    ASSERT_TRUE(broker.Start()) << broker.Log();
+    publish::PublisherOptions publisherOptions;
+    publisherOptions.url = *publish::ParseBrokerUrl(broker.Url("lab")).url;
+    publish::Publisher publisher(publisherOptions);
+    ASSERT_TRUE(publisher.Start(error)) << error;
+    publisher.Retain("lab/rig/notes", recording::FormatCaptureNote(reader->Note()));
+    publisher.Retain("lab/rig/status", publish::BuildStatusJson({true, "VK100", "", 20, 0, 0}));
+    ASSERT_TRUE(RunUntil([&] { return publisher.Sent() >= 2; }, 5s));
+    std::atomic<bool> stop{false};
+    std::thread stream([&] {
+        recording::CaptureRecord record;
+        while (!stop && reader->Next(record) == recording::CaptureReader::Step::Record) {
+            publisher.Publish("lab/rig/raw",
+                              publish::BuildRawRecord(record.direction, record.bytes.data(),
+                                                      record.bytes.size(), record.timeNs));
+            std::this_thread::sleep_for(50ms); // the capture's 20 frames a second
+        }
+    });
+
+    orvanta::testing::WriteFile(Root() / "config" / "Config.ini",
+                                "[Config]\nLANGUAGE=EN\nMODEL=VN300\n");
+    MainWindow::Options options = ProgramOptions(1);
+    const auto url = publish::ParseRemoteUrl(broker.Url("lab/rig"));
+    options.host.remoteSource =
+        publish::RemoteLinkFactory({*url.url, url.device, "", "", options.host.languageFlag});
+    options.host.remoteName = broker.Url("lab/rig");
+    shown_.clear();
+    MakeWindow(std::move(options));
+    ASSERT_TRUE(window_->Initialise());
+    window_->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
+    auto* ports = qobject_cast<QComboBox*>(Main(host::main_id::kPortList));
+    ASSERT_NE(ports, nullptr);
+    ASSERT_EQ(ports->count(), 1);
+    EXPECT_EQ(ports->itemText(0).toStdString(), broker.Url("lab/rig"));
+    EXPECT_EQ(window_->host().State().ModelIndex, 0);
+    ASSERT_TRUE(RunUntil([this] { return !Slot(0).empty(); })) << "no data";
+    const std::string first = Slot(0);
+    EXPECT_TRUE(RunUntil([&] { return Slot(0) != first; })) << "the values stand still";
+    Click(Main(host::main_id::kGravitySet));
+    EXPECT_FALSE(shown_.empty()) << "refused";
+
+    publisher.Retain("lab/rig/status", publish::OfflineWillJson());
+    EXPECT_TRUE(RunUntil([this] { return window_->host().Connection().WaitingForDevice(); }, 5s));
+    publisher.Retain("lab/rig/status", publish::BuildStatusJson({true, "VK100", "", 20, 0, 0}));
+    EXPECT_TRUE(RunUntil([this] { return !window_->host().Connection().WaitingForDevice(); }, 5s));
+    stop = true;
+    stream.join();
     window_.reset();
 }
 
