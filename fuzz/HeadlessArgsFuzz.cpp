@@ -40,8 +40,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             (o.parity && *o.parity != 'N' && *o.parity != 'O' && *o.parity != 'E') ||
             (o.durationSeconds &&
              !(std::isfinite(*o.durationSeconds) && *o.durationSeconds >= 0)) ||
-            (o.replay && (o.port || o.capture || o.replay->empty())) ||
-            !(o.speed.factor >= 0.001 && o.speed.factor <= 1e6)) {
+            (o.replay && (!o.ports.empty() || o.capture || o.replay->empty())) ||
+            o.ports.size() > kMaxPorts || !(o.speed.factor >= 0.001 && o.speed.factor <= 1e6)) {
             std::abort();
         }
         // The last --model counts, and only when its value names a model.
