@@ -25,6 +25,7 @@ expected=(
     usr/share/metainfo/com.orvanta.Orvanta.metainfo.xml
     usr/share/man/man1/orvanta.1.gz usr/share/man/man1/orvanta-devsim.1.gz
     usr/share/doc/orvanta/copyright usr/share/doc/orvanta/changelog.gz
+    usr/share/doc/orvanta/mqtt.md usr/share/doc/orvanta/capture-format.md
 )
 for size in 16 24 32 48 64 128 256; do
     expected+=("usr/share/icons/hicolor/${size}x${size}/apps/com.orvanta.Orvanta.png")
