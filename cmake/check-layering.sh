@@ -14,9 +14,10 @@ forbid() { # folder, then the folders it must not include
     done
 }
 for core in protocol serial recording config; do
-    forbid "$core" host headless window app chart view3d
+    forbid "$core" host publish headless window app chart view3d
 done
-forbid host headless window app chart view3d
+forbid host publish headless window app chart view3d
+forbid publish headless window app chart view3d
 forbid headless window app
 forbid window app headless
 exit $status

@@ -12,6 +12,7 @@ packages=(
     dpkg-dev lintian desktop-file-utils appstream
     locales
     libpcap-dev
+    mosquitto mosquitto-clients libmosquitto-dev openssl
 )
 
 missing=()

@@ -12,13 +12,16 @@ const char* const kBadSpeed = "--speed takes max or a factor from 0.001 to 10000
 const char* const kSpeedWithoutReplay = "--speed needs --replay";
 
 const char* const kHeadlessUsage =
-    "usage: orvanta --headless [--port PATH] [--baud RATE] [--parity N|O|E]\n"
+    "usage: orvanta --headless [--port PATH[@MODEL]]... [--baud RATE] [--parity N|O|E]\n"
     "                          [--model VK100|VK200-210|VN300] [--mode 0|1|2]\n"
     "                          [--freq-index I] [--record] [--duration SECONDS] [--monitor]\n"
     "                          [--capture FILE] [--csv-format designed|utf8]\n"
     "       orvanta --headless --replay FILE [--speed X|max] [--model VK100|VK200-210|VN300]\n"
     "                          [--record] [--duration SECONDS] [--monitor]\n"
-    "                          [--csv-format designed|utf8]\n";
+    "                          [--csv-format designed|utf8]\n"
+    "       either may publish over MQTT: [--publish mqtt[s]://[USER@]HOST[:PORT]/PREFIX\n"
+    "                          [--device-name NAME] [--mqtt-qos 0|1] [--mqtt-ca FILE]]\n"
+    "                          (the password, if any, in ORVANTA_MQTT_PASSWORD)\n";
 
 namespace {
 
@@ -32,19 +35,42 @@ template <typename Int> std::optional<Int> ParseInt(const std::string& text, Int
     return value;
 }
 
+std::optional<int> ModelRowNamed(std::string_view name) {
+    for (int row = 0; row < protocol::kModelCount; ++row) {
+        if (name == protocol::ModelTable[static_cast<std::size_t>(row)].name) {
+            return row;
+        }
+    }
+    return std::nullopt;
+}
+
+// "PATH@MODEL" when what follows the last "@" names a model; otherwise all of it is the
+// path (a device path may hold an "@" of its own).
+PortChoice ParsePortChoice(const std::string& value) {
+    const std::size_t at = value.rfind('@');
+    if (at != std::string::npos && at > 0) {
+        if (const auto model = ModelRowNamed(std::string_view(value).substr(at + 1))) {
+            return PortChoice{value.substr(0, at), model};
+        }
+    }
+    return PortChoice{value, std::nullopt};
+}
+
 } // namespace
 
 HeadlessParse ParseHeadlessArgs(const std::vector<std::string>& args) {
     HeadlessOptions options;
     bool headless = false;
     bool sawSpeed = false;
+    bool sawQos = false;
     const auto fail = [](std::string why) { return HeadlessParse{std::nullopt, std::move(why)}; };
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         const bool takesValue = arg == "--port" || arg == "--baud" || arg == "--parity" ||
                                 arg == "--model" || arg == "--mode" || arg == "--freq-index" ||
                                 arg == "--duration" || arg == "--capture" || arg == "--replay" ||
-                                arg == "--speed" || arg == "--csv-format";
+                                arg == "--speed" || arg == "--csv-format" || arg == "--publish" ||
+                                arg == "--device-name" || arg == "--mqtt-qos" || arg == "--mqtt-ca";
         if (takesValue && i + 1 >= args.size()) {
             return fail(arg + " needs a value");
         }
@@ -56,10 +82,19 @@ HeadlessParse ParseHeadlessArgs(const std::vector<std::string>& args) {
         } else if (arg == "--monitor") {
             options.monitor = true;
         } else if (arg == "--port") {
-            if (value.empty()) {
+            const PortChoice choice = ParsePortChoice(value);
+            if (choice.path.empty()) {
                 return fail("--port needs a device path");
             }
-            options.port = value;
+            for (const PortChoice& earlier : options.ports) {
+                if (earlier.path == choice.path) {
+                    return fail("--port " + choice.path + " is given twice");
+                }
+            }
+            if (options.ports.size() == kMaxPorts) {
+                return fail("--port may be given up to 16 times");
+            }
+            options.ports.push_back(choice);
         } else if (arg == "--baud") {
             options.baud = ParseInt<unsigned>(value, 1, 4000000);
             if (!options.baud) {
@@ -71,12 +106,7 @@ HeadlessParse ParseHeadlessArgs(const std::vector<std::string>& args) {
             }
             options.parity = value[0];
         } else if (arg == "--model") {
-            options.model.reset(); // a later --model replaces an earlier one, also when bad
-            for (int row = 0; row < protocol::kModelCount; ++row) {
-                if (value == protocol::ModelTable[static_cast<std::size_t>(row)].name) {
-                    options.model = row;
-                }
-            }
+            options.model = ModelRowNamed(value); // a later --model replaces an earlier one
             if (!options.model) {
                 return fail("--model takes VK100, VK200-210 or VN300");
             }
@@ -116,6 +146,28 @@ HeadlessParse ParseHeadlessArgs(const std::vector<std::string>& args) {
             }
             options.csvFormat =
                 value == "utf8" ? recording::CsvFormat::Utf8 : recording::CsvFormat::Designed;
+        } else if (arg == "--publish") {
+            publish::BrokerUrlParse url = publish::ParseBrokerUrl(value);
+            if (!url.url) {
+                return fail("--publish: " + url.error);
+            }
+            options.publish = *url.url;
+        } else if (arg == "--device-name") {
+            if (value.empty()) {
+                return fail("--device-name needs a name");
+            }
+            options.deviceName = value;
+        } else if (arg == "--mqtt-qos") {
+            if (value != "0" && value != "1") {
+                return fail("--mqtt-qos takes 0 or 1");
+            }
+            options.mqttQos = value[0] - '0';
+            sawQos = true;
+        } else if (arg == "--mqtt-ca") {
+            if (value.empty()) {
+                return fail("--mqtt-ca needs a file name");
+            }
+            options.mqttCa = value;
         } else {
             return fail("unknown argument: " + arg);
         }
@@ -123,13 +175,16 @@ HeadlessParse ParseHeadlessArgs(const std::vector<std::string>& args) {
     if (!headless) {
         return fail("--headless is missing");
     }
+    if (!options.publish && (options.deviceName || options.mqttCa || sawQos)) {
+        return fail("--device-name, --mqtt-qos and --mqtt-ca need --publish");
+    }
     if (sawSpeed && !options.replay) {
         return fail(kSpeedWithoutReplay);
     }
     if (options.replay) {
         // A replay has no line to set up and sends nothing.
         const std::pair<bool, const char*> excluded[] = {
-            {options.port.has_value(), "--port"},
+            {!options.ports.empty(), "--port"},
             {options.baud.has_value(), "--baud"},
             {options.parity.has_value(), "--parity"},
             {options.mode.has_value(), "--mode"},

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "publish/BrokerUrl.h"
 #include "recording/CaptureReplay.h"
 #include "recording/CsvLayout.h"
 
@@ -11,16 +12,26 @@
 namespace orvanta::headless {
 
 // The command line of the headless mode:
-// orvanta --headless [--port PATH] [--baud RATE] [--parity N|O|E]
+// orvanta --headless [--port PATH[@MODEL]]... [--baud RATE] [--parity N|O|E]
 //         [--model VK100|VK200-210|VN300] [--mode 0|1|2] [--freq-index I] [--record]
 //         [--duration SECONDS] [--monitor] [--capture FILE] [--csv-format designed|utf8]
 // orvanta --headless --replay FILE [--speed X|max] [--model NAME] [--record]
 //         [--duration SECONDS] [--monitor] [--csv-format designed|utf8]
+// Either may publish: [--publish URL [--device-name NAME] [--mqtt-qos 0|1] [--mqtt-ca FILE]]
+
+// One --port: the device path and, after an "@", the model of the device there.
+struct PortChoice {
+    std::string path;
+    std::optional<int> model; // model table row; none: --model, or the configured one
+    bool operator==(const PortChoice&) const = default;
+};
+inline constexpr std::size_t kMaxPorts = 16;
+
 struct HeadlessOptions {
-    std::optional<std::string> port;
+    std::vector<PortChoice> ports; // in the order given; several record side by side
     std::optional<unsigned> baud;
     std::optional<char> parity;
-    std::optional<int> model; // model table row
+    std::optional<int> model; // model table row, for the ports without their own
     std::optional<int> mode;
     std::optional<int> frequencyIndex;
     bool record = false;
@@ -31,6 +42,11 @@ struct HeadlessOptions {
     recording::ReplaySpeed speed;
     // The CSV file's format for this run; none: as the configuration file says.
     std::optional<recording::CsvFormat> csvFormat;
+    // Publishing over MQTT; the password comes from ORVANTA_MQTT_PASSWORD.
+    std::optional<publish::BrokerUrl> publish;
+    std::optional<std::string> deviceName;
+    int mqttQos = 0;
+    std::optional<std::string> mqttCa;
 };
 
 struct HeadlessParse {

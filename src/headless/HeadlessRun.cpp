@@ -2,15 +2,21 @@
 
 #include "config/ConfigValues.h"
 #include "config/LanguageChoice.h"
+#include "headless/PrefixedLines.h"
 #include "host/ControlModel.h"
 #include "host/Host.h"
 #include "host/MainLoop.h"
 #include "host/StopSignals.h"
+#include "publish/SessionPublisher.h"
+#include "recording/CsvLayout.h"
+#include "serial/DeviceIdentity.h"
 #include "serial/PortDescription.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <iostream>
 #include <mutex>
+#include <thread>
 
 namespace orvanta::headless {
 
@@ -64,7 +70,56 @@ private:
     std::size_t m_csvFilesShown = 0;
 };
 
+// What one port's run (or the replay) is given beyond the run's options.
+struct PortRun {
+    std::optional<std::string> port;
+    std::optional<int> model;
+    std::string portName;               // in its file names; empty in a one-port run
+    std::optional<std::string> capture; // its --capture file
+};
+
+int RunPort(const HeadlessOptions& options, const PortRun& run,
+            const HeadlessEnvironment& environment, std::ostream& out, std::ostream& err);
+
+// The --capture file of one of several ports: the port's name before the extension.
+std::string CaptureForPort(const std::string& capture, const std::string& portName) {
+    const std::filesystem::path path(capture);
+    return (path.parent_path() /
+            (path.stem().string() + "_" + portName + path.extension().string()))
+        .string();
+}
+
+// The ports' names, each told apart from the others by a number where two are alike.
+std::vector<std::string> PortNames(const std::vector<PortChoice>& ports,
+                                   const HeadlessEnvironment& environment) {
+    const std::string sysfs = (environment.systemRoot / "sys").string();
+    const std::string dev = (environment.systemRoot / "dev").string();
+    std::vector<std::string> names;
+    for (const PortChoice& port : ports) {
+        std::string name = recording::SanitizeFileNamePart(
+            serial::ShortPortName(serial::IdentifyDevice(port.path, sysfs, dev)));
+        const std::string base = name;
+        for (int n = 2; std::find(names.begin(), names.end(), name) != names.end(); ++n) {
+            name = base + "_" + std::to_string(n);
+        }
+        names.push_back(name);
+    }
+    return names;
+}
+
 } // namespace
+
+int CombinePortStatuses(const std::vector<int>& statuses) {
+    if (std::all_of(statuses.begin(), statuses.end(), [](int s) { return s == 3; })) {
+        return 3;
+    }
+    for (const int status : {2, kStatusNotRecorded, 4, kStatusDeviceAway}) {
+        if (std::find(statuses.begin(), statuses.end(), status) != statuses.end()) {
+            return status;
+        }
+    }
+    return 0;
+}
 
 void PrintPortList(std::ostream& out, const std::filesystem::path& configPath,
                    const std::string& sysfsRoot, const std::string& deviceDir) {
@@ -80,7 +135,48 @@ int RunHeadless(const HeadlessOptions& options, const HeadlessEnvironment& envir
     std::ostream& out = environment.out ? *environment.out : std::cout;
     std::ostream& err = environment.err ? *environment.err : std::cerr;
     const host::StopSignals signals;
+    if (options.ports.size() <= 1) {
+        PortRun run;
+        if (!options.ports.empty()) {
+            run.port = options.ports[0].path;
+            run.model = options.ports[0].model;
+        }
+        run.model = run.model ? run.model : options.model;
+        run.capture = options.capture;
+        return RunPort(options, run, environment, out, err);
+    }
 
+    // Each port on its own thread with its own host, loop, recorder and capture; the
+    // arrival times all come from the same clocks, so the files line up.
+    SharedLines outLines(out);
+    SharedLines errLines(err);
+    const std::vector<std::string> names = PortNames(options.ports, environment);
+    std::vector<int> statuses(options.ports.size(), 0);
+    std::vector<std::thread> threads;
+    for (std::size_t i = 0; i < options.ports.size(); ++i) {
+        threads.emplace_back([&, i] {
+            PortRun run;
+            run.port = options.ports[i].path;
+            run.model = options.ports[i].model ? options.ports[i].model : options.model;
+            run.portName = names[i];
+            if (options.capture) {
+                run.capture = CaptureForPort(*options.capture, names[i]);
+            }
+            PrefixedLineStream portOut(outLines, names[i] + ": ");
+            PrefixedLineStream portErr(errLines, names[i] + ": ");
+            statuses[i] = RunPort(options, run, environment, portOut, portErr);
+        });
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    return CombinePortStatuses(statuses);
+}
+
+namespace {
+
+int RunPort(const HeadlessOptions& options, const PortRun& run,
+            const HeadlessEnvironment& environment, std::ostream& out, std::ostream& err) {
     const config::LanguageChoice language =
         config::ChooseLanguage(environment.configPath, environment.systemLocaleIsChineseChina);
 
@@ -125,6 +221,7 @@ int RunHeadless(const HeadlessOptions& options, const HeadlessEnvironment& envir
         hostOptions.replaySpeed = options.speed;
         hostOptions.replayModelFromCapture = !options.model;
     }
+    hostOptions.portName = run.portName;
     host::Host host(ui, loop, hostOptions);
     hostPointer = &host;
     host.SetDispatchNotifier([&loop] { loop.Wake(); });
@@ -178,8 +275,8 @@ int RunHeadless(const HeadlessOptions& options, const HeadlessEnvironment& envir
     if (options.csvFormat) {
         host.Recording().UseCsvFormat(*options.csvFormat); // this run only, not stored
     }
-    if (options.model) {
-        ui.SelectListItem(host::Dialog::Main, host::main_id::kModelList, *options.model);
+    if (run.model) {
+        ui.SelectListItem(host::Dialog::Main, host::main_id::kModelList, *run.model);
         host.Models().OnModelListChanged();
     }
     if (options.baud) {
@@ -213,20 +310,53 @@ int RunHeadless(const HeadlessOptions& options, const HeadlessEnvironment& envir
         return 2;
     }
 
-    if (options.port) {
-        host.Connection().SelectPortPath(*options.port);
+    if (run.port) {
+        host.Connection().SelectPortPath(*run.port);
     }
     RecordingReport report(out, echoEndsInsideLine);
     // From before the connect sequence, which a replay needs to decode as this run does.
-    if (options.capture) {
-        const recording::StartResult capture = host.Recording().StartCapture(*options.capture);
+    if (run.capture) {
+        const recording::StartResult capture = host.Recording().StartCapture(*run.capture);
         if (!capture) {
             host.Close(); // the capture writer has said why
             return kStatusNotRecorded;
         }
         report.Capture(capture.path);
     }
-    if (options.port) {
+    // Publishing starts where the capture does when the device's name is known by now, so
+    // that the raw topic holds the connect sequence; else once the port is open.
+    std::unique_ptr<publish::SessionPublisher> publisher;
+    const auto startPublishing = [&](const std::string& portPath) {
+        if (!options.publish || publisher) {
+            return;
+        }
+        publish::PublisherOptions mqtt;
+        mqtt.url = *options.publish;
+        if (const char* password = std::getenv("ORVANTA_MQTT_PASSWORD")) {
+            mqtt.password = password;
+        }
+        mqtt.caFile = options.mqttCa.value_or("");
+        mqtt.qos = options.mqttQos;
+        mqtt.languageFlag = host.State().LanguageFlag;
+        // Several ports under one given name are told apart by their port names.
+        std::string device = options.deviceName.value_or(run.portName);
+        if (!options.deviceName && device.empty()) {
+            device = serial::ShortPortName(
+                serial::IdentifyDevice(portPath, (environment.systemRoot / "sys").string(),
+                                       (environment.systemRoot / "dev").string()));
+        } else if (options.deviceName && !run.portName.empty()) {
+            device += "_" + run.portName;
+        }
+        publisher = std::make_unique<publish::SessionPublisher>(host, ui, std::move(mqtt), device);
+        std::string error;
+        if (!publisher->Start(error)) {
+            ui.ShowMessage("Message", "MQTT: " + error, host::MessageIcon::Exclamation);
+        }
+    };
+    if (options.deviceName || run.port || options.replay) {
+        startPublishing(run.port ? *run.port : options.replay.value_or(""));
+    }
+    if (run.port) {
         host.Connection().ToggleOpen(); // tells the user itself when the open fails
     } else if (!host.ConnectConfiguredPort() && !noPort && !host.Replaying()) {
         tellNoPort(); // the scan found nothing
@@ -235,17 +365,18 @@ int RunHeadless(const HeadlessOptions& options, const HeadlessEnvironment& envir
         host.Close();
         return 3;
     }
+    startPublishing(host.State().Link.port);
     host.ApplyModelAtStart();
     host.StartRateTimerAndWorker();
     if (options.record) {
         host.Recording().OnRecordButton();
-        const bool captureMissing = host.Recording().CaptureWithRecordings() && !options.capture &&
+        const bool captureMissing = host.Recording().CaptureWithRecordings() && !run.capture &&
                                     !host.Recording().Capturing();
         if (!host.Recorder().Recording() || captureMissing) {
             host.Close(); // the recorder or the capture writer has said why
             return kStatusNotRecorded;
         }
-        if (!options.capture && host.Recording().Capturing()) {
+        if (!run.capture && host.Recording().Capturing()) {
             report.Capture(host.Recording().CapturePath());
         }
     }
@@ -266,10 +397,13 @@ int RunHeadless(const HeadlessOptions& options, const HeadlessEnvironment& envir
     if (host.Recorder().Recording()) {
         host.Recording().OnRecordButton();
     }
+    if (publisher) {
+        publisher->Stop();
+    }
     host.Close();
     const std::uint64_t lostRows = host.Recorder().LostRows();
     const std::uint64_t lostRecords = host.Recording().LostCaptureRecords();
-    if (options.record || options.capture) {
+    if (options.record || run.capture) {
         report.End(host.Recorder().WrittenSoFar(), lostRows, lostRecords);
     }
     if (noPort) {
@@ -283,5 +417,7 @@ int RunHeadless(const HeadlessOptions& options, const HeadlessEnvironment& envir
     }
     return replayDamaged ? 4 : 0;
 }
+
+} // namespace
 
 } // namespace orvanta::headless

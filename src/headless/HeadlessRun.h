@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <iosfwd>
 #include <string>
+#include <vector>
 
 namespace orvanta::headless {
 
@@ -31,8 +32,14 @@ struct HeadlessEnvironment {
 // 5 when the CSV file or the capture could not be created, or rows or capture records
 // could not be written and were lost; 6 when the device dropped off and had not come back
 // by the end.
+// Several ports run side by side, each on its own thread, with their own files named after
+// the port and their lines prefixed "PORT: "; the status is then CombinePortStatuses'.
 // Main thread.
 int RunHeadless(const HeadlessOptions& options, const HeadlessEnvironment& environment);
+
+// The status of a run of several ports: 3 only when no port opened; otherwise, ports that
+// did not open aside, the first of 2, 5, 4 and 6 that a port ended with, else 0.
+int CombinePortStatuses(const std::vector<int>& statuses);
 
 // The port list as the window offers it (without the guesses offered when there is no port
 // at all), one port a line: path, a tab, what it is.

@@ -212,7 +212,15 @@ void ConnectionControl::RefreshLinkSettings() {
 }
 
 bool ConnectionControl::OpenLink() {
-    return link_.OpenLink(&owner_, state_.Link.port, state_.Link.baud, state_.Link.parity);
+    if (!link_.OpenLink(&owner_, state_.Link.port, state_.Link.baud, state_.Link.parity)) {
+        return false;
+    }
+    // A start bit, eight data bits, the parity bit if any and a stop bit per byte.
+    const std::int64_t bits = state_.Link.parity == 'N' ? 10 : 11;
+    receiver_.StartLine(link_.TalksToDevice() && state_.Link.baud > 0
+                            ? bits * 1'000'000'000 / state_.Link.baud
+                            : 0);
+    return true;
 }
 
 void ConnectionControl::NotifyNoPort(bool messageShown) {
@@ -259,6 +267,7 @@ void ConnectionControl::BeginConnection() {
         }
     }
     ui_.SetText(Dialog::Main, main_id::kOpenButton, Text(sid::kClose));
+    ui_.ShowOpenPort(state_.Link.port);
     timers_.StartTimer(kStatusTimer, kStatusPeriod);
     timers_.StartTimer(kEchoTimer, kEchoPeriod);
     ui_.SelectChartItem(state_.ChartItem);
@@ -277,6 +286,7 @@ void ConnectionControl::EndConnection() {
     state_.ScanIndex = 0;
     state_.PortOpen = false;
     ui_.SetText(Dialog::Main, main_id::kOpenButton, Text(sid::kOpen));
+    ui_.ShowOpenPort({});
     pollWorker_.Suspend();
     state_.PollingActive = false;
     ui_.KillPageTimers();
@@ -428,6 +438,7 @@ bool ConnectionControl::OnDeviceBack() {
         std::chrono::duration<double>(std::chrono::steady_clock::now() - *m_lostAt).count();
     m_lostAt.reset();
     receiver_.SetState(ReceiveState::Idle);
+    ui_.ShowOpenPort(link_.DevicePath()); // ttyUSB0 may have come back as ttyUSB1
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%.1f", away);
     const bool english = state_.LanguageFlag == 1;

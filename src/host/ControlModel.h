@@ -27,6 +27,8 @@ public:
     }
     const std::string& LinkNotice() const { return linkNotice_; }
     void ShowLinkNotice(std::string_view notice, bool lasting) override;
+    const std::string& OpenPort() const { return openPort_; }
+    void ShowOpenPort(std::string_view path) override { openPort_ = path; }
 
     void ShowMessage(std::string_view caption, std::string_view text, MessageIcon icon) override;
     void SetText(Dialog dialog, int id, std::string_view text) override;
@@ -80,6 +82,7 @@ private:
     MonitorSink monitorSink_;
     std::function<void(std::string_view)> noticeSink_;
     std::string linkNotice_;
+    std::string openPort_;
     int chartItem_ = -1;
     bool pageTimersRunning_ = false;
     std::optional<std::string> pickedFolder_;

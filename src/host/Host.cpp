@@ -55,6 +55,7 @@ Host::Host(HostUi& ui, TimerService& timers, HostOptions options)
         state_.FrequencyTable[i] = first.frequencies[i];
     }
     recorder_->SetLanguageFlag(state_.LanguageFlag);
+    recorder_->SetPortName(options_.portName);
     capture_.SetLanguageFlag(state_.LanguageFlag);
     config_.SetFailureListener(
         [this](config::ProfileStatus status) { ReportConfigFailure(status); });
@@ -256,6 +257,9 @@ void Host::OnTimer(int timerId) {
         break;
     case kRateTimer:
         status_.OnRateTimer();
+        if (observer_ != nullptr) {
+            observer_->RateTick();
+        }
         break;
     case kReplyTimer:
         commands_.OnReplyTimer();
@@ -301,6 +305,9 @@ void Host::PostDeviceStatus(std::uint8_t status) {
 void Host::DataFrameDecoded(const protocol::ArrivalTime& arrival) {
     if (recorder_->RecordingState() != 0) {
         recorder_->AppendRow(state_.record.ItemText, state_.ModelIndex, arrival);
+    }
+    if (observer_ != nullptr) {
+        observer_->DataFrameDecoded(receiver_.CurrentDataFrame(), arrival);
     }
 }
 

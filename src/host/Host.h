@@ -10,6 +10,7 @@
 #include "host/ModelView.h"
 #include "host/OutputItemBoxes.h"
 #include "host/RecordingControl.h"
+#include "host/SessionObserver.h"
 #include "host/StatusDisplay.h"
 #include "protocol/FrameReceiver.h"
 #include "protocol/PollWorker.h"
@@ -54,6 +55,8 @@ struct HostOptions {
     // Whether opening the replay puts the model of the capture's note in force.
     bool replayModelFromCapture = true;
     recording::ReplayClock* replayClock = nullptr; // null: the steady clock
+    // Named in the CSV files' names, for a run that records several ports; empty: not.
+    std::string portName;
 };
 
 // The composition root of the program's logic: owns the program-wide state, the frame
@@ -112,6 +115,12 @@ public:
     // Called when a replay has played its capture to the end or to a damage (told first).
     void SetReplayEndListener(std::function<void(const recording::ReplayEnd&)> listener) {
         replayEndListener_ = std::move(listener);
+    }
+
+    // Follows the session from now on (null: nobody); the observer outlives its setting.
+    void SetSessionObserver(SessionObserver* observer) {
+        observer_ = observer;
+        capture_.SetMirror(observer);
     }
 
     // The panels, for the front ends that bind their controls to them.
@@ -220,6 +229,7 @@ private:
     CapturePlayback playback_;
 
     std::function<void(const recording::ReplayEnd&)> replayEndListener_;
+    SessionObserver* observer_ = nullptr;
     bool closed_ = false;
     bool configFailureShown_ = false;
 };

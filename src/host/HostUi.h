@@ -53,6 +53,9 @@ public:
     // for it to come back." while it is away (lasting), how long it was away once it is
     // back (not lasting: the window lets it go after a while). An empty text clears it.
     virtual void ShowLinkNotice(std::string_view notice, bool lasting) = 0;
+    // The port (or played file) the link has open, empty when none: two windows on two
+    // ports tell themselves apart by it.
+    virtual void ShowOpenPort(std::string_view path) = 0;
 
     // The folder picker; nothing when the user cancels or there is no picker.
     virtual std::optional<std::string> PickFolder(std::string_view title) = 0;

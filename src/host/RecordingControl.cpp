@@ -83,14 +83,14 @@ void RecordingControl::SetCsvFormat(recording::CsvFormat format) {
 }
 
 recording::StartResult RecordingControl::StartCapture(const std::filesystem::path& path) {
-    return capture_.Open(path, CaptureStateNote());
+    return capture_.Open(path, StateNote());
 }
 
 void RecordingControl::StopCapture() {
     capture_.Close();
 }
 
-recording::CaptureNote RecordingControl::CaptureStateNote() const {
+recording::CaptureNote RecordingControl::StateNote() const {
     namespace key = recording::note_key;
     const auto hex = [](std::uint32_t value) {
         char text[16];
@@ -113,7 +113,7 @@ recording::CaptureNote RecordingControl::CaptureStateNote() const {
 }
 
 void RecordingControl::AppendCaptureNote(const recording::CaptureNote& note) {
-    if (capture_.IsOpen()) {
+    if (capture_.IsOpen() || capture_.Mirrored()) {
         const std::string text = recording::FormatCaptureNote(note);
         capture_.Append(recording::CaptureDirection::Note,
                         reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
@@ -121,7 +121,7 @@ void RecordingControl::AppendCaptureNote(const recording::CaptureNote& note) {
 }
 
 void RecordingControl::AppendStateNote() {
-    AppendCaptureNote(CaptureStateNote());
+    AppendCaptureNote(StateNote());
 }
 
 } // namespace orvanta::host

@@ -68,9 +68,10 @@ public:
     // any of them reads all three, as the window's data exchange does.
     void ReadBoundControls();
 
-private:
-    recording::CaptureNote CaptureStateNote() const;
+    // The settings in force, as a capture's first note holds them.
+    recording::CaptureNote StateNote() const;
 
+private:
     HostUi& ui_;
     AppState& state_;
     recording::CsvRecorder& recorder_;

@@ -147,6 +147,7 @@ std::size_t FrameReceiver::CollectBody(const std::uint8_t* bytes, std::size_t co
     if (end != nullptr) {
         const auto taken = static_cast<std::size_t>(end - bytes) + 1;
         Store(bytes, taken);
+        bytesAfterFrame_ = count - taken;
         CompleteFrame();
         return taken;
     }
@@ -192,6 +193,22 @@ void FrameReceiver::AbandonFrame() {
     CountMiss();
 }
 
+ArrivalTime FrameReceiver::FrameArrival() {
+    ArrivalTime time = arrival_;
+    if (time.monotonicNs == 0 && time.realtimeNs == 0) {
+        return time; // not known: the recorder stamps the row itself
+    }
+    std::int64_t shift = -static_cast<std::int64_t>(bytesAfterFrame_) * byteNs_;
+    constexpr std::int64_t kLeastStep = 1000;
+    if (time.monotonicNs + shift < lastFrameMonotonicNs_ + kLeastStep) {
+        shift = lastFrameMonotonicNs_ + kLeastStep - time.monotonicNs;
+    }
+    time.monotonicNs += shift;
+    time.realtimeNs += shift;
+    lastFrameMonotonicNs_ = time.monotonicNs;
+    return time;
+}
+
 void FrameReceiver::CountMiss() {
     ++miscount_;
     AssignDecimal(miscountText_, miscount_);
@@ -213,7 +230,9 @@ void FrameReceiver::Dispatch(std::uint8_t command, std::span<const std::uint8_t>
                                        ? record_.SpecifiedItemMask.load()
                                        : record_.DefaultItemMask.load();
         DecodeDataFrame(mask, payload, {record_, history_, effects_.CurrentModelIndex()});
-        effects_.DataFrameDecoded(arrival_);
+        dataFrame_ = {mask, payload};
+        effects_.DataFrameDecoded(FrameArrival());
+        dataFrame_ = {};
         return;
     }
     default:

@@ -50,10 +50,20 @@ public:
                   ReceiverEffects& effects);
 
     // Processes the bytes in order; a frame may span any number of calls. arrival is when
-    // the block was read; each data frame is handed on with the time of its last block.
+    // the block was read; each data frame is handed on with the time of its last block,
+    // less the line time of the bytes that followed it in that block, and always after the
+    // frame before (by a microsecond at least), so that every frame has its own instant.
     void FeedBytes(const std::uint8_t* bytes, std::uint32_t count, ArrivalTime arrival = {});
     void FeedBytes(std::span<const std::uint8_t> bytes, ArrivalTime arrival = {}) {
         FeedBytes(bytes.data(), static_cast<std::uint32_t>(bytes.size()), arrival);
+    }
+
+    // A link was opened: a byte takes byteNs on its line (start, data, parity and stop
+    // bits), 0 when the bytes do not come over a line at a known rate (a replay); the
+    // frames' times start afresh.
+    void StartLine(std::int64_t byteNs) {
+        byteNs_ = byteNs;
+        lastFrameMonotonicNs_ = 0;
     }
 
     // Sending a command, the reply timer and a new connection set the state from outside;
@@ -75,6 +85,14 @@ public:
     const std::string& MiscountText() const { return miscountText_; }
     void ResetMiscount();
 
+    // The data frame being dispatched, for DataFrameDecoded: the mask it was decoded with
+    // and its payload, which is valid only during that call.
+    struct DataFrame {
+        std::uint32_t mask = 0;
+        std::span<const std::uint8_t> payload;
+    };
+    const DataFrame& CurrentDataFrame() const { return dataFrame_; }
+
     // Data frames since the last take; the rate timer takes it every second.
     std::uint32_t DataFrameCount() const { return dataFrameCount_; }
     std::uint32_t TakeDataFrameCount();
@@ -88,6 +106,7 @@ private:
     void AbandonFrame();
     void CountMiss();
     void Dispatch(std::uint8_t command, std::span<const std::uint8_t> payload);
+    ArrivalTime FrameArrival();
 
     MeasurementRecord& record_;
     protocol::WaveformHistory& history_;
@@ -96,7 +115,11 @@ private:
     std::array<std::uint8_t, kBufferSize> buffer_{};
     std::size_t count_ = 0;
     std::int32_t expected_ = 0;
-    ArrivalTime arrival_; // of the block being fed
+    ArrivalTime arrival_;             // of the block being fed
+    std::size_t bytesAfterFrame_ = 0; // in the block, after the frame just completed
+    std::int64_t byteNs_ = 0;
+    std::int64_t lastFrameMonotonicNs_ = 0;
+    DataFrame dataFrame_;
     ReceiveState state_ = ReceiveState::Idle;
     std::int32_t miscount_ = 0;
     std::string miscountText_ = "0";

@@ -148,6 +148,14 @@ std::int64_t CaptureWriter::NowNs() const {
 }
 
 std::int64_t CaptureWriter::TimeAtMonotonic(std::int64_t monotonicNs) const {
+    if (serialiser_ == nullptr) {
+        const auto since = [](auto now) {
+            return std::chrono::duration_cast<std::chrono::nanoseconds>(now.time_since_epoch())
+                .count();
+        };
+        return since(std::chrono::system_clock::now()) +
+               (monotonicNs - since(std::chrono::steady_clock::now()));
+    }
     const std::int64_t baseSteadyNs =
         std::chrono::duration_cast<std::chrono::nanoseconds>(baseSteady_.time_since_epoch())
             .count();
@@ -158,11 +166,19 @@ void CaptureWriter::Append(CaptureDirection direction, const std::uint8_t* bytes
                            std::size_t length) {
     if (serialiser_ != nullptr) {
         Append(direction, bytes, length, NowNs());
+    } else if (mirror_ != nullptr) {
+        mirror_->MirrorRecord(direction, bytes, length,
+                              std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                  std::chrono::system_clock::now().time_since_epoch())
+                                  .count());
     }
 }
 
 void CaptureWriter::Append(CaptureDirection direction, const std::uint8_t* bytes,
                            std::size_t length, std::int64_t timeNs) {
+    if (mirror_ != nullptr) {
+        mirror_->MirrorRecord(direction, bytes, length, timeNs);
+    }
     if (serialiser_ == nullptr) {
         return;
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "recording/CaptureFormat.h"
+#include "recording/CaptureMirror.h"
 #include "recording/OwnFile.h"
 #include "recording/RecorderMessages.h"
 #include "recording/StartResult.h"
@@ -61,8 +62,12 @@ public:
     // unwritten when a capture was closed. Final once Close() returned.
     std::uint64_t LostRecords() const { return lostRecords_.load(); }
 
+    // Every record appended from now on also goes to mirror (null: none), also while closed.
+    void SetMirror(CaptureMirror* mirror) { mirror_ = mirror; }
+    bool Mirrored() const { return mirror_ != nullptr; }
+
     // Queues one record stamped now (wall-clock time that advances with the steady clock);
-    // nothing happens while closed. Blocks longer than a record takes are split.
+    // nothing is queued while closed. Blocks longer than a record takes are split.
     void Append(CaptureDirection direction, const std::uint8_t* bytes, std::size_t length);
     // The same with a given time stamp, nanoseconds since the epoch.
     void Append(CaptureDirection direction, const std::uint8_t* bytes, std::size_t length,
@@ -70,7 +75,8 @@ public:
 
     // The time stamp, on this capture's time line, of the moment the steady clock read
     // monotonicNs: a block stamped when it was read keeps its place among the records
-    // stamped now, even when the wall clock was set meanwhile. Open first.
+    // stamped now, even when the wall clock was set meanwhile. While closed, the wall clock's
+    // time of that moment.
     std::int64_t TimeAtMonotonic(std::int64_t monotonicNs) const;
 
     // Writes everything queued (or gives up after one more try) and ends the writer thread.
@@ -100,6 +106,7 @@ private:
 
     RecorderMessages& messages_;
     const CaptureLimits limits_;
+    CaptureMirror* mirror_ = nullptr;
     std::atomic<int> languageFlag_{0};
     std::int64_t baseRealNs_ = 0;
     std::chrono::steady_clock::time_point baseSteady_;

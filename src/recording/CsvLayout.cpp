@@ -206,8 +206,13 @@ std::string SanitizeFileNamePart(std::string_view modelName) {
 }
 
 std::filesystem::path BuildCsvPath(const std::filesystem::path& directory,
-                                   std::string_view modelName, const LocalTime& time) {
-    return directory / (SanitizeFileNamePart(modelName) + "_" + FormatFileTime(time) + ".csv");
+                                   std::string_view modelName, const LocalTime& time,
+                                   std::string_view portName) {
+    std::string name = SanitizeFileNamePart(modelName) + "_";
+    if (!portName.empty()) {
+        name += SanitizeFileNamePart(portName) + "_";
+    }
+    return directory / (name + FormatFileTime(time) + ".csv");
 }
 
 std::string ReplaceAllCp936(std::string_view text, std::string_view from, std::string_view to) {

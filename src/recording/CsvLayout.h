@@ -57,9 +57,11 @@ std::string BuildUtf8Row(const ItemTexts& items, int modelIndex, const LocalTime
 inline constexpr std::size_t kMaxFileNamePart = 200;
 std::string SanitizeFileNamePart(std::string_view modelName);
 
-// directory / (model name + "_" + file time + ".csv").
+// directory / (model name + "_" + file time + ".csv"), or with a port name:
+// directory / (model name + "_" + port name + "_" + file time + ".csv").
 std::filesystem::path BuildCsvPath(const std::filesystem::path& directory,
-                                   std::string_view modelName, const LocalTime& time);
+                                   std::string_view modelName, const LocalTime& time,
+                                   std::string_view portName = {});
 
 // The header after a click on the angle pair (0 "°", 1 "rad") or the acceleration pair
 // (0 "g", 1 "m/s²"). The header holds code page 936 bytes ("°" is A1 E3).

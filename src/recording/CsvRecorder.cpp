@@ -57,6 +57,11 @@ void CsvRecorder::SetModelName(const std::string& modelName) {
     modelName_ = modelName;
 }
 
+void CsvRecorder::SetPortName(const std::string& portName) {
+    std::lock_guard lock(mutex_);
+    portName_ = portName;
+}
+
 std::string CsvRecorder::ModelName() const {
     std::lock_guard lock(mutex_);
     return modelName_;
@@ -73,7 +78,7 @@ std::string CsvRecorder::FileHeaderLocked() const {
 }
 
 std::filesystem::path CsvRecorder::NewPathLocked() const {
-    return BuildCsvPath(dataDirectory_, modelName_, clock_.Now());
+    return BuildCsvPath(dataDirectory_, modelName_, clock_.Now(), portName_);
 }
 
 std::filesystem::path CsvRecorder::RebuildCsvPath() {

@@ -51,6 +51,8 @@ public:
     // The model name as configured; only the file names see it sanitised.
     void SetModelName(const std::string& modelName);
     std::string ModelName() const;
+    // A run that records several ports names each file after its port too; empty: not.
+    void SetPortName(const std::string& portName);
     // The header line with its line feed, in code page 936 bytes, and the model whose rows
     // it names (-1: whichever model each row has).
     void SetCsvHeader(const std::string& header, int modelIndex = -1);
@@ -137,6 +139,7 @@ private:
     mutable std::mutex mutex_;
     std::filesystem::path dataDirectory_;
     std::string modelName_;
+    std::string portName_;
     std::filesystem::path csvPath_;
     Written written_;
     std::string rowBufferA_;

@@ -107,6 +107,18 @@ DeviceIdentity IdentifyDevice(const std::string& devicePath, const std::string& 
     return identity;
 }
 
+std::string ShortPortName(const DeviceIdentity& identity) {
+    if (identity.HasUsbSerial()) {
+        return identity.serial;
+    }
+    if (!identity.nodeName.empty()) {
+        return identity.nodeName;
+    }
+    const fs::path path(identity.path);
+    const std::string parent = path.parent_path().filename().string();
+    return (parent == "pts" ? parent : std::string()) + path.filename().string();
+}
+
 std::optional<std::string> FindDevice(const DeviceIdentity& identity, const std::string& sysfsRoot,
                                       const std::string& deviceDir) {
     const UsbId wanted{identity.vendorId, identity.productId, identity.serial};

@@ -25,6 +25,11 @@ struct DeviceIdentity {
 DeviceIdentity IdentifyDevice(const std::string& devicePath, const std::string& sysfsRoot,
                               const std::string& deviceDir);
 
+// What a person calls the device in a file name or a status line: the USB serial number
+// where there is one (it stays when ttyUSB0 comes back as ttyUSB1), else the node's name
+// (ttyUSB0), else the path's last part ("pts3" for /dev/pts/3).
+std::string ShortPortName(const DeviceIdentity& identity);
+
 // Where the device is now, or nothing. In this order: the path it was opened by, when it
 // leads to a terminal that is the same device; its by-id link; another tty with the same
 // USB vendor, product and serial. A USB device without a serial is found only under its

@@ -231,12 +231,10 @@ void WidgetHostUi::ShowLinkNotice(std::string_view notice, bool lasting) {
         palette.setColor(QPalette::WindowText, QColor(0xB0, 0x00, 0x00));
         m_notice->setPalette(palette);
         m_notice->hide();
-        m_titleWithoutNotice = m_mainWindow.windowTitle();
     }
     const QString text = Utf8(notice);
-    m_mainWindow.setWindowTitle(text.isEmpty()
-                                    ? m_titleWithoutNotice
-                                    : m_titleWithoutNotice + QStringLiteral(" - ") + text);
+    m_noticeText = text;
+    UpdateTitle();
     m_notice->setToolTip(text);
     m_notice->setVisible(!text.isEmpty());
     PlaceLinkNotice();
@@ -247,6 +245,24 @@ void WidgetHostUi::ShowLinkNotice(std::string_view notice, bool lasting) {
             }
         });
     }
+}
+
+void WidgetHostUi::ShowOpenPort(std::string_view path) {
+    m_openPort = Utf8(path);
+    UpdateTitle();
+}
+
+void WidgetHostUi::UpdateTitle() {
+    if (m_caption.isEmpty()) {
+        m_caption = m_mainWindow.windowTitle();
+    }
+    QString title = m_caption;
+    for (const QString* part : {&m_openPort, &m_noticeText}) {
+        if (!part->isEmpty()) {
+            title += QStringLiteral(" - ") + *part;
+        }
+    }
+    m_mainWindow.setWindowTitle(title);
 }
 
 void WidgetHostUi::PlaceLinkNotice() {

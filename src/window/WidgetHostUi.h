@@ -61,11 +61,14 @@ public:
     // In the title and over the status row (mode, rate and Miscount), where it stays in
     // place as the window is resized; a notice that does not last goes after 5 s.
     void ShowLinkNotice(std::string_view notice, bool lasting) override;
+    // The title: the dialog's caption, " - PATH" while a port is open, " - NOTICE".
+    void ShowOpenPort(std::string_view path) override;
     // The notice's place again, after the window's controls moved.
     void PlaceLinkNotice();
     const QLabel* LinkNoticeLabel() const { return m_notice; }
 
 private:
+    void UpdateTitle();
     QWidget* Find(host::Dialog dialog, int id) const;
 
     QWidget& m_mainWindow;
@@ -75,7 +78,9 @@ private:
     MessageSink m_messageSink;
     FolderPicker m_folderPicker;
     QLabel* m_notice = nullptr; // owned by the main window
-    QString m_titleWithoutNotice;
+    QString m_caption;          // the title as the window was made
+    QString m_openPort;
+    QString m_noticeText;
 };
 
 } // namespace orvanta::window

@@ -67,5 +67,19 @@ TEST_F(DeviceRecoveryTest, ADeviceThatNeverComesBackEndsWithStatus6) {
     EXPECT_GT(CsvRows(data()), 0u) << "the rows before the drop stay";
 }
 
+TEST_F(DeviceRecoveryTest, OneOfSeveralPortsDropsOffAndTheOthersGoOn) {
+    StartSimulator(Dropping(2, 2));
+    const std::string steadyLink = (root() / "steady").string();
+    const auto steady = orvanta::testing::StartDevice(Dropping(0, 0), steadyLink);
+    Spawn({"--headless", "--port", link(), "--port", steadyLink, "--record", "--duration", "7"});
+    const auto status = Wait(30s);
+    ASSERT_TRUE(status);
+    EXPECT_EQ(*status, 0) << Err();
+    const auto files = CsvFiles(data());
+    ASSERT_EQ(files.size(), 2u) << Out();
+    EXPECT_GT(CsvRows(data()), 400u) << "both ports recorded nearly all the time";
+    EXPECT_NE(Err().find("device: "), std::string::npos) << "the dropping port is named";
+}
+
 } // namespace
 } // namespace orvanta::hardening

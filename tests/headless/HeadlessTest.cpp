@@ -56,6 +56,16 @@ TEST(HeadlessArgsTest, UsableAndUnusableArguments) {
         {{"--headless", "--replay", "run.pcap", "--csv-format", "designed"}, true},
         {{"--headless", "--csv-format", "UTF-8"}, false},
         {{"--headless", "--csv-format"}, false},
+        {{"--headless", "--port", "/dev/a", "--port", "/dev/b@VN300", "--model", "VK100"}, true},
+        {{"--headless", "--port", "/dev/a", "--port", "/dev/a@VN300"}, false},
+        {{"--headless", "--publish", "mqtts://ann@h:9/lab", "--device-name", "x", "--mqtt-qos", "1",
+          "--mqtt-ca", "ca.pem"},
+         true},
+        {{"--headless", "--replay", "run.pcap", "--publish", "mqtt://h/lab"}, true},
+        {{"--headless", "--publish", "mqtt://ann:pw@h/lab"}, false},
+        {{"--headless", "--publish", "mqtt://h/lab", "--mqtt-qos", "2"}, false},
+        {{"--headless", "--mqtt-qos", "1"}, false},
+        {{"--headless", "--device-name", "x"}, false},
     };
     for (const Case& test : cases) {
         const HeadlessParse parse = ParseHeadlessArgs(test.args);
@@ -79,6 +89,32 @@ TEST(HeadlessArgsTest, UsableAndUnusableArguments) {
     EXPECT_FALSE(full->csvFormat); // as the configuration file says
     EXPECT_EQ(ParseHeadlessArgs(cases[24].args).options->csvFormat, recording::CsvFormat::Utf8);
     EXPECT_EQ(ParseHeadlessArgs(cases[25].args).options->csvFormat, recording::CsvFormat::Designed);
+    const auto publishing = ParseHeadlessArgs(cases[30].args).options;
+    ASSERT_TRUE(publishing && publishing->publish);
+    EXPECT_EQ(publishing->publish->Endpoint(), "h:9");
+    EXPECT_EQ(publishing->mqttQos, 1);
+    EXPECT_EQ(*publishing->deviceName, "x");
+    // "@" followed by a model name gives that port its model; any other "@" is the path's.
+    const auto ports =
+        ParseHeadlessArgs({"--headless", "--port", "/dev/a@x", "--port", "/dev/b@VN300"}).options;
+    ASSERT_TRUE(ports);
+    EXPECT_EQ(ports->ports, (std::vector<PortChoice>{{"/dev/a@x", std::nullopt}, {"/dev/b", 2}}));
+    std::vector<std::string> many{"--headless"};
+    for (int i = 0; i <= 16; ++i) {
+        many.insert(many.end(), {"--port", "/dev/p" + std::to_string(i)});
+    }
+    EXPECT_FALSE(ParseHeadlessArgs(many).options) << "17 ports";
+    many.resize(many.size() - 2);
+    EXPECT_TRUE(ParseHeadlessArgs(many).options) << "16 ports";
+}
+
+TEST(HeadlessStatusTest, SeveralPortsEndWithTheWorstOfThoseThatOpened) {
+    const std::pair<std::vector<int>, int> cases[] = {
+        {{3, 3}, 3}, {{0, 3}, 0}, {{6, 3, 0}, 6}, {{6, 5}, 5}, {{0, 2}, 2}, {{4, 6}, 4},
+    };
+    for (const auto& [statuses, combined] : cases) {
+        EXPECT_EQ(CombinePortStatuses(statuses), combined) << ::testing::PrintToString(statuses);
+    }
 }
 
 TEST(PortListTest, OneLineAPortWithWhatItIs) {
@@ -179,6 +215,57 @@ TEST_F(HeadlessProcessTest, RecordsAgainstTheSimulatorAndPrintsStatusLines) {
     EXPECT_TRUE(rows == sent || rows + 1 == sent) << rows << " rows, " << sent << " frames sent";
     EXPECT_NE(folder_.ReadConfig().find("MODEL=VK200-210"), std::string::npos);
     EXPECT_TRUE(fs::is_empty(folder_.root() / "elsewhere"));
+}
+
+TEST_F(HeadlessProcessTest, SeveralPortsRecordSideBySideOnOneClock) {
+    auto& vk100 = StartSimulator(devsim::Model::VK100);
+    auto& vn300 = StartSimulator(devsim::Model::VN300);
+    ASSERT_EQ(Run("--headless --port '" + LinkPath(0) + "' --port '" + LinkPath(1) +
+                  "@VN300' --port /dev/orvanta-missing --model VK100 --record --csv-format utf8"
+                  " --duration 3"),
+              0)
+        << err_;
+    vk100.Stop();
+    vn300.Stop();
+    // Every line says whose it is; the port that did not open said so and the others went on.
+    std::istringstream lines(out_);
+    for (std::string text; std::getline(lines, text);) {
+        EXPECT_TRUE(text.rfind("device0: ", 0) == 0 || text.rfind("device1: ", 0) == 0) << text;
+    }
+    EXPECT_NE(err_.find("orvanta-missing: Message: "), std::string::npos) << err_;
+
+    struct File {
+        const char* prefix;
+        const devsim::DeviceSimulator& device;
+    };
+    std::vector<std::int64_t> firstTimes;
+    for (const File& file : {File{"VK100_device0_", vk100}, File{"VN300_device1_", vn300}}) {
+        std::vector<fs::path> found;
+        for (const auto& entry : fs::directory_iterator(folder_.data())) {
+            if (entry.path().filename().string().rfind(file.prefix, 0) == 0) {
+                found.push_back(entry.path());
+            }
+        }
+        ASSERT_EQ(found.size(), 1u) << file.prefix;
+        std::istringstream csv(ProgramFolder::ReadFile(found[0]));
+        std::string row;
+        std::getline(csv, row); // the header
+        std::uint64_t rows = 0;
+        std::int64_t lastMonotonic = 0;
+        while (std::getline(csv, row)) {
+            const auto monotonic = std::stoll(row.substr(row.rfind(',') + 1));
+            EXPECT_GT(monotonic, lastMonotonic) << file.prefix << " row " << rows;
+            if (rows++ == 0) {
+                firstTimes.push_back(monotonic);
+            }
+            lastMonotonic = monotonic;
+        }
+        const std::uint64_t sent = file.device.Counters().dataFramesSent;
+        EXPECT_TRUE(rows == sent || rows + 1 == sent) << file.prefix << rows << " of " << sent;
+    }
+    // Both ports started together: their first rows lie close on the shared clock.
+    ASSERT_EQ(firstTimes.size(), 2u);
+    EXPECT_LT(std::abs(firstTimes[0] - firstTimes[1]), 2'000'000'000);
 }
 
 TEST_F(HeadlessProcessTest, ExitStatusesForNoPortAndBadArguments) {

@@ -200,12 +200,14 @@ TEST_F(PortFollowingTest, TheListFollowsTheDeviceFolder) {
 
     host_->Connection().ToggleOpen();
     ASSERT_TRUE(host_->State().PortOpen);
+    EXPECT_EQ(ui_.OpenPort(), LinkPath()) << "the window's title names it";
     plug("ttyUSB8", {"/dev/ttyUSB8"});
     ASSERT_TRUE(RunUntil([&] { return list().size() == 2; }, 2s));
     EXPECT_EQ(list(), (std::vector<std::string>{"/dev/ttyUSB8", LinkPath()}));
     EXPECT_EQ(selected(), 1);
 
     host_->Connection().ToggleOpen(); // closed: the entry goes with the next change
+    EXPECT_EQ(ui_.OpenPort(), "");
     fs::remove(dev / "ttyUSB8");
     ports_ = {"/dev/ttyS0"};
     ASSERT_TRUE(RunUntil([&] { return list().size() == 1; }, 2s));

@@ -99,25 +99,40 @@ TEST(FrameReceiverTest, EulerFrameFromTheDeviceManual) {
     EXPECT_EQ(r.receiver.Miscount(), 0);
 }
 
-// A frame carries the time of the block that completed it, however the blocks cut it.
+// A frame carries the time of the block that completed it, less the line time of the bytes
+// after it in that block, however the blocks cut it; and every frame comes after the last.
 TEST(FrameReceiverTest, EachFrameCarriesTheTimeOfItsLastBlock) {
     const Bytes two = Join({kEulerFrame, kEulerFrame});
-    const std::size_t n = kEulerFrame.size();
-    // Block ends; block i arrives at realtime i + 1, monotonic 100 (i + 1).
-    const std::pair<std::vector<std::size_t>, std::vector<std::int64_t>> cases[] = {
-        {{2 * n}, {1, 1}}, {{n + 3, 2 * n}, {1, 2}}, {{n - 1, 2 * n}, {2, 2}}};
-    for (const auto& [cuts, rowTimes] : cases) {
+    const auto n = static_cast<std::int64_t>(kEulerFrame.size());
+    constexpr std::int64_t kByte = 1000; // 10 000 baud
+    constexpr std::int64_t kMs = 1'000'000;
+    constexpr std::int64_t kRealtimeAhead = 5'000'000'000;
+    struct Case {
+        std::vector<std::size_t> cuts;    // block ends
+        std::vector<std::int64_t> blocks; // each block's monotonic time
+        std::vector<std::int64_t> frames; // each frame's
+    };
+    const auto un = static_cast<std::size_t>(n);
+    const Case cases[] = {
+        {{2 * un}, {kMs}, {kMs - n * kByte, kMs}},
+        {{un + 3, 2 * un}, {kMs, 2 * kMs}, {kMs - 3 * kByte, 2 * kMs}},
+        {{un - 1, 2 * un}, {kMs, 2 * kMs}, {2 * kMs - n * kByte, 2 * kMs}},
+        // Read late, together, or by a clock that stood still: a microsecond apart.
+        {{un, 2 * un}, {kMs, kMs}, {kMs, kMs + 1000}},
+    };
+    for (const Case& c : cases) {
         Receiver r;
         r.record.DefaultItemMask = 0x2;
-        for (std::size_t i = 0, from = 0; i < cuts.size(); from = cuts[i++]) {
-            const auto at = static_cast<std::int64_t>(i) + 1;
-            r.receiver.FeedBytes(std::span(two).subspan(from, cuts[i] - from), {at, 100 * at});
+        r.receiver.StartLine(kByte);
+        for (std::size_t i = 0, from = 0; i < c.cuts.size(); from = c.cuts[i++]) {
+            r.receiver.FeedBytes(std::span(two).subspan(from, c.cuts[i] - from),
+                                 {c.blocks[i] + kRealtimeAhead, c.blocks[i]});
         }
         std::vector<std::int64_t> seen;
         for (const ArrivalTime& t : r.effects.arrivals) {
-            seen.push_back(t.monotonicNs == 100 * t.realtimeNs ? t.realtimeNs : -1);
+            seen.push_back(t.realtimeNs - t.monotonicNs == kRealtimeAhead ? t.monotonicNs : -1);
         }
-        EXPECT_EQ(seen, rowTimes) << ::testing::PrintToString(cuts);
+        EXPECT_EQ(seen, c.frames) << ::testing::PrintToString(c.cuts);
     }
 }
 

@@ -75,6 +75,8 @@ TEST(CsvLayoutTest, FileTimeAndPath) {
     EXPECT_EQ(BuildCsvPath("/x/data", "VK100", time).string(), "/x/data/VK100_20200529143005.csv");
     EXPECT_EQ(BuildCsvPath("/x/data/", "VN300", time).string(), "/x/data/VN300_20200529143005.csv");
     EXPECT_EQ(BuildCsvPath("/x", "a/b", time).string(), "/x/a_b_20200529143005.csv");
+    EXPECT_EQ(BuildCsvPath("/x", "VK100", time, "ttyUSB0").string(),
+              "/x/VK100_ttyUSB0_20200529143005.csv");
 }
 
 TEST(CsvLayoutTest, FileNameSanitising) {

@@ -58,6 +58,8 @@ protected:
 TEST_P(WindowEndToEnd, LiveValuesFillTheDataPageAndStatusRowInTheirUnits) {
     Open(1, /*autoDivider=*/10);
     WaitForData();
+    EXPECT_TRUE(window_->windowTitle().endsWith(" - " + Utf8(LinkPath())))
+        << "two windows on two ports tell themselves apart";
     window_->host().OnChartItemChosen(chart::kChartOutputData);
     if (!HasPage()) {
         ASSERT_FALSE(shown_.empty());
