@@ -232,6 +232,13 @@ void SerialPort::MonitorLoop() {
     // stop and send requests are answered at once meanwhile.
     using Clock = std::chrono::steady_clock;
     Clock::time_point gatherUntil{};
+    const auto delivered = [this, &gatherUntil] {
+        gatherUntil = Clock::now() + kGatherTime;
+        if (m_owner != nullptr) {
+            std::string path = DevicePath();
+            m_owner->OnSerialEventChar(path);
+        }
+    };
     for (;;) {
         const int fd = m_fd;
         if (fd < 0 && m_deviceLost && !m_deviceWatcher.IsOpen()) {
@@ -246,7 +253,13 @@ void SerialPort::MonitorLoop() {
                     static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(left).count());
                 watched = -1; // poll skips it
             } else {
+                // Read at once, without a wait that would find the bytes there anyway; the
+                // device is waited for only when nothing came.
                 gatherUntil = {};
+                if (DrainInput() > 0 && m_fd >= 0) {
+                    delivered();
+                }
+                continue;
             }
         }
         pollfd waitSet[3] = {
@@ -290,9 +303,9 @@ void SerialPort::MonitorLoop() {
             HandleIoFailure(SerialError::FromErrno(EBADF), PortStep::Wait);
             continue;
         }
-        std::size_t delivered = 0;
+        std::size_t blocks = 0;
         if (events & POLLIN) {
-            delivered = DrainInput();
+            blocks = DrainInput();
         }
         if (m_fd < 0) {
             continue;
@@ -301,10 +314,8 @@ void SerialPort::MonitorLoop() {
             HandleIoFailure(SerialError::FromErrno(EIO), PortStep::Wait);
             continue;
         }
-        if (delivered > 0 && m_owner != nullptr) {
-            gatherUntil = Clock::now() + kGatherTime;
-            std::string path = DevicePath();
-            m_owner->OnSerialEventChar(path);
+        if (blocks > 0) {
+            delivered();
         }
     }
 }
