@@ -158,11 +158,16 @@ std::string Host::Text(int stringId) const {
 }
 
 void Host::DispatchPending() {
+    // Counted first: a device loss posted after some blocks then runs after them.
+    const std::size_t calls = mainCalls_.Pending();
+    FeedReceivedBlocks();
     deliveries_.DispatchAll();
-    mainCalls_.DispatchAll();
+    for (std::size_t i = 0; i < calls && mainCalls_.DispatchOne(); ++i) {
+    }
 }
 
 void Host::SetDispatchNotifier(std::function<void()> notifier) {
+    received_.SetNotifier(notifier);
     deliveries_.SetNotifier(notifier);
     mainCalls_.SetNotifier(std::move(notifier));
 }
@@ -329,7 +334,25 @@ void Host::EndPendingCommand() {
 }
 
 void Host::OnSerialBytes(const std::uint8_t* bytes, const serial::SerialBlockInfo& info) {
-    deliveries_.CallBlocking([this, bytes, &info] { FeedDeviceBlock(bytes, info); });
+    if (replay_ != nullptr) {
+        // The replay's sent frames and notes are blocking calls: its blocks keep their order
+        // with them by being blocking calls too.
+        deliveries_.CallBlocking([this, bytes, &info] { FeedDeviceBlock(bytes, info); });
+        return;
+    }
+    // Refused only once the host has closed, when nothing takes blocks any more.
+    (void)received_.Push(bytes, info);
+}
+
+void Host::FeedReceivedBlocks() {
+    received_.FeedAll([this](const std::uint8_t* bytes, const serial::SerialBlockInfo& info) {
+        FeedDeviceBlock(bytes, info);
+    });
+}
+
+void Host::DispatchPendingDelivery() {
+    FeedReceivedBlocks();
+    deliveries_.DispatchOne();
 }
 
 void Host::FeedDeviceBlock(const std::uint8_t* bytes, const serial::SerialBlockInfo& info) {
@@ -437,6 +460,10 @@ void Host::Close() {
     portWatcher_.Stop();
     // The worker may be waiting for the main thread inside a send: keep serving it.
     pollWorker_.Stop([this] { mainCalls_.DispatchAll(); });
+    if (serialPort_ != nullptr) {
+        // What the monitor has read goes into the recording before it ends.
+        theSerialPort->CloseLink();
+    }
     recorder_->Shutdown();
     theSerialPort->CloseLink();
     capture_.Close();
@@ -446,6 +473,7 @@ void Host::Close() {
     }
     // Messages the writer or the monitor queued on their way out.
     DispatchPending();
+    received_.Shutdown();
     deliveries_.Shutdown();
     mainCalls_.Shutdown();
 }

@@ -20,6 +20,7 @@
 #include "recording/CsvRecorder.h"
 #include "serial/BlockingCallQueue.h"
 #include "serial/DeviceWatcher.h"
+#include "serial/ReceivedBlockQueue.h"
 #include "serial/SerialPort.h"
 
 #include <filesystem>
@@ -73,9 +74,11 @@ struct HostOptions {
 //
 // Threads: every public method, and every panel, belongs to the main thread (the one that
 // constructs the host), except DispatchPending's notifier, which fires on whichever thread
-// queued a call. The monitor (or replay) thread, the poll worker and the writers reach the
-// host only through its call queues: a blocking call for received bytes, replayed frames and
-// the worker's frames, posted calls for acknowledgements and messages.
+// queued something. The monitor (or replay) thread, the poll worker and the writers reach
+// the host only through its queues: the monitor's blocks are posted to a bounded hand-over
+// (the monitor waits only while it is full) and fed in batches; replayed blocks, frames and
+// notes and the worker's frames are blocking calls; acknowledgements, messages and the
+// device's loss and return are posted calls, run after the blocks read before them.
 class Host : private protocol::ReceiverEffects,
              private serial::SerialPortOwner,
              private serial::SerialErrorReporter,
@@ -177,7 +180,7 @@ private:
     // SerialPortOwner (monitor thread, then main thread)
     void OnSerialBytes(const std::uint8_t* bytes, const serial::SerialBlockInfo& info) override;
     void OnSerialEventChar(std::string_view devicePath) override;
-    void DispatchPendingDelivery() override { deliveries_.DispatchOne(); }
+    void DispatchPendingDelivery() override;
     bool OnDeviceLost(std::string_view devicePath) override;
     void OnDeviceBack(std::string_view devicePath) override;
 
@@ -194,6 +197,8 @@ private:
 
     // A block for the receiver, from the port or a replay (main thread).
     void FeedDeviceBlock(const std::uint8_t* bytes, const serial::SerialBlockInfo& info);
+    // Feeds the blocks the monitor handed over (main thread).
+    void FeedReceivedBlocks();
     void FinishReplay(const recording::ReplayEnd& end);
 
     HostUi& ui_;
@@ -206,8 +211,10 @@ private:
     std::unique_ptr<recording::Sleeper> ownSleeper_;
     std::unique_ptr<recording::CsvRecorder> recorder_;
     protocol::FrameReceiver receiver_;
-    // Received blocks wait here, apart from the other calls, so that closing the port
-    // can let the monitor finish its delivery without running anything else.
+    // Received blocks, and the replay's calls, wait here apart from the other calls, so
+    // that closing the link can let the monitor or the replay finish its delivery without
+    // running anything else.
+    serial::ReceivedBlockQueue received_;
     serial::BlockingCallQueue deliveries_;
     serial::BlockingCallQueue mainCalls_;
     recording::CaptureWriter capture_;

@@ -213,6 +213,10 @@ void SerialPort::StopMonitor() {
         std::this_thread::sleep_for(std::chrono::microseconds(200));
     }
     m_monitorThread.join();
+    // What the monitor handed over and the owner has not taken yet is still delivered.
+    if (m_owner != nullptr) {
+        m_owner->DispatchPendingDelivery();
+    }
 }
 
 void SerialPort::MonitorLoop() {
@@ -224,15 +228,43 @@ void SerialPort::MonitorLoop() {
             tty::Flush(fd, true, true);
         }
     }
+    // While bytes flow the device is read once per gathering time, not once per frame;
+    // stop and send requests are answered at once meanwhile.
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point gatherUntil{};
+    const auto delivered = [this, &gatherUntil] {
+        gatherUntil = Clock::now() + kGatherTime;
+        if (m_owner != nullptr) {
+            std::string path = DevicePath();
+            m_owner->OnSerialEventChar(path);
+        }
+    };
     for (;;) {
         const int fd = m_fd;
         if (fd < 0 && m_deviceLost && !m_deviceWatcher.IsOpen()) {
             WatchForDevice(false);
         }
-        const int watched = fd >= 0 ? fd : (m_deviceLost ? m_deviceWatcher.fd() : -1);
+        int timeout = -1;
+        int watched = fd >= 0 ? fd : (m_deviceLost ? m_deviceWatcher.fd() : -1);
+        if (fd >= 0 && gatherUntil != Clock::time_point{}) {
+            const auto left = gatherUntil - Clock::now();
+            if (left > Clock::duration::zero()) {
+                timeout =
+                    static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(left).count());
+                watched = -1; // poll skips it
+            } else {
+                // Read at once, without a wait that would find the bytes there anyway; the
+                // device is waited for only when nothing came.
+                gatherUntil = {};
+                if (DrainInput() > 0 && m_fd >= 0) {
+                    delivered();
+                }
+                continue;
+            }
+        }
         pollfd waitSet[3] = {
             {m_stopEvent.fd(), POLLIN, 0}, {m_sendEvent.fd(), POLLIN, 0}, {watched, POLLIN, 0}};
-        const int r = ::poll(waitSet, 3, -1);
+        const int r = ::poll(waitSet, 3, timeout);
         if (r < 0) {
             if (errno == EINTR) {
                 continue;
@@ -271,9 +303,9 @@ void SerialPort::MonitorLoop() {
             HandleIoFailure(SerialError::FromErrno(EBADF), PortStep::Wait);
             continue;
         }
-        std::size_t delivered = 0;
+        std::size_t blocks = 0;
         if (events & POLLIN) {
-            delivered = DrainInput();
+            blocks = DrainInput();
         }
         if (m_fd < 0) {
             continue;
@@ -282,64 +314,60 @@ void SerialPort::MonitorLoop() {
             HandleIoFailure(SerialError::FromErrno(EIO), PortStep::Wait);
             continue;
         }
-        if (delivered > 0 && m_owner != nullptr) {
-            std::string path = DevicePath();
-            m_owner->OnSerialEventChar(path);
+        if (blocks > 0) {
+            delivered();
         }
     }
 }
 
 std::size_t SerialPort::DrainInput() {
-    std::size_t delivered = 0;
-    while (!m_stopEvent.IsSignalled()) {
-        std::size_t queued = 0;
-        SerialError error;
-        {
-            std::lock_guard lock(m_linkMutex);
-            const int fd = m_fd;
-            if (fd < 0) {
-                return delivered;
-            }
-            error = tty::BytesQueued(fd, queued);
+    // One read per wake-up, of all the bytes queued then: what comes meanwhile waits for
+    // the next round, which the gathering would delay anyway.
+    std::size_t queued = 0;
+    SerialError error;
+    {
+        std::lock_guard lock(m_linkMutex);
+        const int fd = m_fd;
+        if (fd < 0) {
+            return 0;
         }
-        if (error) {
-            HandleIoFailure(error, PortStep::Read);
-            return delivered;
-        }
-        if (queued == 0) {
-            return delivered;
-        }
-        std::vector<std::uint8_t> block(queued + 1, 0);
-        std::size_t got = 0;
-        std::string path;
-        {
-            std::lock_guard lock(m_linkMutex);
-            const int fd = m_fd;
-            if (fd < 0) {
-                return delivered;
-            }
-            error = tty::Read(fd, block.data(), queued, got);
-            path = m_devicePath;
-        }
-        // Taken at once: the owner's thread may handle the block much later.
-        const ClockReading arrival = m_clock.Now();
-        if (got > 0) {
-            m_failureRun.OnSuccess();
-            block[got] = 0;
-            m_owner->OnSerialBytes(block.data(),
-                                   SerialBlockInfo{path, static_cast<std::uint32_t>(got),
-                                                   arrival.realtimeNs, arrival.monotonicNs});
-            ++delivered;
-        }
-        if (error) {
-            HandleIoFailure(error, PortStep::Read);
-            return delivered;
-        }
-        if (got == 0) {
-            return delivered;
-        }
+        error = tty::BytesQueued(fd, queued);
     }
-    return delivered;
+    if (error) {
+        HandleIoFailure(error, PortStep::Read);
+        return 0;
+    }
+    if (queued == 0) {
+        return 0;
+    }
+    // One buffer for every read: the owner copies what it keeps during the call.
+    std::vector<std::uint8_t>& block = m_readBuffer;
+    block.assign(queued + 1, 0);
+    std::size_t got = 0;
+    std::string path;
+    {
+        std::lock_guard lock(m_linkMutex);
+        const int fd = m_fd;
+        if (fd < 0) {
+            return 0;
+        }
+        error = tty::Read(fd, block.data(), queued, got);
+        path = m_devicePath;
+    }
+    // Taken at once: the owner's thread may handle the block much later.
+    const ClockReading arrival = m_clock.Now();
+    if (error) {
+        HandleIoFailure(error, PortStep::Read);
+        return 0;
+    }
+    if (got == 0) {
+        return 0;
+    }
+    m_failureRun.OnSuccess();
+    block[got] = 0;
+    m_owner->OnSerialBytes(block.data(), SerialBlockInfo{path, static_cast<std::uint32_t>(got),
+                                                         arrival.realtimeNs, arrival.monotonicNs});
+    return 1;
 }
 
 bool SerialPort::WaitWritable(int fd) {

@@ -13,6 +13,7 @@
 #include "serial/Tty.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -37,7 +38,9 @@ struct PortEnvironment {
 
 // The program's serial port: opens a terminal device, runs a monitor thread that waits
 // for input, a send request or a stop request, hands every received block to the owner and
-// writes queued bytes. Closing puts the terminal back as the port found it. A device that
+// writes queued bytes. While bytes flow it reads once per kGatherTime. Closing puts the
+// terminal back as the port found it, and lets the owner take in what the monitor handed
+// over before the close returns. A device that
 // vanishes breaks the port at once; the monitor then waits for it to come back and tells
 // the owner, who reopens. OpenLink, StartMonitor, QueueSend, CloseLink, Reopen,
 // FindLostDevice, LastOpenError and the destructor belong to the owner's thread (never the
@@ -49,6 +52,9 @@ public:
     static constexpr std::uint32_t kSendBufferSize = 512;
     // Frames that may wait for the monitor at once; QueueSend refuses more.
     static constexpr std::size_t kMaxQueuedFrames = 64;
+    // After a read the monitor lets bytes gather this long before it reads again: the
+    // owner is then handed one block per round instead of one per frame.
+    static constexpr std::chrono::milliseconds kGatherTime{10};
 
     // reporter shows the failure messages; null writes them to stderr.
     explicit SerialPort(SerialErrorReporter* reporter = nullptr, PortEnvironment environment = {});
@@ -145,7 +151,8 @@ private:
     std::uint32_t m_baud = 0;
     char m_parity = 'N';
     std::atomic<bool> m_deviceLost{false};
-    DeviceWatcher m_deviceWatcher; // monitor thread
+    DeviceWatcher m_deviceWatcher;          // monitor thread
+    std::vector<std::uint8_t> m_readBuffer; // monitor thread
 };
 
 } // namespace orvanta::serial

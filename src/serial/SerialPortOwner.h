@@ -16,10 +16,13 @@ struct SerialBlockInfo {
 };
 
 // Receives what the port's monitor thread reads. OnSerialBytes and OnSerialEventChar are
-// called on the monitor thread and must return only after the owner's thread has handled
-// them (the owner marshals synchronously), so blocks arrive in order and never overlap.
+// called on the monitor thread, one at a time and in the order of the bytes. The owner hands
+// each block to its own thread without waiting for it to be handled (it copies the bytes),
+// and keeps the order; it may make the monitor wait while its hand-over is full.
 // DispatchPendingDelivery is called on the owner's thread while it waits for the monitor to
-// end: it runs one marshalled call that is waiting, if any, so the wait never deadlocks.
+// end, and once more after: it delivers what the monitor handed over and is still waiting,
+// so a monitor held by a full hand-over is released, the wait never deadlocks and nothing
+// read is lost by the close.
 class SerialPortOwner {
 public:
     virtual ~SerialPortOwner() = default;

@@ -3,6 +3,7 @@
 #include "protocol/ModelTable.h"
 
 #include <algorithm>
+#include <thread>
 
 namespace orvanta::host::testing {
 namespace {
@@ -142,6 +143,33 @@ TEST_P(HostLinkTest, RecordingWritesOneRowPerGoodFrameAndNothingIsLostAtStop) {
     EXPECT_EQ(static_cast<std::uint64_t>(lines - 1),
               counters.dataFramesSent - counters.dataFramesCorrupted);
     EXPECT_EQ(host_->Receiver().Miscount() >= 0, true);
+}
+
+// The monitor goes on reading while the main thread is busy; what it has handed over when
+// the program closes still becomes rows before the recording ends.
+TEST_P(HostLinkTest, ClosingWithBlocksHandedOverRecordsEveryFrameRead) {
+    StartSimulator(GetParam().device);
+    folder_.WriteConfig(ConfigFor(GetParam().name, LinkPath()));
+    MakeHost();
+    host_->Initialise();
+    host_->Recording().OnRecordButton(); // before the first data frame
+    ASSERT_TRUE(RunUntil([this] { return Connected(); }));
+    ui_.SelectListItem(Dialog::Main, main_id::kModeList, 2); // the device streams, fast
+    host_->Commands().OnModeListChanged();
+    ui_.SelectListItem(Dialog::Main, main_id::kFrequencyList,
+                       ui_.ListCount(Dialog::Main, main_id::kFrequencyList) - 1);
+    host_->Commands().OnFrequencyListChanged();
+    host_->Commands().OnFrequencySet();
+    RunFor(300ms);
+    std::this_thread::sleep_for(300ms); // the main thread takes nothing meanwhile
+    simulators_[0]->Stop();
+    std::this_thread::sleep_for(100ms);
+    const auto counters = simulators_[0]->Counters();
+    host_->Close();
+    const std::string csv = ProgramFolder::ReadFile(host_->Recorder().CsvPath());
+    EXPECT_GT(counters.dataFramesSent, 20u);
+    EXPECT_EQ(static_cast<std::uint64_t>(std::count(csv.begin(), csv.end(), '\n') - 1),
+              counters.dataFramesSent);
 }
 
 class PortFollowingTest : public HostFixture {};
