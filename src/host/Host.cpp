@@ -334,9 +334,9 @@ void Host::EndPendingCommand() {
 }
 
 void Host::OnSerialBytes(const std::uint8_t* bytes, const serial::SerialBlockInfo& info) {
-    if (replay_ != nullptr) {
-        // The replay's sent frames and notes are blocking calls: its blocks keep their order
-        // with them by being blocking calls too.
+    if (replay_ != nullptr || remote_ != nullptr) {
+        // A replay's or a remote device's sent frames and notes are blocking calls: their
+        // blocks keep their order with them by being blocking calls too.
         deliveries_.CallBlocking([this, bytes, &info] { FeedDeviceBlock(bytes, info); });
         return;
     }
