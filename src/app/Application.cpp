@@ -62,9 +62,7 @@ window::MainWindow::Options StartupOptions(const config::FileLayout& files,
     options.host.SetSystemRoot(config::PortSearchRoot());
     options.backgroundBitmap = language.BackgroundBitmap;
     // The publishing dialog shows it filled in; it is never written anywhere.
-    if (const char* password = std::getenv("ORVANTA_MQTT_PASSWORD")) {
-        options.mqttPassword = password;
-    }
+    options.mqttPassword = publish::PasswordFromEnvironment();
     return options;
 }
 
@@ -88,9 +86,7 @@ int Application::Run(int& argc, char** argv, const WindowOptions& windowOptions)
             publish::RemoteLinkOptions remote;
             remote.url = windowOptions.remote->url;
             remote.device = windowOptions.remote->device;
-            if (const char* password = std::getenv("ORVANTA_MQTT_PASSWORD")) {
-                remote.password = password;
-            }
+            remote.password = publish::PasswordFromEnvironment();
             remote.caFile = windowOptions.mqttCa.value_or("");
             remote.languageFlag = options.host.languageFlag;
             options.host.remoteSource = publish::RemoteLinkFactory(std::move(remote));

@@ -226,9 +226,7 @@ int RunPort(const HeadlessOptions& options, const PortRun& run,
         publish::RemoteLinkOptions remote;
         remote.url = options.remote->url;
         remote.device = options.remote->device;
-        if (const char* password = std::getenv("ORVANTA_MQTT_PASSWORD")) {
-            remote.password = password;
-        }
+        remote.password = publish::PasswordFromEnvironment();
         remote.caFile = options.mqttCa.value_or("");
         remote.languageFlag = language.LanguageFlag;
         hostOptions.remoteSource = publish::RemoteLinkFactory(std::move(remote));
@@ -346,9 +344,7 @@ int RunPort(const HeadlessOptions& options, const PortRun& run,
         }
         publish::PublisherOptions mqtt;
         mqtt.url = *options.publish;
-        if (const char* password = std::getenv("ORVANTA_MQTT_PASSWORD")) {
-            mqtt.password = password;
-        }
+        mqtt.password = publish::PasswordFromEnvironment();
         mqtt.caFile = options.mqttCa.value_or("");
         mqtt.qos = options.mqttQos;
         mqtt.languageFlag = host.State().LanguageFlag;

@@ -3,6 +3,7 @@
 #include "protocol/GpsStatusTable.h"
 #include "protocol/NumberText.h"
 #include "protocol/OutputItem.h"
+#include "protocol/PayloadValues.h"
 
 #include <bit>
 #include <cstring>
@@ -10,37 +11,6 @@
 namespace orvanta::protocol {
 
 namespace {
-
-float ReadF32(const std::uint8_t* p) {
-    std::uint32_t bits = static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-                         static_cast<std::uint32_t>(p[2]) << 16 |
-                         static_cast<std::uint32_t>(p[3]) << 24;
-    return std::bit_cast<float>(bits);
-}
-
-double ReadF64(const std::uint8_t* p) {
-    std::uint64_t bits = 0;
-    for (int i = 7; i >= 0; --i) {
-        bits = bits << 8 | p[i];
-    }
-    return std::bit_cast<double>(bits);
-}
-
-std::uint32_t ReadU32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
-
-std::uint16_t ReadU16(const std::uint8_t* p) {
-    return static_cast<std::uint16_t>(p[0] | p[1] << 8);
-}
-
-// The product in single precision, the division by a truncated pi in double: the shown
-// texts depend on both, so they stay exactly so.
-float ToDegrees(float radians) {
-    const float product = radians * 180.0f;
-    return static_cast<float>(static_cast<double>(product) / 3.14159265);
-}
 
 void SetText3(MeasurementRecord& record, int first, const float (&values)[3]) {
     for (int i = 0; i < 3; ++i) {

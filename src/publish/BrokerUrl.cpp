@@ -1,6 +1,7 @@
 #include "publish/BrokerUrl.h"
 
 #include <charconv>
+#include <cstdlib>
 
 namespace orvanta::publish {
 
@@ -108,6 +109,11 @@ RemoteUrlParse ParseRemoteUrl(std::string_view text) {
     }
     url.prefix = last == std::string::npos ? std::string() : url.prefix.substr(0, last);
     return {url, std::move(device), {}};
+}
+
+std::string PasswordFromEnvironment() {
+    const char* password = std::getenv("ORVANTA_MQTT_PASSWORD");
+    return password != nullptr ? password : "";
 }
 
 } // namespace orvanta::publish

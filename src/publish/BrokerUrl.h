@@ -40,4 +40,8 @@ struct RemoteUrlParse {
 };
 RemoteUrlParse ParseRemoteUrl(std::string_view text);
 
+// The broker password: ORVANTA_MQTT_PASSWORD, empty when it is not set. Never from a file or
+// the command line.
+std::string PasswordFromEnvironment();
+
 } // namespace orvanta::publish

@@ -4,6 +4,7 @@
 #include "protocol/ItemDecoderTable.h"
 #include "protocol/MeasurementRecord.h"
 #include "protocol/OutputItem.h"
+#include "protocol/PayloadValues.h"
 #include "recording/CsvLayout.h"
 
 #include <bit>
@@ -18,30 +19,10 @@ namespace {
 namespace s = protocol::slot;
 using protocol::Bit;
 using protocol::OutputItem;
-
-float ReadF32(const std::uint8_t* p) {
-    return std::bit_cast<float>(
-        static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-        static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24);
-}
-
-double ReadF64(const std::uint8_t* p) {
-    std::uint64_t bits = 0;
-    for (int i = 7; i >= 0; --i) {
-        bits = bits << 8 | p[i];
-    }
-    return std::bit_cast<double>(bits);
-}
-
-std::uint32_t ReadU32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
-
-// The decoders' conversion, so that the published degrees are the ones the window shows.
-float ToDegrees(float radians) {
-    return static_cast<float>(static_cast<double>(radians * 180.0f) / 3.14159265);
-}
+using protocol::ReadF32;
+using protocol::ReadF64;
+using protocol::ReadU32;
+using protocol::ToDegrees;
 
 template <typename Number> void AppendMember(std::string& out, std::string_view name, Number v) {
     out += ",\"";
