@@ -10,8 +10,10 @@ std::string BrokerUrl::Endpoint() const {
     return (v6 ? "[" + host + "]" : host) + ":" + std::to_string(port);
 }
 
-BrokerUrlParse ParseBrokerUrl(std::string_view text) {
-    const auto fail = [](std::string why) { return BrokerUrlParse{std::nullopt, std::move(why)}; };
+BrokerUrlParse ParseBrokerUrl(std::string_view text, int languageFlag) {
+    const auto fail = [languageFlag](const char* english, const char* chinese) {
+        return BrokerUrlParse{std::nullopt, languageFlag == 1 ? english : chinese};
+    };
     BrokerUrl url;
     constexpr std::string_view kPlain = "mqtt://", kSecure = "mqtts://";
     if (text.starts_with(kPlain)) {
@@ -21,7 +23,8 @@ BrokerUrlParse ParseBrokerUrl(std::string_view text) {
         url.tls = true;
         url.port = kMqttsPort;
     } else {
-        return fail("the broker URL must start with mqtt:// or mqtts://");
+        return fail("the broker URL must start with mqtt:// or mqtts://",
+                    "代理地址须以 mqtt:// 或 mqtts:// 开头");
     }
     const std::size_t slash = text.find('/');
     std::string_view authority = text.substr(0, slash);
@@ -31,10 +34,11 @@ BrokerUrlParse ParseBrokerUrl(std::string_view text) {
         const std::string_view user = authority.substr(0, at);
         if (user.find(':') != std::string_view::npos) {
             return fail("the broker URL must not hold a password: give it in "
-                        "ORVANTA_MQTT_PASSWORD");
+                        "ORVANTA_MQTT_PASSWORD",
+                        "代理地址中不能含密码：请用 ORVANTA_MQTT_PASSWORD 提供");
         }
         if (user.empty()) {
-            return fail("the broker URL names an empty user");
+            return fail("the broker URL names an empty user", "代理地址中的用户名为空");
         }
         url.user = std::string(user);
         authority.remove_prefix(at + 1);
@@ -43,16 +47,18 @@ BrokerUrlParse ParseBrokerUrl(std::string_view text) {
     if (authority.starts_with('[')) {
         const std::size_t close = authority.find(']');
         if (close == std::string_view::npos) {
-            return fail("the broker URL's IPv6 address lacks its \"]\"");
+            return fail("the broker URL's IPv6 address lacks its \"]\"",
+                        "代理地址的 IPv6 地址缺少 \"]\"");
         }
         url.host = std::string(authority.substr(1, close - 1));
         const std::string_view rest = authority.substr(close + 1);
         if (!rest.empty() && !rest.starts_with(':')) {
-            return fail("the broker URL has text after its IPv6 address");
+            return fail("the broker URL has text after its IPv6 address",
+                        "代理地址的 IPv6 地址后有多余文字");
         }
         portText = rest.empty() ? rest : rest.substr(1);
         if (rest == ":") {
-            return fail("the broker URL's port is empty");
+            return fail("the broker URL's port is empty", "代理地址的端口为空");
         }
     } else {
         const std::size_t colon = authority.find(':');
@@ -60,12 +66,12 @@ BrokerUrlParse ParseBrokerUrl(std::string_view text) {
         if (colon != std::string_view::npos) {
             portText = authority.substr(colon + 1);
             if (portText.empty()) {
-                return fail("the broker URL's port is empty");
+                return fail("the broker URL's port is empty", "代理地址的端口为空");
             }
         }
     }
     if (url.host.empty()) {
-        return fail("the broker URL names no host");
+        return fail("the broker URL names no host", "代理地址未给出主机");
     }
     if (!portText.empty()) {
         int port = 0;
@@ -73,7 +79,8 @@ BrokerUrlParse ParseBrokerUrl(std::string_view text) {
             std::from_chars(portText.data(), portText.data() + portText.size(), port);
         if (ec != std::errc() || end != portText.data() + portText.size() || port < 1 ||
             port > 65535) {
-            return fail("the broker URL's port must be a number from 1 to 65535");
+            return fail("the broker URL's port must be a number from 1 to 65535",
+                        "代理地址的端口须为 1 到 65535 之间的数");
         }
         url.port = port;
     }
@@ -81,22 +88,23 @@ BrokerUrlParse ParseBrokerUrl(std::string_view text) {
         path.remove_suffix(1);
     }
     if (path.find_first_of("+#") != std::string_view::npos) {
-        return fail("the topic prefix must not hold \"+\" or \"#\"");
+        return fail("the topic prefix must not hold \"+\" or \"#\"",
+                    "主题前缀不能含 \"+\" 或 \"#\"");
     }
     if (path.find("//") != std::string_view::npos) {
-        return fail("the topic prefix has an empty level");
+        return fail("the topic prefix has an empty level", "主题前缀中有空的层级");
     }
     for (const char c : path) {
         if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
-            return fail("the topic prefix holds a control character");
+            return fail("the topic prefix holds a control character", "主题前缀含控制字符");
         }
     }
     url.prefix = std::string(path);
     return {url, {}};
 }
 
-RemoteUrlParse ParseRemoteUrl(std::string_view text) {
-    BrokerUrlParse parsed = ParseBrokerUrl(text);
+RemoteUrlParse ParseRemoteUrl(std::string_view text, int languageFlag) {
+    BrokerUrlParse parsed = ParseBrokerUrl(text, languageFlag);
     if (!parsed.url) {
         return {std::nullopt, {}, std::move(parsed.error)};
     }
@@ -104,8 +112,11 @@ RemoteUrlParse ParseRemoteUrl(std::string_view text) {
     const std::size_t last = url.prefix.rfind('/');
     std::string device = last == std::string::npos ? url.prefix : url.prefix.substr(last + 1);
     if (device.empty()) {
-        return {
-            std::nullopt, {}, "the remote URL must end with the device: mqtt://host/prefix/device"};
+        return {std::nullopt,
+                {},
+                languageFlag == 1 ? "the remote URL must end with the device: "
+                                    "mqtt://host/prefix/device"
+                                  : "远程地址须以设备名结尾：mqtt://host/prefix/device"};
     }
     url.prefix = last == std::string::npos ? std::string() : url.prefix.substr(0, last);
     return {url, std::move(device), {}};

@@ -24,12 +24,12 @@ struct BrokerUrl {
 
 struct BrokerUrlParse {
     std::optional<BrokerUrl> url;
-    std::string error; // English, for the usage text
+    std::string error; // in the language asked for (1 English, the usage text's)
 };
 
 // A password in the URL is refused: it would stand on the command line and in the
 // configuration file. The prefix may span levels but holds no wildcard ("+", "#").
-BrokerUrlParse ParseBrokerUrl(std::string_view text);
+BrokerUrlParse ParseBrokerUrl(std::string_view text, int languageFlag = 1);
 
 // A remote device's URL (mqtt://host[:port]/prefix/device): the broker, and the device as
 // the last level of its path.
@@ -38,7 +38,7 @@ struct RemoteUrlParse {
     std::string device;
     std::string error;
 };
-RemoteUrlParse ParseRemoteUrl(std::string_view text);
+RemoteUrlParse ParseRemoteUrl(std::string_view text, int languageFlag = 1);
 
 // The broker password: ORVANTA_MQTT_PASSWORD, empty when it is not set. Never from a file or
 // the command line.

@@ -59,7 +59,7 @@ void LinkPublishing::Start() {
     if (m_publisher || m_openPath.empty() || !m_settings.publish) {
         return;
     }
-    const BrokerUrlParse parsed = ParseBrokerUrl(m_settings.url);
+    const BrokerUrlParse parsed = ParseBrokerUrl(m_settings.url, m_host.State().LanguageFlag);
     if (!parsed.url) { // an edited file; the dialog lets no such URL through
         m_ui.ShowMessage(host::kMessageCaption, "MQTT: " + parsed.error,
                          host::MessageIcon::Exclamation);

@@ -94,9 +94,9 @@ PublishDialog::Values PublishDialog::Result() const {
 void PublishDialog::accept() {
     const Values values = Result();
     if (!values.settings.url.empty() || values.settings.publish) {
-        const publish::BrokerUrlParse parsed = publish::ParseBrokerUrl(values.settings.url);
+        const publish::BrokerUrlParse parsed =
+            publish::ParseBrokerUrl(values.settings.url, m_english ? 1 : 0);
         if (!parsed.url) {
-            // The parser's reason is English; the lead says it in the dialog's language.
             m_error->setText(
                 QString::fromUtf8(m_english ? "The broker URL is not usable: " : "代理地址无效：") +
                 Utf8(parsed.error));
