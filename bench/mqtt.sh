@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# Publishing over MQTT under load: bench/mqtt.sh [SECONDS] [--sensors N] [--bin DIR]
+# Publishing over MQTT under load: bench/mqtt.sh [SECONDS] [--sensors N] [--cost-seconds S]
+#                                                [--bin DIR]
 #
 # Starts Mosquitto on 127.0.0.1 (a free port) and simulated VK200-210s streaming 200 frames
 # per second (256000 baud, --mode 2 --freq-index 8), each read by a headless Orvanta.
 #  1. Cost: one sensor recorded for SECONDS (default 60) without and then with --publish;
-#     the program's CPU time (user + system, /proc) after its first 5 s, as % of one core.
+#     the program's CPU time (user + system, /proc) after its first 5 s, as % of one core
+#     (--cost-seconds S measures for S seconds instead, e.g. a minute before a long fan-in).
 #  2. Fan-in: N sensors (default 8) at once, each recording and publishing for SECONDS; a
 #     subscriber (mosquitto_sub) counts the values messages of each device, which must equal
 #     the rows it recorded, and nothing may have been dropped.
@@ -13,12 +15,14 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 seconds=60
 sensors=8
+cost_seconds=""
 bin="$root/build/dist/bin"
 while [ $# -gt 0 ]; do
     case "$1" in
         --sensors) sensors="$2"; shift 2 ;;
+        --cost-seconds) cost_seconds="$2"; shift 2 ;;
         --bin) bin="$(cd "$2" && pwd)"; shift 2 ;;
-        -h|--help) sed -n 2,12p "$0"; exit 0 ;;
+        -h|--help) sed -n 2,14p "$0"; exit 0 ;;
         *) seconds="$1"; shift ;;
     esac
 done
@@ -61,7 +65,7 @@ start_sensor() {
     pids+=($!)
     for _ in $(seq 100); do grep -q serving "$dir/devsim.out" 2>/dev/null && break; sleep 0.1; done
     (cd / && exec "$dir/bin/orvanta" --headless --port "$dir/device" --baud 256000 \
-        --model VK200-210 --record --mode 2 --freq-index 8 --duration "$seconds" "$@") \
+        --model VK200-210 --record --mode 2 --freq-index 8 --duration "$duration" "$@") \
         > "$dir/orvanta.out" 2> "$dir/orvanta.err" &
     sensor_pid=$!
     pids+=($sensor_pid)
@@ -75,7 +79,7 @@ measure_cpu() {
     sleep 5
     local t0; t0=$(cpu_ticks "$pid")
     local s0; s0=$(date +%s.%N)
-    sleep $(( seconds - 7 ))
+    sleep $(( duration - 7 ))
     local t1; t1=$(cpu_ticks "$pid")
     local s1; s1=$(date +%s.%N)
     awk -v t="$(( t1 - t0 ))" -v hz="$(getconf CLK_TCK)" -v s0="$s0" -v s1="$s1" \
@@ -93,7 +97,9 @@ rows_of() {
 
 [ "$seconds" -ge 10 ] || { echo "mqtt bench: SECONDS must be 10 or more" >&2; exit 2; }
 
-echo "mqtt bench: 1. one sensor at 200 frames/s for $seconds s"
+duration=${cost_seconds:-$seconds}
+[ "$duration" -ge 10 ] || { echo "mqtt bench: --cost-seconds must be 10 or more" >&2; exit 2; }
+echo "mqtt bench: 1. one sensor at 200 frames/s for $duration s"
 start_sensor plain
 plain=$(measure_cpu "$sensor_pid")
 wait "$sensor_pid" || true
@@ -103,6 +109,7 @@ wait "$sensor_pid" || true
 echo "mqtt bench: CPU of one core: recording $plain %, recording and publishing $published %"
 awk -v a="$plain" -v b="$published" 'BEGIN { printf "mqtt bench: publishing adds %.2f %% of a core\n", b - a }'
 
+duration=$seconds
 echo "mqtt bench: 2. $sensors sensors at 200 frames/s each for $seconds s"
 mosquitto_sub -h 127.0.0.1 -p "$port" -t 'fan/+/values' -F '%t' > "$work/values.txt" &
 sub_pid=$!
