@@ -26,6 +26,7 @@ while [ $# -gt 0 ]; do
         *) seconds="$1"; shift ;;
     esac
 done
+PATH="$PATH:/usr/sbin" # where Debian puts the broker
 for program in mosquitto mosquitto_sub; do
     command -v "$program" >/dev/null || { echo "mqtt bench: $program is missing (scripts/setup.sh)" >&2; exit 2; }
 done

@@ -92,7 +92,12 @@ public:
         posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_APPEND,
                                          0600);
         posix_spawn_file_actions_adddup2(&actions, 1, 2);
-        const int spawned = ::posix_spawnp(&m_pid, "mosquitto", &actions, nullptr, argv, environ);
+        // Debian puts the broker in /usr/sbin, which a user's PATH often lacks.
+        constexpr const char* kInstalled = "/usr/sbin/mosquitto";
+        const int spawned =
+            ::access(kInstalled, X_OK) == 0
+                ? ::posix_spawn(&m_pid, kInstalled, &actions, nullptr, argv, environ)
+                : ::posix_spawnp(&m_pid, "mosquitto", &actions, nullptr, argv, environ);
         posix_spawn_file_actions_destroy(&actions);
         if (spawned != 0) {
             m_pid = -1;
