@@ -83,14 +83,10 @@ int Application::Run(int& argc, char** argv, const WindowOptions& windowOptions)
             options.host.replaySpeed = windowOptions.speed;
         }
         if (windowOptions.remote) {
-            publish::RemoteLinkOptions remote;
-            remote.url = windowOptions.remote->url;
-            remote.device = windowOptions.remote->device;
-            remote.password = publish::PasswordFromEnvironment();
-            remote.caFile = windowOptions.mqttCa.value_or("");
-            remote.languageFlag = options.host.languageFlag;
-            options.host.remoteSource = publish::RemoteLinkFactory(std::move(remote));
-            options.host.remoteName = windowOptions.remote->text;
+            publish::WatchRemoteDevice(options.host, windowOptions.remote->url,
+                                       windowOptions.remote->device, windowOptions.remote->text,
+                                       windowOptions.mqttCa.value_or(""),
+                                       options.host.languageFlag);
         }
         // For measurements: how long the window took to show its first picture.
         if (std::getenv("ORVANTA_REPORT_FIRST_PAINT")) {

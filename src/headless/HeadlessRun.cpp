@@ -223,14 +223,9 @@ int RunPort(const HeadlessOptions& options, const PortRun& run,
         hostOptions.replayModelFromCapture = !options.model;
     }
     if (options.remote) {
-        publish::RemoteLinkOptions remote;
-        remote.url = options.remote->url;
-        remote.device = options.remote->device;
-        remote.password = publish::PasswordFromEnvironment();
-        remote.caFile = options.mqttCa.value_or("");
-        remote.languageFlag = language.LanguageFlag;
-        hostOptions.remoteSource = publish::RemoteLinkFactory(std::move(remote));
-        hostOptions.remoteName = options.remote->text;
+        publish::WatchRemoteDevice(hostOptions, options.remote->url, options.remote->device,
+                                   options.remote->text, options.mqttCa.value_or(""),
+                                   language.LanguageFlag);
         hostOptions.replayModelFromCapture = !run.model; // --model, as for a replay
     }
     hostOptions.portName = run.portName;

@@ -1,5 +1,6 @@
 #include "publish/RemoteLink.h"
 
+#include "host/Host.h"
 #include "publish/MqttClientSetup.h"
 #include "publish/RawRecord.h"
 #include "publish/ValuesMessage.h"
@@ -302,6 +303,18 @@ void RemoteLink::UpdatePresence() {
     } else {
         m_owner->OnDeviceLost(m_path);
     }
+}
+
+void WatchRemoteDevice(host::HostOptions& host, const BrokerUrl& url, const std::string& device,
+                       const std::string& shownName, const std::string& caFile, int languageFlag) {
+    RemoteLinkOptions remote;
+    remote.url = url;
+    remote.device = device;
+    remote.password = PasswordFromEnvironment();
+    remote.caFile = caFile;
+    remote.languageFlag = languageFlag;
+    host.remoteSource = RemoteLinkFactory(std::move(remote));
+    host.remoteName = shownName;
 }
 
 } // namespace orvanta::publish

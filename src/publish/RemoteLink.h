@@ -12,6 +12,10 @@
 struct mosquitto;
 struct mosquitto_message;
 
+namespace orvanta::host {
+struct HostOptions;
+}
+
 namespace orvanta::publish {
 
 struct RemoteLinkOptions {
@@ -102,5 +106,10 @@ private:
 
 // What the host is given to watch the remote device of options.
 host::RemoteSourceFactory RemoteLinkFactory(RemoteLinkOptions options);
+
+// Makes the host watch device under url instead of a port, the port list showing shownName;
+// the password comes from the environment.
+void WatchRemoteDevice(host::HostOptions& host, const BrokerUrl& url, const std::string& device,
+                       const std::string& shownName, const std::string& caFile, int languageFlag);
 
 } // namespace orvanta::publish
