@@ -132,16 +132,5 @@ TEST(RemoteLinkTest, FollowsTheRawTopicAfterTheRetainedNotesAndTheDevicesPresenc
     EXPECT_EQ(std::count(events.begin(), events.end(), "lost"), 2);
 }
 
-TEST(RemoteLinkTest, ABrokerThatCannotBeReachedFailsTheOpen) {
-    MosquittoBroker broker; // never started
-    Host host;
-    const auto remote = ParseRemoteUrl(broker.Url("lab/rig"));
-    RemoteLink link({*remote.url, remote.device, "", "", 1}, host, host);
-    EXPECT_FALSE(link.OpenLink(&host, "mqtt://remote", 0, 'N'));
-    EXPECT_FALSE(link.OpenError().empty());
-    EXPECT_FALSE(link.StartMonitor());
-    EXPECT_FALSE(link.QueueSend(reinterpret_cast<const std::uint8_t*>("x"), 1));
-}
-
 } // namespace
 } // namespace orvanta::publish
